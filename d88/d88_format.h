@@ -1,0 +1,99 @@
+// On-disk layout of a D88 image.
+//
+// The file has no header of its own: disks follow one another, each a
+// DiskHeader and then its tracks.  All numbers are little-endian.
+//
+//   DiskHeader (688 bytes, at the start of every disk)
+//   +0x00  16  name, ends at the first zero byte (0x10 holds a zero)
+//   +0x11   9  reserved
+//   +0x1A   1  write-protect flag (0x10 = protected)
+//   +0x1B   1  media type (0x00 2D, 0x10 2DD, 0x20 2HD, 0x30 1D, 0x40 1DD)
+//   +0x1C   4  disk size, header included: the next disk starts here + size
+//   +0x20 164*4 track offsets from the start of this header; 0 = absent
+//
+//   SectorHeader (16 bytes, in front of every sector's data)
+//   +0   1  C   cylinder of the sector's identity
+//   +1   1  H   head
+//   +2   1  R   sector number
+//   +3   1  N   size code: nominal length 128 << N
+//   +4   2  sectors in this track (every header repeats it)
+//   +6   1  density flag
+//   +7   1  deleted-data mark
+//   +8   1  controller status
+//   +9   5  reserved
+//   +14  2  length of the data that follows this header
+#ifndef D88_D88_FORMAT_H
+#define D88_D88_FORMAT_H
+
+#include <cstdint>
+
+namespace d88 {
+
+constexpr int kMaxDisks = 64;
+constexpr int kTrackCount = 164;
+
+constexpr int kDiskHeaderSize = 688;
+constexpr int kDiskNameOffset = 0x00;
+constexpr int kDiskNameLength = 16;
+constexpr int kWriteProtectOffset = 0x1A;
+constexpr int kMediaTypeOffset = 0x1B;
+constexpr int kDiskSizeOffset = 0x1C;
+constexpr int kTrackTableOffset = 0x20;
+static_assert(kTrackTableOffset + kTrackCount * 4 == kDiskHeaderSize,
+              "the track table ends the disk header");
+
+constexpr int kSectorHeaderSize = 16;
+constexpr int kSectorCOffset = 0;
+constexpr int kSectorHOffset = 1;
+constexpr int kSectorROffset = 2;
+constexpr int kSectorNOffset = 3;
+constexpr int kSectorCountOffset = 4;
+constexpr int kDensityOffset = 6;
+constexpr int kDeletedOffset = 7;
+constexpr int kStatusOffset = 8;
+constexpr int kDataLengthOffset = 14;
+
+// A 16-bit count can name at most this many headers, so no walk over a
+// track needs to read more.
+constexpr int kMaxHeadersPerTrack = 65535;
+
+// The one place little-endian fields are decoded, byte by byte, so the
+// host's byte order never matters.
+constexpr uint32_t GetU16le(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
+}
+constexpr uint32_t GetU32le(const uint8_t* p) {
+  return GetU16le(p) | GetU16le(p + 2) << 16;
+}
+
+// The 688-byte header at the start of every disk.
+struct DiskHeader {
+  uint8_t bytes[kDiskHeaderSize];
+
+  uint8_t MediaType() const { return bytes[kMediaTypeOffset]; }
+  uint8_t WriteProtect() const { return bytes[kWriteProtectOffset]; }
+  uint32_t DiskSize() const { return GetU32le(bytes + kDiskSizeOffset); }
+  uint32_t TrackOffset(int track) const {
+    return GetU32le(bytes + kTrackTableOffset + 4 * track);
+  }
+};
+
+// The 16-byte header in front of every sector's data.
+struct SectorHeader {
+  uint8_t bytes[kSectorHeaderSize];
+
+  int C() const { return bytes[kSectorCOffset]; }
+  int H() const { return bytes[kSectorHOffset]; }
+  int R() const { return bytes[kSectorROffset]; }
+  int N() const { return bytes[kSectorNOffset]; }
+  int SectorCount() const {
+    return static_cast<int>(GetU16le(bytes + kSectorCountOffset));
+  }
+  int DataLength() const {
+    return static_cast<int>(GetU16le(bytes + kDataLengthOffset));
+  }
+};
+
+}  // namespace d88
+
+#endif  // D88_D88_FORMAT_H

@@ -1,0 +1,81 @@
+// Read access to a D88 image: the directory of its disks, one selected
+// disk, and its sectors found by their C/H/R/N identity.
+//
+// Nothing throws and nothing is printed: every outcome is a boolean or a
+// byte count, and a count short of what was asked is the only sign that a
+// sector was missing or a read fell short.  The class allocates nothing;
+// buffers belong to the caller.
+#ifndef D88_D88_IMAGE_H
+#define D88_D88_IMAGE_H
+
+#include <cstdint>
+#include <cstdio>
+
+#include "d88/d88_format.h"
+
+namespace d88 {
+
+class D88Image {
+ public:
+  D88Image();
+  ~D88Image();
+  D88Image(const D88Image&) = delete;
+  D88Image& operator=(const D88Image&) = delete;
+
+  // Opens `path` and scans its disks; a null path closes the image.
+  bool Open(const char* path);
+  int DiskCount() const { return diskCount; }
+  int CurrentDisk() const { return currentDisk; }
+  bool SelectDisk(int index);
+  // The sector numbers a track is taken to carry, used when a run of
+  // sectors passes the end of a track.  Kept across Open and SelectDisk.
+  void SetSectorRange(int first, int last);
+  const char* DiskName() const { return diskName; }
+  int MediaType() const { return mediaType; }
+
+  // Where disk `index` of the directory starts in the file; -1 outside it.
+  long long DiskPosition(int index) const;
+  // The selected disk's size field and track table as stored (0 when no
+  // disk is selected), and its write-protect byte.
+  uint32_t DiskSize() const { return diskSize; }
+  uint32_t TrackOffset(int track) const;
+  int WriteProtect() const { return writeProtect; }
+
+  // Reads the data of the first sector of `track` whose identity is
+  // c/h/r/n, at most maxLength bytes; returns the bytes delivered.
+  int ReadSector(int track, int c, int h, int r, int n, uint8_t* buffer,
+                 int maxLength);
+  // Reads a run of consecutive sectors, stepping over the track's end to
+  // the other head (and the next cylinder); returns the bytes read in
+  // whole pieces.
+  int ReadSectors(int track, int c, int h, int r, int n, uint8_t* buffer,
+                  int length);
+  // Lists C, H, R, N of the track's sectors in stored order, 4 bytes each;
+  // returns the bytes written.
+  int ListSectorIds(int track, uint8_t* out, int maxLength);
+
+ private:
+  void ResetSelection();
+  bool SeekTo(long long position);
+  bool ReadExact(void* to, int length);
+  bool StartTrack(int track);
+
+  std::FILE* imageFile;
+  int currentDisk;
+  int diskCount;
+  int firstSector;
+  int lastSector;
+  int32_t diskOffsets[kMaxDisks];
+  // Sizes and offsets are unsigned 32-bit fields; held unsigned so that
+  // none of them turns negative.
+  uint32_t diskSize;
+  int32_t diskOffset;
+  uint32_t trackOffsets[kTrackCount];
+  int mediaType;
+  int writeProtect;
+  char diskName[kDiskNameLength + 1];
+};
+
+}  // namespace d88
+
+#endif  // D88_D88_IMAGE_H

@@ -1,0 +1,102 @@
+#include "support/process.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace testimg {
+
+namespace {
+
+std::atomic<int> g_scratchCount{0};
+
+std::string Quote(const std::string& arg) {
+#if defined(_WIN32)
+  return "\"" + arg + "\"";
+#else
+  std::string quoted = "'";
+  for (char ch : arg) {
+    if (ch == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += ch;
+    }
+  }
+  return quoted + "'";
+#endif
+}
+
+std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+}  // namespace
+
+ScratchDir::ScratchDir() {
+  const fs::path base = fs::temp_directory_path() / "d88cut-tests";
+  fs::create_directories(base);
+  for (;;) {
+    const fs::path candidate = base / (std::to_string(std::rand()) + "-" + std::to_string(++g_scratchCount));
+    if (fs::create_directory(candidate)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  // Tests may take the write bits away; give them back so removal works.
+  for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  }
+  fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDir::operator/(const std::string& name) const { return (fs::path(path_) / name).string(); }
+
+std::map<std::string, Bytes> ScratchDir::Files(const std::vector<std::string>& except) const {
+  std::map<std::string, Bytes> files;
+  for (const auto& entry : fs::directory_iterator(path_)) {
+    const std::string name = entry.path().filename().string();
+    bool skip = !entry.is_regular_file();
+    for (const std::string& e : except) skip = skip || e == name;
+    if (!skip) files[name] = ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::string& dir) {
+  ScratchDir capture;
+  const std::string outPath = capture / "stdout";
+  const std::string errPath = capture / "stderr";
+  std::string command = "cd " + Quote(dir) + " && " + Quote(program);
+  for (const std::string& a : args) command += " " + Quote(a);
+#if defined(_WIN32)
+  command += " <NUL";
+#else
+  command += " </dev/null";
+#endif
+  command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
+#if defined(_WIN32)
+  command = "\"" + command + "\"";
+#endif
+  const int raw = std::system(command.c_str());
+  ProcessResult result;
+#if defined(_WIN32)
+  result.status = raw;
+#else
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
+#endif
+  result.out = AsText(ReadFile(outPath));
+  result.err = AsText(ReadFile(errPath));
+  return result;
+}
+
+}  // namespace testimg
