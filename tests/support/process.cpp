@@ -99,4 +99,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+RunOutcome RunOnImage(const std::string& program, const Bytes& image,
+                      const std::vector<std::string>& extraArgs) {
+  ScratchDir input;
+  ScratchDir work;
+  const std::string imagePath = input / "image.d88";
+  WriteFile(imagePath, image);
+  std::vector<std::string> args = {imagePath};
+  args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+  RunOutcome outcome;
+  outcome.process = RunProcess(program, args, work.path());
+  outcome.files = work.Files();
+  return outcome;
+}
+
 }  // namespace testimg

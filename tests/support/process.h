@@ -37,6 +37,18 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const std::string& dir);
 
+// What one run of a program on an image left: its output, its status and
+// every file it wrote into its (otherwise empty) working folder.
+struct RunOutcome {
+  ProcessResult process;
+  std::map<std::string, Bytes> files;
+};
+
+// Writes `image` to a file outside the working folder, runs `program` on it
+// with `extraArgs` after the image name, and collects the outcome.
+RunOutcome RunOnImage(const std::string& program, const Bytes& image,
+                      const std::vector<std::string>& extraArgs = {});
+
 }  // namespace testimg
 
 #endif  // TESTS_SUPPORT_PROCESS_H
