@@ -65,6 +65,12 @@ Disk& Disk::Poke(int track, int r, int offset, const std::string& bytes) {
   return *this;
 }
 
+Disk& Disk::Prepend(int track, const Sector& sector, int copies) {
+  std::vector<Sector>& sectors = tracks[track];
+  sectors.insert(sectors.begin(), static_cast<size_t>(copies), sector);
+  return *this;
+}
+
 Disk& Disk::Remove(int track, int r) {
   std::vector<Sector>& sectors = tracks[track];
   for (auto it = sectors.begin(); it != sectors.end(); ++it) {

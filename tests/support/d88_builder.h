@@ -39,6 +39,8 @@ struct Disk {
   Bytes& Data(int track, int r);
   // Overwrites bytes of a sector's data from `offset` on.
   Disk& Poke(int track, int r, int offset, const std::string& bytes);
+  // Puts `copies` copies of `sector` in front of the track's sectors.
+  Disk& Prepend(int track, const Sector& sector, int copies);
   Disk& Remove(int track, int r);
   Disk& RemoveTrack(int track);
 

@@ -1,0 +1,260 @@
+// Times each program over two large images beside `cp` of the same image:
+//   (a) 64 full disks (154 track indexes of 26 sectors of 256 bytes) that
+//       cycle through the kinds the program recognises;
+//   (b) 64 disks whose tracks each start with 20,000 headers that never
+//       match, in front of the real sectors: a program that walks a track
+//       from its start for every sector pays for them on every read.
+// Each command runs several times; the table shows medians and the ratio to
+// `cp`.  Usage: d88bench WORKDIR [RUNS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cut/run.h"
+#include "support/d88_builder.h"
+#include "support/test_catalogue.h"
+#ifdef BENCH_VORXCUT
+#include "vorxcut/catalogue.h"
+#endif
+#ifdef BENCH_ABCUT
+#include "abcut/catalogue.h"
+#endif
+#ifdef BENCH_OABCUT
+#include "oabcut/catalogue.h"
+#endif
+
+namespace {
+
+struct Program {
+  const char* name;
+  const cut::Catalogue* catalogue;
+  const char* path;
+};
+
+const Program kPrograms[] = {
+#ifdef BENCH_VORXCUT
+    {"vorxcut", &vorxcut::kCatalogue, VORXCUT_PATH},
+#endif
+#ifdef BENCH_ABCUT
+    {"abcut", &abcut::kCatalogue, ABCUT_PATH},
+#endif
+#ifdef BENCH_OABCUT
+    {"oabcut", &oabcut::kCatalogue, OABCUT_PATH},
+#endif
+    {"testcut", &testcat::kCatalogue, TESTCUT_PATH},
+};
+
+constexpr int kDisks = 64;
+constexpr int kLastTrack = 153;  // 77 cylinders, 2 heads
+constexpr int kEmptyHeaders = 20000;
+constexpr int kSectorSize = 256;
+
+// The probe whose bytes rule `k` tests: its own, or the last one tried
+// before it.  Null when no probe comes before it.
+const cut::Probe* ProbeTestedBy(const cut::Catalogue& catalogue, int k) {
+  for (int i = k; i >= 0; --i) {
+    if (catalogue.rules.data[i].probe.track >= 0) return &catalogue.rules.data[i].probe;
+  }
+  return nullptr;
+}
+
+// The tracks a run of `length` bytes from track/r covers, 26 sectors a track.
+void AddRunTracks(int track, int r, int length, std::set<int>& tracks) {
+  for (int done = 0; done < length; done += kSectorSize) {
+    tracks.insert(track);
+    if (r == testimg::kSectorsPerTrack) {
+      ++track;
+      r = 1;
+    } else {
+      ++r;
+    }
+  }
+}
+
+// Every track a program reads on a disk of kind `k`: the probes of the
+// rules tried up to it, and its cuts.
+std::set<int> TracksRead(const cut::Catalogue& catalogue, int k) {
+  std::set<int> tracks;
+  for (int i = 0; i <= k; ++i) {
+    const cut::DiskRule& rule = catalogue.rules.data[i];
+    if (rule.probe.track >= 0) tracks.insert(rule.probe.track);
+  }
+  const cut::DiskRule& rule = catalogue.rules.data[k];
+  for (const cut::CutSpec& c : rule.cuts) AddRunTracks(c.track, c.r, c.skip + c.length, tracks);
+  if (rule.series.entries != nullptr) {
+    for (const cut::SeriesEntry* e = rule.series.entries; e->sector != 0; ++e) {
+      AddRunTracks(e->track, e->sector, e->length, tracks);
+    }
+  }
+  return tracks;
+}
+
+int CutCount(const cut::DiskRule& rule) {
+  int count = rule.cuts.count;
+  if (rule.series.entries != nullptr) {
+    for (const cut::SeriesEntry* e = rule.series.entries; e->sector != 0; ++e) ++count;
+  }
+  return count;
+}
+
+// Gives every probe sector present the identity its probe asks for and
+// pokes kind k's signature into the probe it is tested against.
+void MarkKind(const cut::Catalogue& catalogue, int k, testimg::Disk& disk) {
+  for (const cut::DiskRule& rule : catalogue.rules) {
+    const cut::Probe& p = rule.probe;
+    if (p.track < 0 || disk.tracks.count(p.track) == 0) continue;
+    for (testimg::Sector& s : disk.tracks[p.track]) {
+      if (s.r == p.r && s.c != 0xFF) {
+        s.c = static_cast<uint8_t>(p.c);
+        s.h = cut::kProbeHead;
+        s.n = cut::kProbeSizeCode;
+        break;
+      }
+    }
+  }
+  const cut::Probe* probe = ProbeTestedBy(catalogue, k);
+  if (probe == nullptr) return;
+  const cut::Signature& sig = catalogue.rules.data[k].signature;
+  disk.Poke(probe->track, probe->r, sig.offset,
+            std::string(sig.bytes.data, static_cast<size_t>(sig.bytes.length)));
+}
+
+testimg::Disk FullDisk(const cut::Catalogue& catalogue, int k, int index) {
+  testimg::Disk disk;
+  disk.tag = "F" + std::to_string(index);
+  disk.Format(0, kLastTrack);
+  MarkKind(catalogue, k, disk);
+  return disk;
+}
+
+testimg::Disk CraftedDisk(const cut::Catalogue& catalogue, int k, int index) {
+  testimg::Disk disk;
+  disk.tag = "C" + std::to_string(index);
+  testimg::Sector empty;  // an identity no catalogue asks for, no data
+  empty.c = empty.h = empty.r = empty.n = 0xFF;
+  for (int t : TracksRead(catalogue, k)) {
+    disk.Format(t, t);
+    disk.Prepend(t, empty, kEmptyHeaders);
+  }
+  MarkKind(catalogue, k, disk);
+  return disk;
+}
+
+// Writes 64 disks, disk i of kind (first + i) mod the number of kinds.
+template <typename MakeDisk>
+long long WriteImage(const std::string& path, const cut::Catalogue& catalogue, int first,
+                     MakeDisk make) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return -1;
+  long long size = 0;
+  for (int i = 0; i < kDisks; ++i) {
+    const testimg::Bytes bytes = make(catalogue, (first + i) % catalogue.rules.count, i).Build();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    size += static_cast<long long>(bytes.size());
+  }
+  return std::fclose(f) == 0 ? size : -1;
+}
+
+// How many disks of the image the catalogue does not recognise as the kind
+// they were built as; the bench is meaningless unless this is 0.
+int Misrecognised(const std::string& path, const cut::Catalogue& catalogue, int first) {
+  static d88::D88Image image;
+  static uint8_t probe[cut::kProbeLength];
+  if (!image.Open(path.c_str())) return kDisks;
+  int wrong = kDisks - image.DiskCount();
+  for (int i = 0; i < image.DiskCount(); ++i) {
+    image.SelectDisk(i);
+    image.SetSectorRange(1, testimg::kSectorsPerTrack);
+    const cut::DiskRule* rule = cut::Recognise(image, catalogue, 0, probe);
+    if (rule != &catalogue.rules.data[(first + i) % catalogue.rules.count]) ++wrong;
+  }
+  image.Open(nullptr);
+  return wrong;
+}
+
+double Seconds(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const int status = std::system(command.c_str());
+  const auto end = std::chrono::steady_clock::now();
+  if (status == -1) std::fprintf(stderr, "could not run: %s\n", command.c_str());
+  return std::chrono::duration<double>(end - start).count();
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t m = v.size() / 2;
+  return v.size() % 2 == 1 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// Times `program` and `cp` on the same image, alternating, and prints a row.
+void Compare(const std::string& dir, const Program& p, const std::string& image,
+             const char* label, const std::string& diskNo, long long size, int runs) {
+  const std::string quiet = " >/dev/null 2>&1";
+  const std::string copy = "cp '" + image + "' '" + dir + "/copy.d88'" + quiet;
+  const std::string run = "cd '" + dir + "/out' && '" + p.path + "' '" + image + "'" +
+                          (diskNo.empty() ? "" : " " + diskNo) + quiet;
+  Seconds(copy);  // brings the image into the page cache
+  std::vector<double> cp, prog;
+  for (int i = 0; i < runs; ++i) {
+    cp.push_back(Seconds(copy));
+    prog.push_back(Seconds(run));
+  }
+  const double c = Median(cp), q = Median(prog);
+  std::printf("%-8s %-22s %-7s %7.1f %9.1f %10.1f %7.2f\n", p.name, label,
+              diskNo.empty() ? "-" : diskNo.c_str(), static_cast<double>(size) / 1e6, c * 1e3,
+              q * 1e3, q / c);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "Usage: %s WORKDIR [RUNS [keep]]\n", argv[0]);
+    return 2;
+  }
+  // Absolute, since the programs run in a folder of their own.
+  const std::string dir = std::filesystem::absolute(argv[1]).string();
+  const int runs = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 5;
+  const bool keep = argc == 4 && std::string(argv[3]) == "keep";  // the images
+  if (std::system(("mkdir -p '" + dir + "/out'").c_str()) != 0) return 2;
+
+  std::printf("medians of %d runs; times in ms; ratio = program / cp\n\n", runs);
+  std::printf("%-8s %-22s %-7s %7s %9s %10s %7s\n", "program", "image", "diskno", "MB", "cp",
+              "program", "ratio");
+  int failures = 0;
+  for (const Program& p : kPrograms) {
+    const cut::Catalogue& catalogue = *p.catalogue;
+    int most = 0;  // the kind with the most cuts, forced on (b)
+    for (int k = 1; k < catalogue.rules.count; ++k) {
+      if (CutCount(catalogue.rules.data[k]) > CutCount(catalogue.rules.data[most])) most = k;
+    }
+    const std::string full = dir + "/" + p.name + "-full.d88";
+    const std::string crafted = dir + "/" + p.name + "-crafted.d88";
+    const long long fullSize = WriteImage(full, catalogue, 0, FullDisk);
+    const long long craftedSize = WriteImage(crafted, catalogue, most, CraftedDisk);
+    const int wrong = Misrecognised(full, catalogue, 0) + Misrecognised(crafted, catalogue, most);
+    if (fullSize < 0 || craftedSize < 0 || wrong != 0) {
+      std::fprintf(stderr, "%s: images not built as meant (%d disks misrecognised)\n", p.name,
+                   wrong);
+      ++failures;
+      continue;
+    }
+    const std::string forced = std::to_string(catalogue.rules.data[most].number);
+    Compare(dir, p, full, "(a) 64 full disks", "", fullSize, runs);
+    Compare(dir, p, crafted, "(b) 20,000 empty hdrs", forced, craftedSize, runs);
+    Compare(dir, p, crafted, "(b) 20,000 empty hdrs", "", craftedSize, runs);
+    if (!keep) {
+      std::remove(full.c_str());
+      std::remove(crafted.c_str());
+    }
+  }
+  std::remove((dir + "/copy.d88").c_str());
+  return failures == 0 ? 0 : 1;
+}
