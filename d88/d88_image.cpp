@@ -26,13 +26,19 @@ D88Image::D88Image()
       trackOffsets(),
       mediaType(-1),
       writeProtect(0),
-      diskName() {}
+      diskName(),
+      nextIndex(0),
+      bufferStart(0),
+      bufferFill(0) {
+  Forget();
+}
 
 D88Image::~D88Image() {
   if (imageFile != nullptr) std::fclose(imageFile);
 }
 
 bool D88Image::Open(const char* path) {
+  Forget();
   // A second Open must not leak the stream of the first.
   if (imageFile != nullptr) {
     std::fclose(imageFile);
@@ -73,6 +79,7 @@ bool D88Image::Open(const char* path) {
 }
 
 void D88Image::ResetSelection() {
+  Forget();
   diskOffset = -1;
   currentDisk = -1;
   mediaType = -1;
@@ -112,6 +119,13 @@ void D88Image::SetSectorRange(int first, int last) {
   lastSector = last;
 }
 
+// A new selection reads the file afresh.
+void D88Image::Forget() {
+  for (TrackIndex& index : indexes) index.start = -1;
+  nextIndex = 0;
+  bufferFill = 0;
+}
+
 long long D88Image::DiskPosition(int index) const {
   if (index < 0 || index >= diskCount) return -1;
   return diskOffsets[index];
@@ -138,39 +152,109 @@ bool D88Image::ReadExact(void* to, int length) {
          static_cast<size_t>(length);
 }
 
-// The guard every track walk passes first; on success the stream stands at
-// the track's first sector header.
-bool D88Image::StartTrack(int track) {
+// The guard every track walk passes first: where the track's first sector
+// header stands in the file.
+bool D88Image::TrackStart(int track, long long* start) const {
   if (imageFile == nullptr) return false;
   if (track < 0 || track >= kTrackCount) return false;
   const uint32_t offset = trackOffsets[track];
   if (offset == 0 || offset > kLargestTrackOffset) return false;
   if (offset > diskSize) return false;  // an offset equal to the size passes
-  return SeekTo(static_cast<long long>(diskOffset) + offset);
+  *start = static_cast<long long>(diskOffset) + offset;
+  return true;
+}
+
+// Copies up to `length` bytes from file position `position` on and returns
+// how many the file held there.  Reads go through readBuffer, so a walk over
+// a track's headers costs one read a buffer's worth, not one per header.
+int D88Image::ReadAt(long long position, uint8_t* to, int length) {
+  if (length <= 0) return 0;
+  const bool held =
+      position >= bufferStart && position - bufferStart <= bufferFill - length;
+  if (!held) {
+    if (length > kReadBufferSize) {
+      if (!SeekTo(position)) return 0;
+      return static_cast<int>(
+          std::fread(to, 1, static_cast<size_t>(length), imageFile));
+    }
+    bufferStart = position;
+    bufferFill = 0;
+    if (!SeekTo(position)) return 0;
+    bufferFill = static_cast<int>(
+        std::fread(readBuffer, 1, kReadBufferSize, imageFile));
+  }
+  const long long available = bufferStart + bufferFill - position;
+  const int delivered = available < length ? static_cast<int>(available) : length;
+  if (delivered <= 0) return 0;
+  std::memcpy(to, readBuffer + (position - bufferStart),
+              static_cast<size_t>(delivered));
+  return delivered;
+}
+
+// Visits the headers of the track starting at `position` in stored order,
+// with the file position of each one's data, until `visit` returns false.
+// The walk ends at a header that cannot be read whole, at one stating 0
+// sectors (not visited: such a header is never a match and lists nothing),
+// after the header whose position equals its own count, and after 65,535.
+template <typename Visit>
+void D88Image::WalkTrack(long long position, Visit visit) {
+  for (int p = 1; p <= kMaxHeadersPerTrack; ++p) {
+    SectorHeader header;
+    if (ReadAt(position, header.bytes, kSectorHeaderSize) < kSectorHeaderSize) {
+      return;
+    }
+    const int count = header.SectorCount();
+    if (count == 0) return;
+    position += kSectorHeaderSize;
+    if (!visit(header, position)) return;
+    position += header.DataLength();
+    if (p == count) return;
+  }
+}
+
+// The index of the track at `start` for c/h/n, walking the track only when
+// no slot holds it yet; slots are reused oldest first.
+const D88Image::TrackIndex& D88Image::IndexFor(long long start, int c, int h,
+                                               int n) {
+  for (const TrackIndex& index : indexes) {
+    if (index.start == start && index.c == c && index.h == h && index.n == n) {
+      return index;
+    }
+  }
+  TrackIndex& index = indexes[nextIndex];
+  nextIndex = (nextIndex + 1) % kIndexSlots;
+  index.start = start;
+  index.c = c;
+  index.h = h;
+  index.n = n;
+  for (long long& data : index.dataPosition) data = -1;
+  WalkTrack(start, [&](const SectorHeader& header, long long data) {
+    const int r = header.R();
+    // The first sector of an identity wins; later ones are never reached.
+    if (header.C() == c && header.H() == h && header.N() == n &&
+        index.dataPosition[r] < 0) {
+      index.dataPosition[r] = data;
+      index.dataLength[r] = static_cast<uint16_t>(header.DataLength());
+    }
+    return true;
+  });
+  return index;
 }
 
 int D88Image::ReadSector(int track, int c, int h, int r, int n,
                          uint8_t* buffer, int maxLength) {
-  if (!StartTrack(track)) return 0;
-  for (int position = 1; position <= kMaxHeadersPerTrack; ++position) {
-    SectorHeader header;
-    if (!ReadExact(header.bytes, kSectorHeaderSize)) return 0;
-    const int count = header.SectorCount();
-    if (count == 0) return 0;  // never a match, even with the right identity
-    if (header.C() == c && header.H() == h && header.R() == r &&
-        header.N() == n) {
-      const int length =
-          header.DataLength() < maxLength ? header.DataLength() : maxLength;
-      if (length <= 0) return 0;
-      // What the file really delivered: a sector cut by the end of the
-      // file is a short sector.
-      return static_cast<int>(
-          std::fread(buffer, 1, static_cast<size_t>(length), imageFile));
-    }
-    if (std::fseek(imageFile, header.DataLength(), SEEK_CUR) != 0) return 0;
-    if (position == count) return 0;
-  }
-  return 0;
+  long long start;
+  if (!TrackStart(track, &start)) return 0;
+  // Identity bytes run from 0 to 255; no other argument matches a sector.
+  if (((c | h | r | n) & ~0xFF) != 0) return 0;
+  const TrackIndex& index = IndexFor(start, c, h, n);
+  const long long data = index.dataPosition[r];
+  if (data < 0) return 0;
+  const int length =
+      index.dataLength[r] < maxLength ? index.dataLength[r] : maxLength;
+  // What the file really delivered: a sector cut by the end of the file is
+  // a short sector.
+  return ReadAt(data, buffer, length);
 }
 
 int D88Image::ReadSectors(int track, int c, int h, int r, int n,
@@ -203,19 +287,14 @@ int D88Image::ReadSectors(int track, int c, int h, int r, int n,
 }
 
 int D88Image::ListSectorIds(int track, uint8_t* out, int maxLength) {
-  if (!StartTrack(track)) return 0;
+  long long start;
+  if (!TrackStart(track, &start) || maxLength < 4) return 0;
   int written = 0;
-  for (int position = 1; position <= kMaxHeadersPerTrack; ++position) {
-    if (written + 4 > maxLength) break;
-    SectorHeader header;
-    if (!ReadExact(header.bytes, kSectorHeaderSize)) break;
-    const int count = header.SectorCount();
-    if (count == 0) break;  // a track of no sectors lists none
+  WalkTrack(start, [&](const SectorHeader& header, long long) {
     std::memcpy(out + written, header.bytes + kSectorCOffset, 4);
     written += 4;
-    if (std::fseek(imageFile, header.DataLength(), SEEK_CUR) != 0) break;
-    if (position == count) break;
-  }
+    return written + 4 <= maxLength;  // room for the next entry
+  });
   return written;
 }
 

@@ -4,7 +4,8 @@
 // Nothing throws and nothing is printed: every outcome is a boolean or a
 // byte count, and a count short of what was asked is the only sign that a
 // sector was missing or a read fell short.  The class allocates nothing;
-// buffers belong to the caller.
+// buffers belong to the caller, and what it learns while reading lives in
+// fixed arrays of its own (so an instance is some 150 KB: keep it static).
 #ifndef D88_D88_IMAGE_H
 #define D88_D88_IMAGE_H
 
@@ -55,10 +56,28 @@ class D88Image {
   int ListSectorIds(int track, uint8_t* out, int maxLength);
 
  private:
+  // What one walk over a track found for one C/H/N: where the data of the
+  // first sector of each R starts, and its length.  A track is walked once
+  // per selection and C/H/N however many sectors are read from it.
+  struct TrackIndex {
+    long long start;  // file position of the track's first header; -1 unused
+    int c, h, n;
+    long long dataPosition[256];  // -1: no such sector before the walk ends
+    uint16_t dataLength[256];
+  };
+  // Enough for every track a disk's rules and cuts read.
+  static constexpr int kIndexSlots = 32;
+  static constexpr int kReadBufferSize = 65536;
+
   void ResetSelection();
+  void Forget();
   bool SeekTo(long long position);
   bool ReadExact(void* to, int length);
-  bool StartTrack(int track);
+  bool TrackStart(int track, long long* start) const;
+  int ReadAt(long long position, uint8_t* to, int length);
+  template <typename Visit>
+  void WalkTrack(long long position, Visit visit);
+  const TrackIndex& IndexFor(long long start, int c, int h, int n);
 
   std::FILE* imageFile;
   int currentDisk;
@@ -74,6 +93,13 @@ class D88Image {
   int mediaType;
   int writeProtect;
   char diskName[kDiskNameLength + 1];
+
+  // Learnt from the file since the last Open or SelectDisk.
+  TrackIndex indexes[kIndexSlots];
+  int nextIndex;
+  uint8_t readBuffer[kReadBufferSize];
+  long long bufferStart;
+  int bufferFill;
 };
 
 }  // namespace d88
