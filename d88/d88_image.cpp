@@ -219,4 +219,20 @@ int D88Image::ListSectorIds(int track, uint8_t* out, int maxLength) {
   return written;
 }
 
+int D88Image::ListDataLengths(int track, int* out, int maxCount) {
+  if (!StartTrack(track)) return 0;
+  int written = 0;
+  for (int position = 1; position <= kMaxHeadersPerTrack; ++position) {
+    if (written >= maxCount) break;
+    SectorHeader header;
+    if (!ReadExact(header.bytes, kSectorHeaderSize)) break;
+    const int count = header.SectorCount();
+    if (count == 0) break;
+    out[written++] = header.DataLength();
+    if (std::fseek(imageFile, header.DataLength(), SEEK_CUR) != 0) break;
+    if (position == count) break;
+  }
+  return written;
+}
+
 }  // namespace d88
