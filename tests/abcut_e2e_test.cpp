@@ -57,15 +57,8 @@ void ExpectDiskA(ExpectedRun& e, const Disk& d) {
   for (int k = 0; k < 7; ++k) e.Cut(d, testimg::Numbered("MUS%02d", 15 + k), 134 + k, 16, 13 * 256);
 }
 
-struct Case {
-  std::string what;
-  std::vector<Disk> disks;
-  std::vector<std::string> args;
-  ExpectedRun expected;
-};
-
-std::vector<Case> Cases() {
-  std::vector<Case> cases;
+std::vector<testimg::RunCase> Cases() {
+  std::vector<testimg::RunCase> cases;
   const Disk a = MakeDisk("A", 0x33), a2 = MakeDisk("A2", 0x33), b = MakeDisk("B", 0x1A);
   Disk noProbe = MakeDisk("N", 0x33);
   noProbe.RemoveTrack(0);
@@ -73,7 +66,7 @@ std::vector<Case> Cases() {
   for (int t = 123; t <= 141; ++t) {
     if (t != 128 && t != 129) gappy.RemoveTrack(t);
   }
-  Case c{"Disk A from 0x33", {a}, {}, {}};
+  testimg::RunCase c{"Disk A from 0x33", {a}, {}, {}};
   ExpectDiskA(c.expected, a);
   cases.push_back(c);
 
@@ -112,10 +105,7 @@ std::vector<Case> Cases() {
 }
 
 TEST(AbcutRun, PrintsAndWritesExactlyWhatTheDisksCallFor) {
-  for (const Case& c : Cases()) {
-    SCOPED_TRACE(c.what);
-    EXPECT_TRUE(SameRun(testimg::RunOnImage(kProgram, testimg::BuildImage(c.disks), c.args), c.expected));
-  }
+  testimg::CheckRuns(kProgram, Cases());
 }
 
 // Without track 135, MUS15 loses its last two sectors and MUS16 is gone;

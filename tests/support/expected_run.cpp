@@ -73,4 +73,11 @@ std::string Numbered(const char* format, int number) {
   return ::testing::AssertionSuccess();
 }
 
+void CheckRuns(const std::string& program, const std::vector<RunCase>& cases) {
+  for (const RunCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_TRUE(SameRun(RunOnImage(program, BuildImage(c.disks), c.args), c.expected));
+  }
+}
+
 }  // namespace testimg

@@ -8,6 +8,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "support/d88_builder.h"
 #include "support/process.h"
@@ -36,6 +37,18 @@ std::string FromHex(const std::string& hex);
 
 // "MUS%02d" and the like, applied to one number.
 std::string Numbered(const char* format, int number);
+
+// One run of a program: the disks of its image, the arguments after the
+// image name and what it should leave.
+struct RunCase {
+  std::string what;
+  std::vector<Disk> disks;
+  std::vector<std::string> args;
+  ExpectedRun expected;
+};
+
+// Runs `program` once per case and expects SameRun of each.
+void CheckRuns(const std::string& program, const std::vector<RunCase>& cases);
 
 // Whether the run printed, returned and left exactly what is expected.
 ::testing::AssertionResult SameRun(const RunOutcome& actual, const ExpectedRun& expected);
