@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
+#include <stdlib.h>  // mkdtemp
 
 namespace fuzzharness {
 
