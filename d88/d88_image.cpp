@@ -298,4 +298,15 @@ int D88Image::ListSectorIds(int track, uint8_t* out, int maxLength) {
   return written;
 }
 
+int D88Image::ListDataLengths(int track, int* out, int maxCount) {
+  long long start;
+  if (!TrackStart(track, &start) || maxCount < 1) return 0;
+  int written = 0;
+  WalkTrack(start, [&](const SectorHeader& header, long long) {
+    out[written++] = header.DataLength();
+    return written < maxCount;
+  });
+  return written;
+}
+
 }  // namespace d88

@@ -54,6 +54,9 @@ class D88Image {
   // Lists C, H, R, N of the track's sectors in stored order, 4 bytes each;
   // returns the bytes written.
   int ListSectorIds(int track, uint8_t* out, int maxLength);
+  // Lists the data-length fields of the track's sectors in the same order
+  // and over the same walk as ListSectorIds; returns how many it wrote.
+  int ListDataLengths(int track, int* out, int maxCount);
 
  private:
   // What one walk over a track found for one C/H/N: where the data of the

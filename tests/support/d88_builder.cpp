@@ -156,7 +156,8 @@ Bytes Concat(const Bytes& a, const Bytes& b) {
 bool WriteFile(const std::string& path, const Bytes& bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // An empty vector may hold a null pointer, which fwrite must not get.
+  const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
 

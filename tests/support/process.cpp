@@ -19,7 +19,23 @@ std::atomic<int> g_scratchCount{0};
 
 std::string Quote(const std::string& arg) {
 #if defined(_WIN32)
-  return "\"" + arg + "\"";
+  // As the C runtime splits a command line: backslashes are literal except
+  // before a quote, so those before an inner quote or the closing one are
+  // doubled, and an inner quote is escaped.  Inside quotes cmd.exe takes
+  // everything literally but %, which test arguments do not hold.
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char ch : arg) {
+    if (ch == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(ch == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += ch;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
 #else
   std::string quoted = "'";
   for (char ch : arg) {
@@ -34,6 +50,20 @@ std::string Quote(const std::string& arg) {
 }
 
 std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// Standard output and standard error are text streams: on Windows their
+// lines end in CR LF.  Tests compare them as LF text everywhere.
+std::string AsLines(const Bytes& bytes) {
+  std::string text = AsText(bytes);
+#if defined(_WIN32)
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lf += text[i];
+  }
+  text = lf;
+#endif
+  return text;
+}
 
 }  // namespace
 
@@ -76,7 +106,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   ScratchDir capture;
   const std::string outPath = capture / "stdout";
   const std::string errPath = capture / "stderr";
+#if defined(_WIN32)
+  // /d: the folder may be on another drive than the current one.
+  std::string command = "cd /d " + Quote(dir) + " && " + Quote(program);
+#else
   std::string command = "cd " + Quote(dir) + " && " + Quote(program);
+#endif
   for (const std::string& a : args) command += " " + Quote(a);
 #if defined(_WIN32)
   command += " <NUL";
@@ -85,6 +120,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 #endif
   command += " >" + Quote(outPath) + " 2>" + Quote(errPath);
 #if defined(_WIN32)
+  // cmd.exe /c drops the first and the last quote of a command line that
+  // holds more than two; these outer ones keep the rest as written.
   command = "\"" + command + "\"";
 #endif
   const int raw = std::system(command.c_str());
@@ -94,8 +131,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 #else
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
 #endif
-  result.out = AsText(ReadFile(outPath));
-  result.err = AsText(ReadFile(errPath));
+  result.out = AsLines(ReadFile(outPath));
+  result.err = AsLines(ReadFile(errPath));
   return result;
 }
 

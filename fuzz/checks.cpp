@@ -1,0 +1,225 @@
+#include "checks.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "cut/run.h"
+#include "d88/d88_image.h"
+
+namespace fuzzcheck {
+
+namespace {
+
+[[noreturn]] void Fail(const char* what, const char* file, int line) {
+  std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, what);
+  std::abort();
+}
+
+#define FUZZ_CHECK(cond)                                  \
+  do {                                                    \
+    if (!(cond)) Fail(#cond, __FILE__, __LINE__);         \
+  } while (0)
+
+constexpr int kGuardSize = 64;
+constexpr uint8_t kGuardByte = 0xA5;
+// The longest identity list a track can give: 65,535 entries.
+constexpr int kFullList = d88::kMaxHeadersPerTrack * 4;
+// Sector reads and walks per input: enough to reach every track of a few
+// disks, few enough that a hostile image stays quick to check.
+constexpr int kWalkBudget = 4000;
+// Listed identities read back per track.
+constexpr int kIdsPerTrack = 8;
+
+// A buffer with guard bytes just past the part a call may write, and an
+// unused first byte before it, so a write out of bounds on either side
+// shows even where the sanitizers see a valid object.
+class GuardedBuffer {
+ public:
+  GuardedBuffer() : bytes(1 + kFullList + kGuardSize) {}
+  uint8_t* Prepare(int length) {
+    length_ = length;
+    std::fill(bytes.begin(), bytes.end(), kGuardByte);
+    return bytes.data() + 1;
+  }
+  void CheckGuards() const {
+    FUZZ_CHECK(bytes[0] == kGuardByte);
+    for (int i = 0; i < kGuardSize; ++i) {
+      FUZZ_CHECK(bytes[static_cast<size_t>(1 + length_ + i)] == kGuardByte);
+    }
+  }
+  const uint8_t* data() const { return bytes.data() + 1; }
+
+ private:
+  std::vector<uint8_t> bytes;
+  int length_ = 0;
+};
+
+long long FileSize(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(f != nullptr);
+  long long size = 0;
+  char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) size += static_cast<long long>(n);
+  std::fclose(f);
+  return size;
+}
+
+int PieceLength(int n) { return n >= 9 ? 65536 : 128 << n; }
+
+struct Exerciser {
+  d88::D88Image& image;
+  GuardedBuffer buffer;
+  GuardedBuffer second;
+  int walks = 0;
+  std::set<long long> walkedStarts;
+
+  // Nothing may be read from a track the guard refuses.
+  void CheckRefused(int track) {
+    uint8_t* out = buffer.Prepare(256);
+    FUZZ_CHECK(image.ReadSector(track, 0, 0, 1, 1, out, 256) == 0);
+    FUZZ_CHECK(image.ListSectorIds(track, out, 256) == 0);
+    FUZZ_CHECK(image.ReadSectors(track, 0, 0, 1, 1, out, 256) == 0);
+    buffer.CheckGuards();
+  }
+
+  void CheckUnselected() {
+    FUZZ_CHECK(image.CurrentDisk() == -1);
+    FUZZ_CHECK(image.MediaType() == -1);
+    FUZZ_CHECK(image.DiskName()[0] == '\0');
+    for (int track : {0, 1, 40, 163}) CheckRefused(track);
+  }
+
+  void ExerciseTrack(int track, long long trackStart) {
+    const uint32_t offset = image.TrackOffset(track);
+    if (offset == 0 || offset > image.DiskSize() || offset > 0x7FFFFFFFu) {
+      CheckRefused(track);
+      return;
+    }
+    // The same headers walked from another disk or track give nothing new.
+    if (walks >= kWalkBudget || !walkedStarts.insert(trackStart).second) return;
+
+    uint8_t* ids = buffer.Prepare(kFullList);
+    const int listed = image.ListSectorIds(track, ids, kFullList);
+    ++walks;
+    FUZZ_CHECK(listed >= 0 && listed <= kFullList && listed % 4 == 0);
+    buffer.CheckGuards();
+    std::vector<uint8_t> all(ids, ids + listed);
+
+    // A shorter output lists a prefix of the same entries.
+    for (int size : {0, 1, 4, 7, 64}) {
+      uint8_t* part = second.Prepare(size);
+      const int got = image.ListSectorIds(track, part, size);
+      ++walks;
+      FUZZ_CHECK(got == std::min(listed, size / 4 * 4));
+      FUZZ_CHECK(std::equal(part, part + got, all.begin()));
+      second.CheckGuards();
+    }
+
+    for (int k = 0; k < listed / 4 && k < kIdsPerTrack; ++k) {
+      const int c = all[4 * k], h = all[4 * k + 1], r = all[4 * k + 2], n = all[4 * k + 3];
+      ExerciseSector(track, c, h, r, n);
+    }
+    // Identities no header can hold.
+    uint8_t* out = buffer.Prepare(256);
+    FUZZ_CHECK(image.ReadSector(track, 256, 0, 1, 1, out, 256) == 0);
+    FUZZ_CHECK(image.ReadSector(track, 0, 0, 1, -1, out, 256) == 0);
+    FUZZ_CHECK(image.ReadSectors(track, -1, 0, 1, 1, out, 256) == 0);
+    buffer.CheckGuards();
+    walks += 3;
+  }
+
+  void ExerciseSector(int track, int c, int h, int r, int n) {
+    // A listed sector is reached; what it delivers is bounded by the data
+    // length and by what was asked, and a shorter request reads a prefix.
+    uint8_t* whole = buffer.Prepare(65535);
+    const int got = image.ReadSector(track, c, h, r, n, whole, 65535);
+    FUZZ_CHECK(got >= 0 && got <= 65535);
+    buffer.CheckGuards();
+    for (int maxLength : {0, 1, 256}) {
+      uint8_t* part = second.Prepare(maxLength);
+      const int some = image.ReadSector(track, c, h, r, n, part, maxLength);
+      FUZZ_CHECK(some == std::min(got, maxLength));
+      FUZZ_CHECK(std::memcmp(part, whole, static_cast<size_t>(some)) == 0);
+      second.CheckGuards();
+    }
+    walks += 4;
+
+    // Runs that step over the track's end, with the range ending at this
+    // sector and with the range the programs use.
+    const int piece = PieceLength(n);
+    for (int last : {r, 26}) {
+      image.SetSectorRange(1, last);
+      for (int length : {0, piece, 3 * piece + 5}) {
+        if (length > kFullList) continue;
+        uint8_t* run = buffer.Prepare(length);
+        const int total = image.ReadSectors(track, c, h, r, n, run, length);
+        FUZZ_CHECK(total >= 0 && total <= length);
+        FUZZ_CHECK(total == length || total % piece == 0);
+        buffer.CheckGuards();
+        walks += 4;
+      }
+    }
+    image.SetSectorRange(1, 26);
+  }
+};
+
+}  // namespace
+
+void ExerciseImage(const std::string& path) {
+  const long long fileSize = FileSize(path);
+  d88::D88Image image;
+  FUZZ_CHECK(image.Open(path.c_str()));
+  Exerciser ex{image, {}, {}, 0, {}};
+
+  const int count = image.DiskCount();
+  FUZZ_CHECK(count >= 0 && count <= d88::kMaxDisks);
+  FUZZ_CHECK((count == 0) == (fileSize < d88::kDiskHeaderSize));
+  for (int i = 0; i < count; ++i) {
+    // The scan lists only headers it read whole.
+    const long long at = image.DiskPosition(i);
+    FUZZ_CHECK(at >= 0 && at + d88::kDiskHeaderSize <= fileSize);
+  }
+  ex.CheckUnselected();
+
+  for (int i = 0; i < count; ++i) {
+    FUZZ_CHECK(image.SelectDisk(i));
+    FUZZ_CHECK(image.CurrentDisk() == i);
+    FUZZ_CHECK(image.MediaType() >= 0 && image.MediaType() <= 255);
+    FUZZ_CHECK(std::strlen(image.DiskName()) <= static_cast<size_t>(d88::kDiskNameLength));
+    image.SetSectorRange(1, 26);
+    for (int track = 0; track < d88::kTrackCount; ++track) {
+      ex.ExerciseTrack(track, image.DiskPosition(i) + image.TrackOffset(track));
+    }
+    for (int track : {-1, d88::kTrackCount, INT_MIN, INT_MAX}) ex.CheckRefused(track);
+  }
+
+  FUZZ_CHECK(!image.SelectDisk(count));
+  ex.CheckUnselected();
+  FUZZ_CHECK(image.Open(nullptr));
+  FUZZ_CHECK(image.DiskCount() == 0);
+}
+
+std::string DiskArgument(const uint8_t* data, size_t size) {
+  constexpr size_t kReservedByte = 0x19;
+  if (size <= kReservedByte || data[kReservedByte] == 0) return std::string();
+  return std::string(1, static_cast<char>(data[kReservedByte]));
+}
+
+void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
+                 const std::string& diskArgument, std::FILE* sink) {
+  std::vector<const char*> argv = {catalogue.program, path.c_str()};
+  if (!diskArgument.empty()) argv.push_back(diskArgument.c_str());
+  const int status = cut::Run(catalogue, static_cast<int>(argv.size()), argv.data(), sink, sink);
+  const int diskNo = diskArgument.empty() ? 0 : static_cast<signed char>(diskArgument[0]) - '0';
+  const bool validArgument = diskArgument.empty() || (diskNo >= 1 && diskNo <= catalogue.rules.count);
+  // The working folder takes every file, so only a bad argument fails.
+  FUZZ_CHECK(status == (validArgument ? 0 : 1));
+  cut::g_image.Open(nullptr);
+}
+
+}  // namespace fuzzcheck

@@ -1,0 +1,34 @@
+// The checks every fuzz target runs on one input, shared with the test that
+// replays the regression images, so a crash found by fuzzing is replayed
+// with exactly the checks that found it.  A broken invariant prints where
+// it broke and aborts.
+#ifndef FUZZ_CHECKS_H
+#define FUZZ_CHECKS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "cut/catalogue.h"
+
+namespace fuzzcheck {
+
+// Opens the image file at `path` with a D88Image of its own and reads every
+// disk every way the library allows: sectors of every listed identity and
+// of absent ones, runs across track ends, identity lists of several sizes.
+void ExerciseImage(const std::string& path);
+
+// The disk-number argument an input asks for: the byte at 0x19 of the first
+// disk header (reserved, never read by the library), or "" for none.
+std::string DiskArgument(const uint8_t* data, size_t size);
+
+// Runs the whole program of `catalogue` in-process on the image at `path`,
+// writing its files into the current directory and its messages to `sink`;
+// checks the exit status and closes the image again.
+void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
+                 const std::string& diskArgument, std::FILE* sink);
+
+}  // namespace fuzzcheck
+
+#endif  // FUZZ_CHECKS_H

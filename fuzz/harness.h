@@ -1,0 +1,55 @@
+// What every fuzz target needs around the checks: a scratch folder of its
+// own, made once and removed at exit, and the input written to a file in
+// it, since the library opens images by path.
+#ifndef FUZZ_HARNESS_H
+#define FUZZ_HARNESS_H
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <stdlib.h>  // mkdtemp
+
+namespace fuzzharness {
+
+inline std::string& ScratchRoot() {
+  static std::string root;
+  return root;
+}
+
+inline void RemoveScratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(ScratchRoot(), ignored);
+}
+
+// The folder, with an empty "work" folder inside it for a run's files.
+inline const std::string& Scratch() {
+  std::string& root = ScratchRoot();
+  if (root.empty()) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "d88cut-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    root = pattern;
+    std::filesystem::create_directory(root + "/work");
+    std::atexit(RemoveScratch);
+  }
+  return root;
+}
+
+inline std::string WriteInput(const uint8_t* data, size_t size) {
+  const std::string path = Scratch() + "/input.d88";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
+    std::perror(path.c_str());
+    std::abort();
+  }
+  return path;
+}
+
+}  // namespace fuzzharness
+
+#endif  // FUZZ_HARNESS_H

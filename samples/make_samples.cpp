@@ -1,0 +1,60 @@
+// Writes one sample image per program into the folder it is given:
+// <program>.d88, one disk of every kind the program knows, in the order of
+// the disk numbers.  The contents are synthetic: the builder's filler,
+// which names each sector's place, and the signature bytes taken from the
+// catalogue.  Each disk is checked to be taken for its own kind.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "abcut/catalogue.h"
+#include "cut/run.h"
+#include "oabcut/catalogue.h"
+#include "support/d88_builder.h"
+#include "support/kind_disk.h"
+#include "vorxcut/catalogue.h"
+
+namespace {
+
+const cut::Catalogue* const kCatalogues[] = {&vorxcut::kCatalogue, &abcut::kCatalogue,
+                                             &oabcut::kCatalogue};
+
+bool WriteSample(const cut::Catalogue& catalogue, const std::string& folder) {
+  std::vector<testimg::Disk> disks;
+  for (int number = 1; number <= catalogue.rules.count; ++number) {
+    for (const cut::DiskRule& rule : catalogue.rules) {
+      if (rule.number == number) disks.push_back(testimg::KindDisk(catalogue, rule));
+    }
+  }
+  const std::string path = folder + "/" + catalogue.program + ".d88";
+  if (!testimg::WriteFile(path, testimg::BuildImage(disks))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  d88::D88Image image;
+  uint8_t probe[cut::kProbeLength];
+  bool right = image.Open(path.c_str()) && image.DiskCount() == catalogue.rules.count;
+  for (int i = 0; right && i < image.DiskCount(); ++i) {
+    image.SelectDisk(i);
+    const cut::DiskRule* rule = cut::Recognise(image, catalogue, 0, probe);
+    right = rule != nullptr && rule->number == i + 1;
+  }
+  if (!right) {
+    std::fprintf(stderr, "make_samples: %s does not hold one disk of each kind\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: %d disks\n", path.c_str(), image.DiskCount());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "Usage: make_samples FOLDER\n");
+    return 2;
+  }
+  bool ok = true;
+  for (const cut::Catalogue* catalogue : kCatalogues) ok = WriteSample(*catalogue, argv[1]) && ok;
+  return ok ? 0 : 1;
+}

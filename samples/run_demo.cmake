@@ -1,0 +1,53 @@
+# Run by the demo target: writes the sample images into ${DEMO}/images, shows
+# what d88info sees in each, then runs each program on its sample inside
+# ${DEMO}/<program>/ and lists the files it wrote.  The programs' messages
+# are Shift-JIS; they are shown through iconv when it is there.
+file(REMOVE_RECURSE "${DEMO}")
+file(MAKE_DIRECTORY "${DEMO}/images")
+execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "make_samples failed")
+endif()
+find_program(ICONV iconv)
+
+foreach(program vorxcut abcut oabcut)
+  set(image "${DEMO}/images/${program}.d88")
+  set(folder "${DEMO}/${program}")
+  file(MAKE_DIRECTORY "${folder}")
+
+  message("\n== d88info images/${program}.d88")
+  execute_process(COMMAND "${D88INFO}" "${image}")
+
+  message("\n== ${program} images/${program}.d88   (in demo/${program}/)")
+  execute_process(COMMAND "${${program}}" "${image}" WORKING_DIRECTORY "${folder}"
+                  OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE status)
+  file(WRITE "${DEMO}/${program}.log" "${log}")
+  if(ICONV)
+    execute_process(COMMAND "${ICONV}" -f CP932 -t UTF-8 "${DEMO}/${program}.log")
+  else()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${DEMO}/${program}.log")
+  endif()
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${program} ended with status ${status}")
+  endif()
+
+  file(GLOB files RELATIVE "${folder}" "${folder}/*")
+  list(SORT files)
+  list(LENGTH files count)
+  message("-- demo/${program}/ now holds ${count} files (name, bytes):")
+  set(line "")
+  set(column 0)
+  foreach(name IN LISTS files)
+    file(SIZE "${folder}/${name}" size)
+    string(APPEND line "  ${name} ${size}")
+    math(EXPR column "${column} + 1")
+    if(column EQUAL 6)
+      message("${line}")
+      set(line "")
+      set(column 0)
+    endif()
+  endforeach()
+  if(NOT line STREQUAL "")
+    message("${line}")
+  endif()
+endforeach()

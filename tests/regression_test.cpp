@@ -1,0 +1,42 @@
+// Replays every image in tests/regression/ with the checks of the fuzz
+// targets; a broken check aborts the test program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "checks.h"
+#include "fuzz_catalogues.h"
+#include "support/process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
+  std::FILE* sink = std::tmpfile();
+  ASSERT_NE(sink, nullptr);
+  const fs::path before = fs::current_path();
+  int images = 0;
+  for (const auto& entry : fs::directory_iterator(REGRESSION_DIR)) {
+    if (entry.path().extension() != ".d88") continue;
+    ++images;
+    const std::string path = fs::absolute(entry.path()).string();
+    SCOPED_TRACE(path);
+    fuzzcheck::ExerciseImage(path);
+    const testimg::Bytes bytes = testimg::ReadFile(path);
+    const std::string diskArgument = fuzzcheck::DiskArgument(bytes.data(), bytes.size());
+    for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) {
+      testimg::ScratchDir work;
+      fs::current_path(work.path());
+      fuzzcheck::ExerciseRun(*named.catalogue, path, diskArgument, sink);
+      fuzzcheck::ExerciseRun(*named.catalogue, path, "", sink);
+      fs::current_path(before);
+    }
+  }
+  std::fclose(sink);
+  if (images == 0) GTEST_SKIP() << "no regression images yet";
+}
+
+}  // namespace
