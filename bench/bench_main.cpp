@@ -193,18 +193,27 @@ double Median(std::vector<double> v) {
 }
 
 // Times `program` and `cp` on the same image, alternating, and prints a row.
+// Each run writes into a fresh folder (cp to a fresh file), as a user would:
+// overwriting last run's files would time the file system's flushing of
+// truncated files instead.
 void Compare(const std::string& dir, const Program& p, const std::string& image,
              const char* label, const std::string& diskNo, long long size, int runs) {
   const std::string quiet = " >/dev/null 2>&1";
-  const std::string copy = "cp '" + image + "' '" + dir + "/copy.d88'" + quiet;
-  const std::string run = "cd '" + dir + "/out' && '" + p.path + "' '" + image + "'" +
+  const std::string target = "'" + dir + "/copy.d88'";
+  const std::string out = "'" + dir + "/out'";
+  const std::string copy = "cp '" + image + "' " + target + quiet;
+  const std::string run = "cd " + out + " && '" + p.path + "' '" + image + "'" +
                           (diskNo.empty() ? "" : " " + diskNo) + quiet;
+  const std::string clear = "rm -rf " + target + " " + out + " && mkdir " + out + " && sync";
   Seconds(copy);  // brings the image into the page cache
   std::vector<double> cp, prog;
   for (int i = 0; i < runs; ++i) {
+    Seconds(clear);
     cp.push_back(Seconds(copy));
+    Seconds(clear);
     prog.push_back(Seconds(run));
   }
+  Seconds(clear);
   const double c = Median(cp), q = Median(prog);
   std::printf("%-8s %-22s %-7s %7.1f %9.1f %10.1f %7.2f\n", p.name, label,
               diskNo.empty() ? "-" : diskNo.c_str(), static_cast<double>(size) / 1e6, c * 1e3,
@@ -223,7 +232,7 @@ int main(int argc, char** argv) {
   const std::string dir = std::filesystem::absolute(argv[1]).string();
   const int runs = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 5;
   const bool keep = argc == 4 && std::string(argv[3]) == "keep";  // the images
-  if (std::system(("mkdir -p '" + dir + "/out'").c_str()) != 0) return 2;
+  if (std::system(("mkdir -p '" + dir + "'").c_str()) != 0) return 2;
 
   std::printf("medians of %d runs; times in ms; ratio = program / cp\n\n", runs);
   std::printf("%-8s %-22s %-7s %7s %9s %10s %7s\n", "program", "image", "diskno", "MB", "cp",
