@@ -1,11 +1,13 @@
 // Times each program over two large images beside `cp` of the same image:
 //   (a) 64 full disks (154 track indexes of 26 sectors of 256 bytes) that
 //       cycle through the kinds the program recognises;
-//   (b) 64 disks whose tracks each start with 20,000 headers that never
-//       match, in front of the real sectors: a program that walks a track
-//       from its start for every sector pays for them on every read.
+//   (b) 64 disks holding only the tracks their kind reads, each starting
+//       with 20,000 headers that never match in front of the real sectors:
+//       a program that walks a track from its start for every sector pays
+//       for them on every read.  Run with the number of the kind with the
+//       most cuts (forced on disk 0, which is of that kind) and without.
 // Each command runs several times; the table shows medians and the ratio to
-// `cp`.  Usage: d88bench WORKDIR [RUNS]
+// `cp`.  Usage: d88bench WORKDIR [RUNS [keep]]; "keep" leaves the images.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
