@@ -14,12 +14,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "cut/run.h"
 #include "support/d88_builder.h"
+#include "support/kind_disk.h"
 #include "support/test_catalogue.h"
 #ifdef BENCH_VORXCUT
 #include "vorxcut/catalogue.h"
@@ -55,47 +55,6 @@ const Program kPrograms[] = {
 constexpr int kDisks = 64;
 constexpr int kLastTrack = 153;  // 77 cylinders, 2 heads
 constexpr int kEmptyHeaders = 20000;
-constexpr int kSectorSize = 256;
-
-// The probe whose bytes rule `k` tests: its own, or the last one tried
-// before it.  Null when no probe comes before it.
-const cut::Probe* ProbeTestedBy(const cut::Catalogue& catalogue, int k) {
-  for (int i = k; i >= 0; --i) {
-    if (catalogue.rules.data[i].probe.track >= 0) return &catalogue.rules.data[i].probe;
-  }
-  return nullptr;
-}
-
-// The tracks a run of `length` bytes from track/r covers, 26 sectors a track.
-void AddRunTracks(int track, int r, int length, std::set<int>& tracks) {
-  for (int done = 0; done < length; done += kSectorSize) {
-    tracks.insert(track);
-    if (r == testimg::kSectorsPerTrack) {
-      ++track;
-      r = 1;
-    } else {
-      ++r;
-    }
-  }
-}
-
-// Every track a program reads on a disk of kind `k`: the probes of the
-// rules tried up to it, and its cuts.
-std::set<int> TracksRead(const cut::Catalogue& catalogue, int k) {
-  std::set<int> tracks;
-  for (int i = 0; i <= k; ++i) {
-    const cut::DiskRule& rule = catalogue.rules.data[i];
-    if (rule.probe.track >= 0) tracks.insert(rule.probe.track);
-  }
-  const cut::DiskRule& rule = catalogue.rules.data[k];
-  for (const cut::CutSpec& c : rule.cuts) AddRunTracks(c.track, c.r, c.skip + c.length, tracks);
-  if (rule.series.entries != nullptr) {
-    for (const cut::SeriesEntry* e = rule.series.entries; e->sector != 0; ++e) {
-      AddRunTracks(e->track, e->sector, e->length, tracks);
-    }
-  }
-  return tracks;
-}
 
 int CutCount(const cut::DiskRule& rule) {
   int count = rule.cuts.count;
@@ -105,46 +64,22 @@ int CutCount(const cut::DiskRule& rule) {
   return count;
 }
 
-// Gives every probe sector present the identity its probe asks for and
-// pokes kind k's signature into the probe it is tested against.
-void MarkKind(const cut::Catalogue& catalogue, int k, testimg::Disk& disk) {
-  for (const cut::DiskRule& rule : catalogue.rules) {
-    const cut::Probe& p = rule.probe;
-    if (p.track < 0 || disk.tracks.count(p.track) == 0) continue;
-    for (testimg::Sector& s : disk.tracks[p.track]) {
-      if (s.r == p.r && s.c != 0xFF) {
-        s.c = static_cast<uint8_t>(p.c);
-        s.h = cut::kProbeHead;
-        s.n = cut::kProbeSizeCode;
-        break;
-      }
-    }
-  }
-  const cut::Probe* probe = ProbeTestedBy(catalogue, k);
-  if (probe == nullptr) return;
-  const cut::Signature& sig = catalogue.rules.data[k].signature;
-  disk.Poke(probe->track, probe->r, sig.offset,
-            std::string(sig.bytes.data, static_cast<size_t>(sig.bytes.length)));
-}
-
+// Disks of kind k as testimg::KindDisk builds them, each tagged apart.
 testimg::Disk FullDisk(const cut::Catalogue& catalogue, int k, int index) {
-  testimg::Disk disk;
-  disk.tag = "F" + std::to_string(index);
-  disk.Format(0, kLastTrack);
-  MarkKind(catalogue, k, disk);
+  const testimg::KindDiskOptions options{"F" + std::to_string(index), false};
+  testimg::Disk disk = testimg::KindDisk(catalogue, catalogue.rules.data[k], options);
+  for (int t = 0; t <= kLastTrack; ++t) {
+    if (disk.tracks.count(t) == 0) disk.Format(t, t);
+  }
   return disk;
 }
 
 testimg::Disk CraftedDisk(const cut::Catalogue& catalogue, int k, int index) {
-  testimg::Disk disk;
-  disk.tag = "C" + std::to_string(index);
+  const testimg::KindDiskOptions options{"C" + std::to_string(index), true};
+  testimg::Disk disk = testimg::KindDisk(catalogue, catalogue.rules.data[k], options);
   testimg::Sector empty;  // an identity no catalogue asks for, no data
   empty.c = empty.h = empty.r = empty.n = 0xFF;
-  for (int t : TracksRead(catalogue, k)) {
-    disk.Format(t, t);
-    disk.Prepend(t, empty, kEmptyHeaders);
-  }
-  MarkKind(catalogue, k, disk);
+  for (const auto& track : disk.tracks) disk.Prepend(track.first, empty, kEmptyHeaders);
   return disk;
 }
 

@@ -1,11 +1,12 @@
 // Writes the seed corpus of the fuzz targets, built with the test image
-// builder: for every catalogue a disk of each kind (its probe sectors
-// carrying the kind's signature, its cut runs present), each kind forced on
-// a blank disk, several kinds in one image, and images cut short; for the
-// image target all of these and a few damaged layouts besides.
+// builder: for every catalogue a disk of each kind (testimg::KindDisk: its
+// probe sectors carrying the kind's signature, its cut runs present), each
+// kind forced on a blank disk, several kinds in one image, and images cut
+// short; for the image target all of these and a few damaged layouts besides.
 //
 //   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,68 +14,13 @@
 #include "d88/d88_format.h"
 #include "fuzz_catalogues.h"
 #include "support/d88_builder.h"
+#include "support/kind_disk.h"
 
 namespace fs = std::filesystem;
 using testimg::Bytes;
 using testimg::Disk;
-using testimg::Sector;
 
 namespace {
-
-// The first sector of `track` with this identity, made (with the track
-// formatted around it) if the disk lacks it.
-Sector& EnsureSector(Disk& disk, int track, int c, int h, int r) {
-  if (disk.tracks.count(track) == 0) disk.Format(track, track);
-  for (Sector& s : disk.tracks[track]) {
-    if (s.c == c && s.h == h && s.r == r && s.n == 1) return s;
-  }
-  Sector s;
-  s.c = static_cast<uint8_t>(c);
-  s.h = static_cast<uint8_t>(h);
-  s.r = static_cast<uint8_t>(r);
-  s.data = testimg::Filler(disk.tag, track, r);
-  disk.tracks[track].push_back(s);
-  return disk.tracks[track].back();
-}
-
-// Formats the tracks a run of `length` bytes from track/r covers.
-void FormatRun(Disk& disk, int track, int r, int length) {
-  if (track < 0 || track >= d88::kTrackCount || r < 1) return;
-  const int sectors = (length + 255) / 256;
-  const int last = track + (r - 1 + sectors - 1) / testimg::kSectorsPerTrack;
-  for (int t = track; t <= last && t < d88::kTrackCount; ++t) {
-    if (disk.tracks.count(t) == 0) disk.Format(t, t);
-  }
-}
-
-// A disk that rule `k` of `catalogue` recognises.
-Disk KindDisk(const cut::Catalogue& catalogue, int k) {
-  Disk disk;
-  disk.tag = "K" + std::to_string(k);
-  const cut::DiskRule& rule = catalogue.rules.data[k];
-  for (const cut::CutSpec& c : rule.cuts) FormatRun(disk, c.track, c.r, c.skip + c.length);
-  if (rule.series.entries != nullptr) {
-    for (const cut::SeriesEntry* e = rule.series.entries; e->sector != 0; ++e) {
-      FormatRun(disk, e->track, e->sector, e->length);
-    }
-  }
-  // A rule without a probe tests what the last probe before it read.
-  cut::Probe probe = cut::kNoProbe;
-  for (int i = 0; i <= k; ++i) {
-    if (catalogue.rules.data[i].probe.track >= 0) probe = catalogue.rules.data[i].probe;
-  }
-  if (probe.track >= 0) {
-    Sector& s = EnsureSector(disk, probe.track, probe.c, cut::kProbeHead, probe.r);
-    const cut::Signature& sig = rule.signature;
-    if (s.data.size() < static_cast<size_t>(sig.offset + sig.bytes.length)) {
-      s.data.resize(static_cast<size_t>(sig.offset + sig.bytes.length));
-    }
-    for (int i = 0; i < sig.bytes.length; ++i) {
-      s.data[static_cast<size_t>(sig.offset + i)] = static_cast<uint8_t>(sig.bytes.data[i]);
-    }
-  }
-  return disk;
-}
 
 void Write(const fs::path& dir, const std::string& name, const Bytes& bytes) {
   fs::create_directories(dir);
@@ -92,9 +38,11 @@ Bytes Truncated(Bytes bytes, size_t size) {
 void WriteCatalogueSeeds(const fuzzcat::NamedCatalogue& named, const fs::path& out) {
   const cut::Catalogue& catalogue = *named.catalogue;
   const fs::path dir = out / named.name;
+  testimg::KindDiskOptions small;  // seeds small enough to mutate quickly
+  small.onlyTracksRead = true;
   std::vector<Disk> kinds;
   for (int k = 0; k < catalogue.rules.count; ++k) {
-    kinds.push_back(KindDisk(catalogue, k));
+    kinds.push_back(testimg::KindDisk(catalogue, catalogue.rules.data[k], small));
     const Bytes image = kinds.back().Build();
     const std::string number = std::to_string(catalogue.rules.data[k].number);
     Write(dir, "kind" + number + ".d88", image);

@@ -5,22 +5,21 @@
 // file.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "support/d88_builder.h"
-#include "support/process.h"
+#include "support/expected_run.h"
 #include "vorxcut/catalogue.h"
 
 namespace {
 
-using testimg::Bytes;
 using testimg::Disk;
+using testimg::ExpectedRun;
+using testimg::Numbered;
+using testimg::RunCase;
 
-constexpr int kSector = 256;
+const std::string kProgram = VORXCUT_PATH;
 
 int At(int track, int r) { return track * testimg::kSectorsPerTrack + r - 1; }
 
@@ -34,23 +33,18 @@ struct Piece {
 // The files each disk kind yields, in the order they are cut.
 std::vector<Piece> PiecesOf(int kind) {
   std::vector<Piece> pieces;
-  char name[8];
   switch (kind) {
     case 1:
       return {{"DRIVER", At(1, 1), 15}, {"OP1", At(1, 16), 8}, {"OP2", At(3, 16), 8}};
     case 3:  // sixteen runs of 16 sectors, one after another
-      for (int i = 0; i < 16; ++i) {
-        std::snprintf(name, sizeof name, "MUS0%02d", i);
-        pieces.push_back({name, At(2, 1) + 16 * i, 16});
-      }
+      for (int i = 0; i < 16; ++i) pieces.push_back({Numbered("MUS0%02d", i), At(2, 1) + 16 * i, 16});
       return pieces;
     case 4:
       return {{"DRIVER2", At(95, 1), 16}};
     case 5: {  // runs of 8 sectors; 8, 8 and 4 sectors skipped after rows 0, 1 and 4
       int first = At(2, 1);
       for (int i = 0; i < 20; ++i) {
-        std::snprintf(name, sizeof name, "MUS1%02d", i);
-        pieces.push_back({name, first, 8});
+        pieces.push_back({Numbered("MUS1%02d", i), first, 8});
         first += 8 + (i == 0 || i == 1 ? 8 : i == 4 ? 4 : 0);
       }
       return pieces;
@@ -61,8 +55,7 @@ std::vector<Piece> PiecesOf(int kind) {
                              13, 12, 15, 14, 16, 15, 12, 15, 14, 14, 37};
       int first = At(141, 1);
       for (int i = 0; i < 23; ++i) {
-        std::snprintf(name, sizeof name, "MUS2%02d", i);
-        pieces.push_back({name, first, sectors[i]});
+        pieces.push_back({Numbered("MUS2%02d", i), first, sectors[i]});
         first += sectors[i];
       }
       EXPECT_EQ(first, At(154, 1));
@@ -107,91 +100,52 @@ std::string Message(int kind) {
   return "";
 }
 
-struct Expected {
-  std::string out, err;
-  std::map<std::string, Bytes> files;
-};
-
-// What cutting `disk` as `kind` adds: a missing first sector gives no file
-// and no line, a run found in part is written whole with zeros after it.
-void AddDisk(Expected& e, const Disk& disk, int kind) {
+// What cutting `disk` as `kind` adds: its message and its pieces.
+void ExpectKind(ExpectedRun& e, const Disk& disk, int kind) {
   e.err += Message(kind);
   for (const Piece& p : PiecesOf(kind)) {
-    const int length = p.sectors * kSector;
-    Bytes run = disk.Run(p.first / testimg::kSectorsPerTrack,
-                         p.first % testimg::kSectorsPerTrack + 1, length);
-    if (run.empty()) continue;
-    e.out += "cutting ... " + p.name + "\n";
-    if (static_cast<int>(run.size()) < length) {
-      e.err += "short ... " + p.name + ": " + std::to_string(run.size()) + " of " +
-               std::to_string(length) + " bytes found, the rest written as zeros\n";
-      run.resize(static_cast<size_t>(length), 0);
-    }
-    e.files[p.name] = run;
+    e.Cut(disk, p.name, p.first / testimg::kSectorsPerTrack, p.first % testimg::kSectorsPerTrack + 1,
+          p.sectors * 256);
   }
 }
 
 // An image of disks, each with the kind it must be taken for (0: none).
-struct Case {
-  const char* what;
-  std::vector<std::pair<Disk, int>> disks;
-  std::vector<std::string> args;
-};
-
-void Check(const Case& c, int fileCount = -1) {
-  SCOPED_TRACE(c.what);
-  std::vector<Disk> disks;
-  Expected want;
-  for (const auto& [disk, kind] : c.disks) {
-    disks.push_back(disk);
-    if (kind != 0) AddDisk(want, disk, kind);
+RunCase Case(const std::string& what, const std::vector<std::pair<Disk, int>>& disks,
+             const std::vector<std::string>& args = {}) {
+  RunCase c{what, {}, args, {}};
+  for (const auto& [disk, kind] : disks) {
+    c.disks.push_back(disk);
+    if (kind != 0) ExpectKind(c.expected, disk, kind);
   }
-  if (fileCount >= 0) {
-    EXPECT_EQ(want.files.size(), static_cast<size_t>(fileCount));
-  }
-  const testimg::RunOutcome got = testimg::RunOnImage(VORXCUT_PATH, testimg::BuildImage(disks), c.args);
-  EXPECT_EQ(got.process.status, 0);
-  EXPECT_EQ(got.process.out, want.out);
-  EXPECT_EQ(got.process.err, want.err);
-  std::vector<std::string> gotNames, wantNames;
-  for (const auto& f : got.files) gotNames.push_back(f.first);
-  for (const auto& f : want.files) wantNames.push_back(f.first);
-  EXPECT_EQ(gotNames, wantNames);
-  for (const auto& [name, bytes] : want.files) {
-    const auto found = got.files.find(name);
-    if (found != got.files.end()) {
-      EXPECT_TRUE(found->second == bytes) << name;
-    }
-  }
+  return c;
 }
 
 TEST(VorxcutRun, AllEightKindsInOneImageWrite65Files) {
   Disk empty;  // no tracks at all
-  Check({"all eight, unknown disks between",
-         {{MakeDisk("H", {8}), 8}, {MakeDisk("X"), 0}, {MakeDisk("F", {6}), 6},
-          {MakeDisk("D", {4}), 4}, {MakeDisk("A", {1}), 1}, {empty, 0},
-          {MakeDisk("E", {5}), 5}, {MakeDisk("C", {3}), 3}, {MakeDisk("G", {7}), 7},
-          {MakeDisk("B", {2}), 2}},
-         {}},
-        65);
+  const RunCase c = Case("all eight, unknown disks between",
+                         {{MakeDisk("H", {8}), 8}, {MakeDisk("X"), 0}, {MakeDisk("F", {6}), 6},
+                          {MakeDisk("D", {4}), 4}, {MakeDisk("A", {1}), 1}, {empty, 0},
+                          {MakeDisk("E", {5}), 5}, {MakeDisk("C", {3}), 3}, {MakeDisk("G", {7}), 7},
+                          {MakeDisk("B", {2}), 2}});
+  EXPECT_EQ(c.expected.files.size(), 65u);
+  testimg::CheckRuns(kProgram, {c});
 }
 
 TEST(VorxcutRun, RulesAreTriedInTheirOrder) {
   Disk wrongSector = MakeDisk("W");
   // Rule 4 tests what rule 2's probe read, not the sector before it.
   wrongSector.Poke(12, 3, 118, "MORAVEKSILDA VORX98Program by QUIR ZALO");
-  const Case cases[] = {
-      {"opening signature wins", {{MakeDisk("A", {1, 3, 2, 5, 6, 7, 8}), 1}}, {}},
-      {"map before character", {{MakeDisk("A", {3, 2, 5, 6, 7, 8}), 3}}, {}},
-      {"map before rule 4", {{MakeDisk("A", {3, 4}), 3}}, {}},
-      {"character before the rest", {{MakeDisk("A", {2, 5, 6, 7, 8}), 2}}, {}},
-      {"rule 4 on rule 2's probe", {{MakeDisk("A", {4, 5, 6, 7, 8}), 4}}, {}},
-      {"drive 2 map", {{MakeDisk("A", {5, 6, 7, 8}), 5}}, {}},
-      {"system disk", {{MakeDisk("A", {6, 7, 8}), 6}}, {}},
-      {"opening disk", {{MakeDisk("A", {7, 8}), 7}}, {}},
-      {"rule 4 signature elsewhere", {{wrongSector, 0}}, {}},
-  };
-  for (const Case& c : cases) Check(c);
+  testimg::CheckRuns(kProgram, {
+      Case("opening signature wins", {{MakeDisk("A", {1, 3, 2, 5, 6, 7, 8}), 1}}),
+      Case("map before character", {{MakeDisk("A", {3, 2, 5, 6, 7, 8}), 3}}),
+      Case("map before rule 4", {{MakeDisk("A", {3, 4}), 3}}),
+      Case("character before the rest", {{MakeDisk("A", {2, 5, 6, 7, 8}), 2}}),
+      Case("rule 4 on rule 2's probe", {{MakeDisk("A", {4, 5, 6, 7, 8}), 4}}),
+      Case("drive 2 map", {{MakeDisk("A", {5, 6, 7, 8}), 5}}),
+      Case("system disk", {{MakeDisk("A", {6, 7, 8}), 6}}),
+      Case("opening disk", {{MakeDisk("A", {7, 8}), 7}}),
+      Case("rule 4 signature elsewhere", {{wrongSector, 0}}),
+  });
 }
 
 TEST(VorxcutRun, MissingAndShortRunsAndRepeatedKinds) {
@@ -203,44 +157,38 @@ TEST(VorxcutRun, MissingAndShortRunsAndRepeatedKinds) {
   // first disk's file and MUS015 is left as the first disk wrote it.
   Disk later = MakeDisk("B", {3});
   later.RemoveTrack(11);
-  const Case cases[] = {
-      {"holes in a series", {{holes, 6}}, {}},
-      {"a later disk of the same kind", {{MakeDisk("A", {3}), 3}, {MakeDisk("X"), 0}, {later, 3}}, {}},
-  };
-  for (const Case& c : cases) Check(c);
+  testimg::CheckRuns(kProgram, {
+      Case("holes in a series", {{holes, 6}}),
+      Case("a later disk of the same kind", {{MakeDisk("A", {3}), 3}, {MakeDisk("X"), 0}, {later, 3}}),
+  });
 }
 
 TEST(VorxcutRun, DiskNumberForcesAKindOnTheFirstDiskOnly) {
   Disk empty;
-  std::vector<Case> cases;
+  std::vector<RunCase> cases;
   for (int k = 1; k <= 8; ++k) {
-    cases.push_back({"blank first disk", {{MakeDisk("X"), k}, {MakeDisk("G", {7}), 0}}, {std::to_string(k)}});
+    const std::string no = std::to_string(k);
+    cases.push_back(Case(no + " on a blank first disk", {{MakeDisk("X"), k}, {MakeDisk("G", {7}), 0}}, {no}));
   }
-  cases.push_back({"4 on an opening disk", {{MakeDisk("A", {1}), 4}, {MakeDisk("D", {4}), 0}}, {"4"}});
-  cases.push_back({"6 on a map disk", {{MakeDisk("C", {3}), 6}}, {"6"}});
-  cases.push_back({"only the first character counts", {{MakeDisk("X"), 1}}, {"12"}});
-  cases.push_back({"a disk with no tracks", {{empty, 6}, {MakeDisk("F", {6}), 0}}, {"6"}});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0]);
-    Check(c);
-  }
+  cases.push_back(Case("4 on an opening disk", {{MakeDisk("A", {1}), 4}, {MakeDisk("D", {4}), 0}}, {"4"}));
+  cases.push_back(Case("6 on a map disk", {{MakeDisk("C", {3}), 6}}, {"6"}));
+  cases.push_back(Case("12: only the first character counts", {{MakeDisk("X"), 1}}, {"12"}));
+  cases.push_back(Case("6 on a disk with no tracks", {{empty, 6}, {MakeDisk("F", {6}), 0}}, {"6"}));
+  testimg::CheckRuns(kProgram, cases);
 }
 
 TEST(VorxcutRun, BadArgumentsGiveTheUsageLine) {
-  const std::string usage = std::string("Usage: ") + VORXCUT_PATH + " [d88file] (DiskNo.)\n";
-  const std::vector<std::string> cases[] = {{"0"}, {"9"}, {"a"}, {":"}, {""}, {"1", "x"}};
-  const Bytes image = testimg::BuildImage({MakeDisk("A", {1})});
-  for (const auto& args : cases) {
-    const testimg::RunOutcome got = testimg::RunOnImage(VORXCUT_PATH, image, args);
-    EXPECT_EQ(got.process.status, 1) << args[0];
-    EXPECT_EQ(got.process.out, "") << args[0];
-    EXPECT_EQ(got.process.err, usage) << args[0];
-    EXPECT_TRUE(got.files.empty()) << args[0];
+  const Disk a = MakeDisk("A", {1});
+  std::vector<RunCase> cases;
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"0"}, {"9"}, {"a"}, {":"}, {""}, {"1", "x"}}) {
+    cases.push_back({"arguments '" + args[0] + "'...", {a}, args, testimg::UsageError(kProgram)});
   }
+  testimg::CheckRuns(kProgram, cases);
   testimg::ScratchDir dir;
-  const testimg::ProcessResult bare = testimg::RunProcess(VORXCUT_PATH, {}, dir.path());
+  const testimg::ProcessResult bare = testimg::RunProcess(kProgram, {}, dir.path());
   EXPECT_EQ(bare.status, 1);
-  EXPECT_EQ(bare.err, usage);
+  EXPECT_EQ(bare.err, testimg::UsageError(kProgram).err);
   EXPECT_TRUE(dir.Files().empty());
 }
 

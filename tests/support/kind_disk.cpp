@@ -21,10 +21,12 @@ void FormatRun(Disk& disk, int track, int r, int length) {
 
 }  // namespace
 
-Disk KindDisk(const cut::Catalogue& catalogue, const cut::DiskRule& rule) {
+Disk KindDisk(const cut::Catalogue& catalogue, const cut::DiskRule& rule,
+              const KindDiskOptions& options) {
   Disk disk;
   disk.name = std::string(catalogue.program) + " " + std::to_string(rule.number);
-  disk.tag = std::string(catalogue.program) + "-" + std::to_string(rule.number);
+  disk.tag = options.tag.empty() ? std::string(catalogue.program) + "-" + std::to_string(rule.number)
+                                 : options.tag;
   disk.mediaType = 0x10;  // 2DD: room for the highest tracks any catalogue reads
 
   // The probe this rule tests: its own, or the last one read before it.
@@ -35,6 +37,7 @@ Disk KindDisk(const cut::Catalogue& catalogue, const cut::DiskRule& rule) {
   }
   for (const cut::DiskRule& r : catalogue.rules) {
     if (r.probe.track >= 0) FormatRun(disk, r.probe.track, r.probe.r, kSectorSize);
+    if (options.onlyTracksRead && &r == &rule) break;
   }
   for (const cut::CutSpec& c : rule.cuts) FormatRun(disk, c.track, c.r, c.skip + c.length);
   if (rule.series.entries != nullptr) {
