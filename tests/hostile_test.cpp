@@ -13,6 +13,7 @@
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "support/d88_builder.h"
+#include "support/in_process.h"
 #include "support/process.h"
 #include "support/test_catalogue.h"
 
@@ -30,41 +31,10 @@ const std::string kCannotOpen =
 
 Bytes Raw(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-std::string ReadAll(std::FILE* f) {
-  std::string text;
-  std::rewind(f);
-  char chunk[4096];
-  size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) text.append(chunk, n);
-  std::fclose(f);
-  return text;
-}
-
-struct RunResult {
-  int status = -1;
-  std::string out, err;
-  std::map<std::string, Bytes> files;
-};
+using RunResult = testimg::InProcessRun;
 
 // The whole run of the test catalogue in-process, in an empty folder.
-RunResult RunInProcess(const Bytes& image) {
-  testimg::ScratchDir input, work;
-  const std::string path = input / "image.d88";
-  testimg::WriteFile(path, image);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  const fs::path before = fs::current_path();
-  fs::current_path(work.path());
-  const char* argv[] = {"testcut", path.c_str()};
-  RunResult result;
-  result.status = cut::Run(testcat::kCatalogue, 2, argv, out, err);
-  fs::current_path(before);
-  cut::g_image.Open(nullptr);
-  result.out = ReadAll(out);
-  result.err = ReadAll(err);
-  result.files = work.Files();
-  return result;
-}
+RunResult RunInProcess(const Bytes& image) { return testimg::RunFrameOn(testcat::kCatalogue, image); }
 
 // Opens `image` from a file with a D88Image of its own.
 struct OpenImage {

@@ -9,6 +9,7 @@
 
 #include "cut/run.h"
 #include "support/d88_builder.h"
+#include "support/in_process.h"
 #include "support/process.h"
 #include "support/test_catalogue.h"
 
@@ -17,44 +18,13 @@ namespace {
 using testimg::Bytes;
 using testimg::Disk;
 
-std::string Drain(std::FILE* f) {
-  std::string text;
-  std::rewind(f);
-  int ch;
-  while ((ch = std::fgetc(f)) != EOF) text += static_cast<char>(ch);
-  std::fclose(f);
-  return text;
-}
+using testimg::InProcessRun;
 
-struct InProcessRun {
-  int status;
-  std::string out, err;
-  std::map<std::string, Bytes> files;
-};
-
-// Runs the frame on `image` inside a fresh folder, as the program would.
-InProcessRun RunFrame(const std::vector<Disk>& disks, std::vector<std::string> extra = {},
-                      const std::vector<std::string>& directoriesInTheWay = {}) {
-  testimg::ScratchDir input, work;
-  const std::string path = input / "image.d88";
-  testimg::WriteFile(path, testimg::BuildImage(disks));
-  for (const std::string& d : directoriesInTheWay) std::filesystem::create_directory(work / d);
-  std::vector<std::string> args = {"testcut", path};
-  args.insert(args.end(), extra.begin(), extra.end());
-  std::vector<const char*> argv;
-  for (const std::string& a : args) argv.push_back(a.c_str());
-
-  const auto home = std::filesystem::current_path();
-  std::filesystem::current_path(work.path());
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  InProcessRun run;
-  run.status = cut::Run(testcat::kCatalogue, static_cast<int>(argv.size()), argv.data(), out, err);
-  run.out = Drain(out);
-  run.err = Drain(err);
-  std::filesystem::current_path(home);
-  run.files = work.Files(directoriesInTheWay);
-  return run;
+// Runs the frame on the disks' image inside a fresh folder, as the program
+// would, with `folders` standing where output files would go.
+InProcessRun RunFrame(const std::vector<Disk>& disks, const std::vector<std::string>& extra = {},
+                      const std::vector<std::string>& folders = {}) {
+  return testimg::RunFrameOn(testcat::kCatalogue, testimg::BuildImage(disks), extra, folders);
 }
 
 Disk Blank(const std::string& tag) {
@@ -70,30 +40,27 @@ Disk WithThird(const std::string& tag) { return Blank(tag).Poke(0, 3, 254, std::
 
 TEST(RunArguments, BadCommandLinesGiveTheUsageLine) {
   const std::string usage = "Usage: testcut [d88file] (DiskNo.)\n";
-  struct Case {
-    std::vector<std::string> args;
-  } cases[] = {{{}}, {{"a.d88", "1", "extra"}}, {{"a.d88", "0"}}, {{"a.d88", "4"}},
-               {{"a.d88", "x"}}, {{"a.d88", ""}}, {{"a.d88", "-1"}}};
-  for (const Case& c : cases) {
-    std::vector<const char*> argv = {"testcut"};
-    for (const std::string& a : c.args) argv.push_back(a.c_str());
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = cut::Run(testcat::kCatalogue, static_cast<int>(argv.size()), argv.data(), out, err);
-    EXPECT_EQ(status, 1) << c.args.size();
-    EXPECT_EQ(Drain(out), "");
-    EXPECT_EQ(Drain(err), usage);
+  const std::vector<std::string> cases[] = {
+      {}, {"a.d88", "1", "extra"}, {"a.d88", "0"}, {"a.d88", "4"},
+      {"a.d88", "x"}, {"a.d88", ""}, {"a.d88", "-1"}};
+  for (const std::vector<std::string>& args : cases) {
+    std::vector<std::string> argv = {"testcut"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const InProcessRun run = testimg::RunFrameArgs(testcat::kCatalogue, argv);
+    EXPECT_EQ(run.status, 1) << args.size();
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, usage);
+    EXPECT_TRUE(run.files.empty());
   }
 }
 
 TEST(RunArguments, AnImageThatCannotBeOpenedGivesTheOpenFailureLine) {
-  const char* argv[] = {"testcut", "/no/such/folder/image.d88"};
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  EXPECT_EQ(cut::Run(testcat::kCatalogue, 2, argv, out, err), 1);
-  EXPECT_EQ(Drain(out), "");
+  const InProcessRun run =
+      testimg::RunFrameArgs(testcat::kCatalogue, {"testcut", "/no/such/folder/image.d88"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
   // "ファイルをオープンできません.\n"
-  EXPECT_EQ(Drain(err),
+  EXPECT_EQ(run.err,
             "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76"
             "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n");
 }
