@@ -1,0 +1,67 @@
+// Every image container the programs read, turned into D88 disks.
+//
+// A file is recognised by its content (the extension is a hint only where
+// content cannot decide).  A D88 file is read from the file exactly as
+// before; any other container is converted into D88 disks held in memory,
+// bounded by the file's size, and the image reads those bytes.  The frame,
+// the catalogues and d88info see D88 only.
+#ifndef CONTAINERS_CONTAINER_H
+#define CONTAINERS_CONTAINER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "d88/d88_image.h"
+
+namespace containers {
+
+enum class Kind { kD88, kNfdR0, kNfdR1, kFdd, kDip, kFdi, kDcp, kDcu, kRaw };
+
+// "D88", "NFD r0", "NFD r1", "FDD", "DIP", "FDI", "DCP", "DCU", "raw".
+const char* KindName(Kind kind);
+
+// The geometry a container states or its size proves (all zero for D88).
+struct Geometry {
+  int cylinders = 0;
+  int heads = 0;
+  int sectors = 0;     // per track
+  int sectorSize = 0;  // bytes
+  bool track0Fm = false;  // cylinder 0 head 0 is FM, 26 sectors of 128 bytes
+};
+
+// One image file opened for reading, whatever its container.
+class ImageFile {
+ public:
+  ImageFile();
+  ~ImageFile();
+  ImageFile(const ImageFile&) = delete;
+  ImageFile& operator=(const ImageFile&) = delete;
+
+  // Recognises the container of `path` and opens it in `image`: a D88 from
+  // the file, any other container from its conversion, held by this object
+  // until the next Open.  False when the file cannot be opened or read; a
+  // damaged container opens with what is sound and a Warning().
+  bool Open(const char* path, d88::D88Image& image);
+
+  Kind GetKind() const { return kind; }
+  const Geometry& GetGeometry() const { return geometry; }
+  // One English line (no file name, no newline) saying what was wrong with
+  // a damaged container, or empty.
+  const std::string& Warning() const { return warning; }
+  // The converted disks as D88 bytes; empty for a file read as D88.
+  const uint8_t* D88Data() const { return d88.get(); }
+  size_t D88Size() const { return d88Size; }
+
+ private:
+  Kind kind = Kind::kD88;
+  Geometry geometry;
+  std::string warning;
+  std::unique_ptr<uint8_t[]> d88;
+  size_t d88Size = 0;
+};
+
+}  // namespace containers
+
+#endif  // CONTAINERS_CONTAINER_H

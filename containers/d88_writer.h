@@ -1,0 +1,54 @@
+// Writes D88 disks into memory for the container readers: one disk at a
+// time, its tracks in ascending order, each track's sectors in the order
+// the container stores them.  The output never grows past the limit given
+// at construction; a write that would pass it fails and the writer stays
+// failed.
+#ifndef CONTAINERS_D88_WRITER_H
+#define CONTAINERS_D88_WRITER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace containers {
+
+// What a container records of one sector, beside its data.
+struct SectorRecord {
+  uint8_t c = 0, h = 0, r = 1, n = 1;
+  uint8_t density = 0x00;  // 0x40: FM
+  uint8_t deleted = 0x00;  // 0x10: deleted-data mark
+  uint8_t status = 0x00;   // PC-98 DISK BIOS result code
+};
+
+class D88Writer {
+ public:
+  explicit D88Writer(size_t limit);
+
+  // Starts a disk: the 164-entry track table, `mediaType`, the name (up to
+  // 16 bytes) and the write-protect byte.
+  bool BeginDisk(uint8_t mediaType, const char* name = "", uint8_t writeProtect = 0);
+  // Starts track index `track` (cylinder * 2 + head) holding `sectorCount`
+  // sectors; tracks not begun are absent.
+  bool BeginTrack(int track, int sectorCount);
+  // One sector of the current track: its header, then `length` bytes.
+  bool AddSector(const SectorRecord& record, const uint8_t* data, int length);
+  // Writes the disk's size field.
+  bool EndDisk();
+
+  bool Failed() const { return failed; }
+  // The bytes written so far; the writer keeps ownership until Release.
+  const uint8_t* Data() const { return bytes.get(); }
+  size_t Size() const { return size; }
+  std::unique_ptr<uint8_t[]> Release(size_t* size);
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t limit;
+  size_t size = 0;
+  size_t diskStart = 0;
+  bool failed = false;
+};
+
+}  // namespace containers
+
+#endif  // CONTAINERS_D88_WRITER_H
