@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "containers/container.h"
+
 namespace cut {
 
 d88::D88Image g_image;
@@ -18,6 +20,7 @@ constexpr char kCannotOpen[] =
 constexpr char kCutting[] = "cutting ... %s\n";
 constexpr char kShortRun[] = "short ... %s: %d of %d bytes found, the rest written as zeros\n";
 constexpr char kWriteFailed[] = "failed ... %s: %s\n";
+constexpr char kContainerWarning[] = "warning: %s: %s\n";
 
 // The disk sectors are numbered 1 to 26 on every track the programs read.
 constexpr int kFirstSector = 1;
@@ -124,9 +127,13 @@ int Run(const Catalogue& catalogue, int argc, const char* const* argv,
       return 1;
     }
   }
-  if (!g_image.Open(argv[1])) {
+  static containers::ImageFile file;
+  if (!file.Open(argv[1], g_image)) {
     std::fputs(kCannotOpen, err);
     return 1;
+  }
+  if (!file.Warning().empty()) {
+    std::fprintf(err, kContainerWarning, argv[1], file.Warning().c_str());
   }
 
   Cutter cutter(g_image, g_sectorBuffer, kSectorBufferSize, out, err);

@@ -309,4 +309,17 @@ int D88Image::ListDataLengths(int track, int* out, int maxCount) {
   return written;
 }
 
+int D88Image::ListSectorFlags(int track, uint8_t* out, int maxLength) {
+  long long start;
+  if (!TrackStart(track, &start) || maxLength < 3) return 0;
+  int written = 0;
+  WalkTrack(start, [&](const SectorHeader& header, long long) {
+    out[written++] = header.bytes[kDensityOffset];
+    out[written++] = header.bytes[kDeletedOffset];
+    out[written++] = header.bytes[kStatusOffset];
+    return written + 3 <= maxLength;
+  });
+  return written;
+}
+
 }  // namespace d88

@@ -57,6 +57,10 @@ class D88Image {
   // Lists the data-length fields of the track's sectors in the same order
   // and over the same walk as ListSectorIds; returns how many it wrote.
   int ListDataLengths(int track, int* out, int maxCount);
+  // Lists the density, deleted-mark and status bytes of the track's sectors
+  // in the same order and over the same walk, 3 bytes each; returns the
+  // bytes written.
+  int ListSectorFlags(int track, uint8_t* out, int maxLength);
 
  private:
   // What one walk over a track found for one C/H/N: where the data of the

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "containers/container.h"
 #include "cut/run.h"
 #include "d88/d88_format.h"
 #include "d88/d88_image.h"
@@ -255,11 +256,15 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
 
   d88::D88Image& image = g_image;
   errno = 0;
-  if (!image.Open(options.image)) {
+  static containers::ImageFile file;
+  if (!file.Open(options.image, image)) {
     const int reason = errno;
     std::fprintf(err, "d88info: cannot read %s%s%s\n", options.image, reason != 0 ? ": " : "",
                  reason != 0 ? std::strerror(reason) : "");
     return 1;
+  }
+  if (!file.Warning().empty()) {
+    std::fprintf(err, "warning: %s: %s\n", options.image, file.Warning().c_str());
   }
   const int count = image.DiskCount();
   if (options.disk >= count) {
