@@ -121,8 +121,14 @@ bool WriteWide(std::FILE* stream, const std::string& text) {
 
 PathKind KindOf(const std::string& path) {
 #if defined(_WIN32)
+  // The C runtime finds no folder by a name that ends in a separator,
+  // except a root ("/", "C:/").
+  std::string name = path;
+  while (name.size() > 1 && IsSeparator(name.back()) && name[name.size() - 2] != ':') {
+    name.pop_back();
+  }
   struct _stat64 info;
-  if (_wstat64(Wide(path).c_str(), &info) != 0) return PathKind::kMissing;
+  if (_wstat64(Wide(name).c_str(), &info) != 0) return PathKind::kMissing;
   if ((info.st_mode & _S_IFMT) == _S_IFDIR) return PathKind::kFolder;
   if ((info.st_mode & _S_IFMT) == _S_IFREG) return PathKind::kFile;
 #else
@@ -142,7 +148,12 @@ bool MakeFolders(const std::string& path) {
     if (end < path.size() && !IsSeparator(path[end])) continue;
     if (IsSeparator(path[end - 1])) continue;
     const std::string prefix = path.substr(0, end);
-    if (KindOf(prefix) == PathKind::kFolder) continue;
+    const PathKind kind = KindOf(prefix);
+    if (kind == PathKind::kFolder) continue;
+    if (kind != PathKind::kMissing) {
+      errno = ENOTDIR;  // a file in the way, told the same on every system
+      return false;
+    }
     if (MakeFolder(prefix) != 0) error = errno;
   }
   if (KindOf(path) == PathKind::kFolder) return true;

@@ -61,8 +61,8 @@ class Cutter {
 };
 
 // The whole run of a program: returns its exit status.  The options come
-// before the image: -o/--output-dir DIR, --encoding=sjis|utf-8, and, as the
-// first argument, -h/--help or --version.
+// before the image: -o/--output-dir DIR, --encoding=sjis|utf-8, -h/--help
+// and --version; "--" ends them.
 int Run(const Catalogue& catalogue, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err);
 
