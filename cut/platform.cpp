@@ -177,6 +177,14 @@ std::string WriteTarget(const std::string& path) {
   return path;
 }
 
+bool MayWrite(const std::string& path) {
+#if defined(_WIN32)
+  return _waccess(Wide(path).c_str(), 2) == 0;
+#else
+  return access(path.c_str(), W_OK) == 0;
+#endif
+}
+
 std::FILE* CreateTemporary(const std::string& path, std::string* name) {
   size_t base = path.size();
   while (base > 0 && !IsSeparator(path[base - 1])) --base;
@@ -194,6 +202,11 @@ std::FILE* CreateTemporary(const std::string& path, std::string* name) {
       if (errno == EEXIST) continue;
       return nullptr;
     }
+#if !defined(_WIN32)
+    // A rewritten file keeps its permissions, as it did when truncated.
+    struct stat old;
+    if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+#endif
 #if defined(_WIN32)
     std::FILE* file = _fdopen(fd, "wb");
     if (file == nullptr) _close(fd);

@@ -37,8 +37,12 @@ bool MakeFolders(const std::string& path);
 // followed, so that the file it names is rewritten and the link kept.
 std::string WriteTarget(const std::string& path);
 
+// Whether the file `path` may be written: one made read-only is kept so.
+bool MayWrite(const std::string& path);
+
 // Creates a new file of a name no other file has, in the folder of `path`,
-// open for binary writing; its name goes to `*name`.
+// open for binary writing, with the permissions of a file at `path`
+// (POSIX); its name goes to `*name`.
 std::FILE* CreateTemporary(const std::string& path, std::string* name);
 
 // Renames `from` to `to`, replacing a file of that name.

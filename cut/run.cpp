@@ -184,6 +184,10 @@ bool WriteWhole(const std::string& path, const uint8_t* data, size_t length) {
       break;
   }
   const std::string target = platform::WriteTarget(path);
+  // A file made read-only stays unwritten, as when it was opened in place.
+  if (platform::KindOf(target) == platform::PathKind::kFile && !platform::MayWrite(target)) {
+    return false;
+  }
   std::string temporary;
   std::FILE* file = platform::CreateTemporary(target, &temporary);
   if (file == nullptr) return false;
