@@ -27,8 +27,9 @@ foreach(program vorxcut abcut oabcut d88info d88conv)
   endif()
   set(page ${man_dir}/${program}.1)
   add_custom_command(
+    # The page is no declared output: a program without --help makes none,
+    # and a missing output would run the step at every build.
     OUTPUT ${man_dir}/${program}.stamp
-    BYPRODUCTS ${page}
     COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${D88CUT_HELP2MAN} -DPROGRAM=$<TARGET_FILE:${program}>
             -DNAME=${program} "-DDESCRIPTION=${man_${program}}" -DPAGE=${page}
             -P ${CMAKE_CURRENT_LIST_DIR}/make_man_page.cmake
