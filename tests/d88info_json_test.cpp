@@ -100,19 +100,20 @@ TEST(D88InfoJson, Disks) {
   second.Format(0, 0).Poke(0, 1, 10, "BB");
   const Bytes image = testimg::BuildImage({first, odd, second});
 
-  const Json both = {Taken("testcut", 1, "first"), Taken("twincut", 1, "first")};
+  const Json both = Json::array({Taken("testcut", 1, "first"), Taken("twincut", 1, "first")});
   const Json diskA = DiskFields(0, 0, 7760, "2D", 0, false, 0, "TEST", 1, 26, both);
   const Json diskB = DiskFields(1, 7760, 688, "2HD", 32, true, 16,
                                 "\\x82\\xA0A\\x22\\x5C\\x7F~", 0, 0, Json::array());
   const Json diskC = DiskFields(2, 8448, 7760, "media 0x55", 0x55, false, 1, "", 1, 26,
-                                {Taken("testcut", 2, "second"), Taken("twincut", 2, "second")});
+                                Json::array({Taken("testcut", 2, "second"),
+                                             Taken("twincut", 2, "second")}));
   const struct {
     std::vector<std::string> args;
     Json disks;
   } cases[] = {
-      {{"--json"}, {diskA, diskB, diskC}},
-      {{"--disk", "2", "--json"}, {diskC}},
-      {{"--json", "--disk=0"}, {diskA}},
+      {{"--json"}, Json::array({diskA, diskB, diskC})},
+      {{"--disk", "2", "--json"}, Json::array({diskC})},
+      {{"--json", "--disk=0"}, Json::array({diskA})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args.back());
@@ -156,8 +157,9 @@ TEST(D88InfoJson, SectorLists) {
 
   std::vector<int> all;
   for (int r = 1; r <= 26; ++r) all.push_back(r);
-  Json tracks = {TrackFields(bytes, damaged, 4, {3, 7, 8, 9}),
-                 TrackFields(bytes, damaged, 6, all), TrackFields(bytes, damaged, 8, all)};
+  Json tracks = Json::array({TrackFields(bytes, damaged, 4, {3, 7, 8, 9}),
+                             TrackFields(bytes, damaged, 6, all),
+                             TrackFields(bytes, damaged, 8, all)});
   tracks[1]["sectors"] = Json::array();  // the count field says none
   Json disk = DiskFields(0, 0, 7360, "2D", 0, false, 0, "TEST", 3, 23, Json::array());
 
