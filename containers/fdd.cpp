@@ -51,14 +51,17 @@ void Walk(const uint8_t* file, size_t size, ProblemLog* problems, Visit visit) {
       if (offset == fdd::kNotStored || offset == 0) {
         sector.fill = rec[fdd::kRecordFill];
       } else if (offset < static_cast<uint64_t>(fdd::kDataStart)) {
-        if (problems != nullptr) problems->Add(SectorPlace(t, rec) + " points into the header; read as absent");
+        if (problems != nullptr) {
+          problems->Add(SectorPlace(t, rec) + " points into the header; read as absent");
+        }
         continue;
       } else if (offset + length > size) {
         ++pastEnd;
         continue;
       } else {
         if (rec[fdd::kRecordFill] != fdd::kStored && problems != nullptr) {
-          problems->Add(SectorPlace(t, rec) + " has both a fill byte and stored data; read the data");
+          problems->Add(SectorPlace(t, rec) +
+                        " has both a fill byte and stored data; read the data");
         }
         sector.data = file + offset;
       }

@@ -47,10 +47,19 @@ std::string TrackProblem(int track, int absent, int count) {
 // byte; 0 and unknown types leave it to the disk's shape.
 int MediaOfDevice(uint8_t device) {
   switch (device) {
-    case 0x90: case 0x30: case 0xB0: return 0x20;  // 1.2 MB and 1.44 MB drives
-    case 0x10: case 0x70: case 0xF0: return 0x10;
-    case 0x50: case 0xD0: return 0x00;
-    default: return -1;
+    case 0x90:
+    case 0x30:
+    case 0xB0:
+      return 0x20;  // 1.2 MB and 1.44 MB drives
+    case 0x10:
+    case 0x70:
+    case 0xF0:
+      return 0x10;
+    case 0x50:
+    case 0xD0:
+      return 0x00;
+    default:
+      return -1;
   }
 }
 
@@ -75,18 +84,20 @@ bool DetectR0(const uint8_t* file, size_t size) {
 // 0x10A10, other writers 0x10A00), else the usual place.
 uint64_t R0DataStart(const uint8_t* file, size_t size, ProblemLog* problems) {
   const uint32_t stated = GetU32le(file + nfd::kHeadSizeOffset);
-  if (stated >= static_cast<uint32_t>(nfd::kR0TableEnd) && stated <= size) {
-    if (stated != static_cast<uint32_t>(nfd::kR0TableEnd) &&
-        stated != static_cast<uint32_t>(nfd::kR0HeadSize) && problems != nullptr) {
-      problems->Add("NFD data start " + std::to_string(stated) + " is unusual; read from there");
-    }
-    return stated;
+  const uint32_t usual = nfd::kR0HeadSize;
+  if (stated == usual) return usual;  // past the end only in a file cut short
+  std::string problem;
+  uint32_t start = stated;
+  if (stated < static_cast<uint32_t>(nfd::kR0TableEnd) || stated > size) {
+    problem = " is out of range; read from " + std::to_string(usual);
+    start = usual;
+  } else if (stated != static_cast<uint32_t>(nfd::kR0TableEnd)) {
+    problem = " is unusual; read from there";
   }
-  if (problems != nullptr) {
-    problems->Add("NFD data start " + std::to_string(stated) + " lies outside the file; read from " +
-                  std::to_string(nfd::kR0HeadSize));
+  if (!problem.empty() && problems != nullptr) {
+    problems->Add("NFD data start " + std::to_string(stated) + problem);
   }
-  return static_cast<uint64_t>(nfd::kR0HeadSize);
+  return start;
 }
 
 template <typename Visit>
@@ -107,7 +118,9 @@ void WalkR0(const uint8_t* file, size_t size, ProblemLog* problems, Visit visit)
       }
       at += length;
     }
-    if (count < listed && problems != nullptr) problems->Add(TrackProblem(t, listed - count, listed));
+    if (count < listed && problems != nullptr) {
+      problems->Add(TrackProblem(t, listed - count, listed));
+    }
     visit(t, sectors, count);
   }
 }
@@ -230,9 +243,12 @@ bool Convert(const uint8_t* file, D88Writer& out, Conversion* info, int device, 
 
 bool DetectNfd(const uint8_t* file, size_t size) {
   switch (Revision(file, size)) {
-    case 0: return DetectR0(file, size);
-    case 1: return DetectR1(file, size);
-    default: return false;
+    case 0:
+      return DetectR0(file, size);
+    case 1:
+      return DetectR1(file, size);
+    default:
+      return false;
   }
 }
 
@@ -240,14 +256,12 @@ bool ConvertNfd(const uint8_t* file, size_t size, D88Writer& out, Conversion* in
   if (!DetectNfd(file, size)) return false;
   if (Revision(file, size) == 0) {
     info->kind = Kind::kNfdR0;
-    return Convert(file, out, info, R0Device(file), [&](ProblemLog* problems, auto visit) {
-      WalkR0(file, size, problems, visit);
-    });
+    return Convert(file, out, info, R0Device(file),
+                   [&](ProblemLog* problems, auto visit) { WalkR0(file, size, problems, visit); });
   }
   info->kind = Kind::kNfdR1;
-  return Convert(file, out, info, R1Device(file, size), [&](ProblemLog* problems, auto visit) {
-    WalkR1(file, size, problems, visit);
-  });
+  return Convert(file, out, info, R1Device(file, size),
+                 [&](ProblemLog* problems, auto visit) { WalkR1(file, size, problems, visit); });
 }
 
 }  // namespace containers

@@ -1,7 +1,5 @@
 #include "containers/sector_table.h"
 
-#include <cstring>
-
 #include "d88/d88_format.h"
 
 namespace containers {
@@ -9,16 +7,13 @@ namespace containers {
 bool WriteTableTrack(D88Writer& out, int track, const TableSector* sectors, int count) {
   if (count == 0) return true;
   if (!out.BeginTrack(track, count)) return false;
-  uint8_t filled[128 << kTableMaxN];
   for (int i = 0; i < count; ++i) {
     const TableSector& s = sectors[i];
     const int length = 128 << s.record.n;
-    const uint8_t* data = s.data;
-    if (data == nullptr) {
-      std::memset(filled, s.fill, static_cast<size_t>(length));
-      data = filled;
+    if (!(s.data != nullptr ? out.AddSector(s.record, s.data, length)
+                            : out.AddFilledSector(s.record, s.fill, length))) {
+      return false;
     }
-    if (!out.AddSector(s.record, data, length)) return false;
   }
   return true;
 }
@@ -79,7 +74,8 @@ void ProblemLog::Add(const std::string& what) {
 
 std::string ProblemLog::Line() const {
   if (more == 0) return first;
-  return first + " (and " + std::to_string(more) + (more == 1 ? " more problem)" : " more problems)");
+  return first + " (and " + std::to_string(more) +
+         (more == 1 ? " more problem)" : " more problems)");
 }
 
 std::string NameFromComment(const uint8_t* comment, int length) {
