@@ -254,6 +254,11 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
     Put(b, at, Hex(hex));
     return b;
   };
+  Bytes zeroUnused = fddImage;
+  for (size_t at = fdd::kTableOffset; at < fdd::kTableEnd; at += fdd::kRecordSize) {
+    if (zeroUnused[at] == 0xFF)
+      std::fill_n(zeroUnused.begin() + static_cast<long>(at), fdd::kRecordSize, 0);
+  }
   const size_t t1 = nfd::kR0HeadSize + 26 * 128;                    // where track 1's data starts
   const size_t fddRec = fdd::kTableOffset + 26 * fdd::kRecordSize;  // track 1 slot 0
   testimg::NfdR1Extras at3B0 = RichExtras();
@@ -308,6 +313,7 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
        "FDD track 1 sector 1 has both a fill byte and stored data; read the data"},
       {"FDD offset 0 means fill", containers::ConvertFdd,
        poke(fddImage, fddRec + fdd::kRecordFill, "00 00 01 01 00 00 00 00"), fill, ""},
+      {"FDD unused records all zero", containers::ConvertFdd, zeroUnused, WithoutStatus(rich), ""},
   };
   for (const ConvertCase& c : cases) {
     SCOPED_TRACE(c.what);
