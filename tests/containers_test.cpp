@@ -103,7 +103,16 @@ struct Container {
   Layout layout;
   std::function<Bytes(const Disk&)> build;
   bool onlyTracksOf = false;  // tracks the disk lacks stay absent
+  bool keepsIds = false;      // holds the disk's own sectors: IDs, order, gaps
 };
+
+// The disk container `c` holds when built from `disk`, as D88 would hold it.
+Disk Held(const Container& c, const Disk& disk) {
+  if (!c.keepsIds) return testimg::Stored(disk, c.layout, c.onlyTracksOf);
+  Disk held = disk;
+  if (c.kind == Kind::kFdd && held.mediaType != 0x20) held.mediaType = 0x10;  // 2HD or 2DD only
+  return held;
+}
 
 std::vector<Container> Containers() {
   using namespace testimg;
@@ -124,6 +133,16 @@ std::vector<Container> Containers() {
       {"raw .hdm", "a.hdm", Kind::kRaw, k2hd8, [](const Disk& d) { return BuildRaw(d, k2hd8); }},
       {"raw .ddb", "a.DDB", Kind::kRaw, kDdb, [](const Disk& d) { return BuildRaw(d, kDdb); }},
       {"raw 640 KB", "a.dd6", Kind::kRaw, kDd6, [](const Disk& d) { return BuildRaw(d, kDd6); }},
+      {"NFD r0", "a.nfd", Kind::kNfdR0, k2hd26Fm, [](const Disk& d) { return BuildNfdR0(d); }, true, true},
+      {"NFD r1 with retry and diagnostic data", "a.nfd", Kind::kNfdR1, k2hd26Fm,
+       [](const Disk& d) {
+         NfdR1Extras extras;
+         extras.retries = {{{0, 1}, 2}, {{1, 2}, 1}};
+         extras.diags[0].push_back(NfdDiag{0x02, 0, 0, 1, 1, 0xE0, Bytes(256, 0x5A), 1});
+         return BuildNfdR1(d, extras);
+       },
+       true, true},
+      {"FDD", "a.fdd", Kind::kFdd, k2hd26Fm, [](const Disk& d) { return BuildFdd(d); }, true, true},
   };
 }
 
@@ -165,7 +184,7 @@ TEST(Containers, EachConvertsToTheD88OfTheSectorsItStores) {
     EXPECT_EQ(opened.kind, c.kind);
     EXPECT_EQ(opened.warning, "");
     EXPECT_EQ(opened.disks, 1);
-    EXPECT_TRUE(opened.d88 == testimg::Stored(disk, c.layout, c.onlyTracksOf).Build());
+    EXPECT_TRUE(opened.d88 == Held(c, disk).Build());
   }
 }
 
@@ -349,7 +368,7 @@ TEST(ContainersRun, EveryProgramCutsTheSameFromEachContainerAsFromTheD88) {
   for (const Container& c : Containers()) {
     if (c.layout.sectors == 26 && c.layout.sectorSize == 256) holding26.push_back(c);
   }
-  ASSERT_EQ(holding26.size(), 6u);
+  ASSERT_EQ(holding26.size(), 9u);
   for (const auto& p : programs) {
     for (const cut::DiskRule& rule : p.catalogue.rules) {
       const Disk disk = testimg::KindDisk(p.catalogue, rule);
@@ -359,10 +378,10 @@ TEST(ContainersRun, EveryProgramCutsTheSameFromEachContainerAsFromTheD88) {
         const testimg::RunOutcome got = RunOnFile(p.program, c.build(disk), c.name);
         // The disk as the container holds it, stored as D88; an FM track 0
         // cannot hold the 256-byte sectors the kinds' probes read there, so
-        // only containers without one hold the kind's own disk.
+        // only containers without one, or that keep each sector's ID and
+        // size, hold the kind's own disk.
         const testimg::RunOutcome want =
-            c.layout.track0Fm ? testimg::RunOnImage(p.program, testimg::Stored(disk, c.layout, c.onlyTracksOf).Build())
-                              : asD88;
+            c.layout.track0Fm && !c.keepsIds ? testimg::RunOnImage(p.program, Held(c, disk).Build()) : asD88;
         EXPECT_EQ(got.process.status, want.process.status);
         EXPECT_EQ(got.process.out, want.process.out);
         EXPECT_EQ(got.process.err, want.process.err);
