@@ -17,6 +17,9 @@ namespace {
 using d88::GetU16le;
 using d88::GetU32le;
 
+static_assert(fdd::kMaxN <= kTableMaxN && fdd::kSlots <= kTableMaxSectors,
+              "the shape tally counts every size and track length detection lets through");
+
 const uint8_t* Record(const uint8_t* file, int track, int slot) {
   return file + fdd::kTableOffset + (track * fdd::kSlots + slot) * fdd::kRecordSize;
 }
