@@ -253,6 +253,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"D88 of three disks", testimg::BuildImage({kind, small, kind}), "a.d88", Kind::kD88, ""},
       {"D88 of four tracks", small.Build(), "a.fdi", Kind::kD88, ""},
       {"D88 unformatted", Disk().Build(), "a.d88", Kind::kD88, ""},
+      {"D88 header of 0x2A0 bytes naming a track at 0x2B0", Patched(Patched(Bytes(0x2A0), 0x1C, U32(0x2A0)), 0x20, U32(0x2B0)),
+       "a.hdm", Kind::kD88, ""},
       {"D88 cut short", Cut(kind.Build(), 3000), "a.fdi", Kind::kD88, ""},
       {"empty file", Bytes(), "a.fdi", Kind::kD88, ""},
       {"larger than any container", Concat(fdi, Bytes(4u << 20)), "a.fdi", Kind::kD88, ""},
