@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "abcut/catalogue.h"
 #include "containers/container.h"
+#include "containers/d88_writer.h"
 #include "d88/d88_image.h"
 #include "oabcut/catalogue.h"
 #include "support/container_builder.h"
@@ -293,6 +295,62 @@ TEST(Containers, DamagedContainersKeepEverySectorTheFileHoldsWhole) {
     EXPECT_NE(opened.warning.find("the sectors past the end are absent"), std::string::npos) << opened.warning;
     EXPECT_TRUE(opened.d88 ==
                 CutStored(testimg::Stored(disk, c.container.layout, c.container.onlyTracksOf), c.cut).Build());
+  }
+}
+
+TEST(D88Writer, WritesSoundDisksOrFailsAndStaysFailed) {
+  using containers::D88Writer;
+  using containers::SectorRecord;
+  const uint8_t data[256] = {7};
+  SectorRecord fm;
+  fm.n = 0;
+  fm.density = 0x40;
+  const struct {
+    const char* what;
+    std::function<void(D88Writer&)> write;
+    bool fails;
+    std::function<Disk()> want;  // when it does not fail
+  } cases[] = {
+      {"a track short of its count keeps what it got",
+       [&](D88Writer& w) {
+         w.BeginDisk(0x20, "NAME");
+         w.BeginTrack(3, 5);
+         w.AddSector(fm, data, 128);
+         w.AddFilledSector(SectorRecord{}, 0xE5, 256);
+         w.BeginTrack(4, 2);  // none: absent
+         w.EndDisk();
+       },
+       false,
+       [&] {
+         Disk d;
+         d.name = "NAME";
+         d.mediaType = 0x20;
+         testimg::Sector a, b;
+         a.n = 0;
+         a.density = 0x40;
+         a.data = Bytes(data, data + 128);
+         b.data = Bytes(256, 0xE5);
+         d.tracks[3] = {a, b};
+         return d;
+       }},
+      {"tracks out of order", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(1, 1); w.AddSector(fm, data, 1); w.BeginTrack(1, 1); }, true, nullptr},
+      {"a sector more than begun", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(0, 1); w.AddSector(fm, data, 1); w.AddSector(fm, data, 1); }, true, nullptr},
+      {"track 164", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(164, 1); }, true, nullptr},
+      {"past the limit", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(0, 40); for (int i = 0; i < 40; ++i) w.AddSector(fm, data, 256); }, true, nullptr},
+      {"a sector outside a track", [&](D88Writer& w) { w.BeginDisk(0); w.AddSector(fm, data, 1); w.EndDisk(); }, true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    D88Writer writer(8192);
+    c.write(writer);
+    EXPECT_EQ(writer.Failed(), c.fails);
+    if (c.fails) {
+      EXPECT_FALSE(writer.BeginDisk(0));
+      continue;
+    }
+    size_t size = 0;
+    const std::unique_ptr<uint8_t[]> bytes = writer.Release(&size);
+    EXPECT_TRUE(Bytes(bytes.get(), bytes.get() + size) == c.want().Build());
   }
 }
 
