@@ -246,6 +246,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"DCP 0x11 storing track 0 whole", Patched(testimg::BuildDcp(d26, testimg::k2hd26), 0, {0x11}), "a.dcp",
        Kind::kDcp, "track 0 stored as 26 256-byte"},
       {"raw 640 KB named .ddb", testimg::BuildRaw(testimg::Formatted(kDdb), kDdb), "x.ddb", Kind::kRaw, ""},
+      {"raw 640 KB of another name", testimg::BuildRaw(testimg::Formatted(kDdb), kDdb), "x.img", Kind::kRaw,
+       "may also be 80x2x16"},
       {"raw of no known size", Cut(raw8, 1261567), "a.hdm", Kind::kD88, ""},
       {"FIM", Concat(Bytes(256), testimg::BuildRaw(d26, testimg::k2hd26)), "a.fim", Kind::kRaw, ""},
       {"D88 of a dump's size", d88Sized, "a.hdm", Kind::kD88, ""},
