@@ -239,6 +239,7 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"DIP without signature, .dip", Patched(testimg::BuildDip(d8), 0, {0}), "a.dip", Kind::kDip, "without its signature"},
       {"DIP without signature, other name", Patched(testimg::BuildDip(d8), 0, {0}), "a.bin", Kind::kD88, ""},
       {"DCP with a map byte 2", Patched(dcp, 9, {2}), "a.dcp", Kind::kD88, ""},
+      {"DCP header storing no track", Cut(Patched(Patched(dcp, 1, Bytes(160)), 0xA1, {0}), 0xA2), "a.dcp", Kind::kD88, ""},
       {"DCP of an unknown media", Patched(dcp, 0, {0x07}), "a.dcp", Kind::kD88, ""},
       {"X68000 DIM look-alike", Patched(dcp, 0xAB, {'D', 'I', 'F', 'C', ' ', 'H', 'E', 'A', 'D', 'E', 'R', ' ', ' '}),
        "a.dim", Kind::kD88, ""},
