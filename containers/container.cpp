@@ -13,9 +13,10 @@ namespace containers {
 namespace {
 
 // No floppy container is larger: the biggest real layout is under 2 MB,
-// and NFD retry copies leave room to spare.  A larger file is a D88 and is
+// but an NFD r1 may keep several retry copies of every sector (a 1.44 MB
+// disk with two of each is some 4.4 MB).  A larger file is a D88 and is
 // read from the file without being loaded.
-constexpr size_t kLargestContainer = 4u << 20;
+constexpr size_t kLargestContainer = 16u << 20;
 
 // The extension of the file name in `path`, lower case with its dot.
 std::string Extension(const char* path) {
