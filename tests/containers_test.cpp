@@ -262,7 +262,7 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
        "a.hdm", Kind::kD88, ""},
       {"D88 cut short", Cut(kind.Build(), 3000), "a.fdi", Kind::kD88, ""},
       {"empty file", Bytes(), "a.fdi", Kind::kD88, ""},
-      {"larger than any container", Concat(fdi, Bytes(4u << 20)), "a.fdi", Kind::kD88, ""},
+      {"larger than any container", Concat(fdi, Bytes(16u << 20)), "a.fdi", Kind::kD88, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
