@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "containers/fdi_format.h"
+#include "d88/d88_format.h"
 #include "support/container_builder.h"
 
 namespace testimg {
 
+namespace fdi = containers::fdi;
+
 namespace {
 
 constexpr uint8_t kUnformatted = 0xE5;
-
-void PutU32(Bytes& to, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) to[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 [[noreturn]] void Refuse(const char* what) {
   std::fprintf(stderr, "builder: %s\n", what);
@@ -116,18 +116,18 @@ Disk Formatted(const Layout& layout, const std::string& tag) {
 Bytes BuildFdi(const Disk& disk, const Layout& layout) {
   if (layout.track0Fm) Refuse("FDI has no FM track");
   const Bytes data = Sectors(Stored(disk, layout));
-  Bytes image(4096, 0);
+  Bytes image(fdi::kUsualHeaderSize, 0);
   const int trackBytes = layout.sectors * layout.sectorSize;
   const uint32_t type = layout.sectors == 18 && layout.sectorSize == 512 ? 0x30
                         : trackBytes >= 5000                            ? 0x90
                                                                         : 0x10;
-  PutU32(image, 0x04, type);
-  PutU32(image, 0x08, 4096);
-  PutU32(image, 0x0C, static_cast<uint32_t>(data.size()));
-  PutU32(image, 0x10, static_cast<uint32_t>(layout.sectorSize));
-  PutU32(image, 0x14, static_cast<uint32_t>(layout.sectors));
-  PutU32(image, 0x18, static_cast<uint32_t>(layout.heads));
-  PutU32(image, 0x1C, static_cast<uint32_t>(layout.cylinders));
+  d88::PutU32le(image.data() + fdi::kTypeOffset, type);
+  d88::PutU32le(image.data() + fdi::kHeaderSizeOffset, fdi::kUsualHeaderSize);
+  d88::PutU32le(image.data() + fdi::kDataSizeOffset, static_cast<uint32_t>(data.size()));
+  d88::PutU32le(image.data() + fdi::kSectorSizeOffset, static_cast<uint32_t>(layout.sectorSize));
+  d88::PutU32le(image.data() + fdi::kSectorsOffset, static_cast<uint32_t>(layout.sectors));
+  d88::PutU32le(image.data() + fdi::kSurfacesOffset, static_cast<uint32_t>(layout.heads));
+  d88::PutU32le(image.data() + fdi::kCylindersOffset, static_cast<uint32_t>(layout.cylinders));
   return Concat(image, data);
 }
 
