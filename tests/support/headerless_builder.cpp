@@ -60,39 +60,10 @@ bool Same(const Layout& a, const Layout& b) {
          a.sectorSize == b.sectorSize && a.track0Fm == b.track0Fm;
 }
 
-}  // namespace
-
-Disk Stored(const Disk& disk, const Layout& layout, bool onlyTracksOf) {
-  Disk stored;
-  stored.name = "";
-  stored.tag = disk.tag;
-  stored.mediaType = layout.sectors * layout.sectorSize >= 5000 ? 0x20 : 0x10;
-  for (int c = 0; c < layout.cylinders; ++c) {
-    for (int h = 0; h < layout.heads; ++h) {
-      const int t = c * 2 + h;
-      if (onlyTracksOf && !HasTrack(disk, t)) continue;
-      const bool fm = t == 0 && layout.track0Fm;
-      const int sectors = fm ? 26 : layout.sectors;
-      const int size = fm ? 128 : layout.sectorSize;
-      std::vector<Sector>& track = stored.tracks[t];
-      for (int r = 1; r <= sectors; ++r) {
-        Sector s;
-        s.c = static_cast<uint8_t>(c);
-        s.h = static_cast<uint8_t>(h);
-        s.r = static_cast<uint8_t>(r);
-        s.n = static_cast<uint8_t>(SizeCode(size));
-        s.density = fm ? 0x40 : 0x00;
-        s.data = SectorBytes(disk, t, r, size);
-        track.push_back(s);
-      }
-    }
-  }
-  return stored;
-}
-
-Disk Formatted(const Layout& layout, const std::string& tag) {
-  Disk disk;
-  disk.tag = tag;
+// Visits every sector of `layout` in stored order with its place and ID
+// (track 0 FM 26 x 128 where the layout says so).
+template <typename Visit>
+void ForEachSector(const Layout& layout, Visit visit) {
   for (int c = 0; c < layout.cylinders; ++c) {
     for (int h = 0; h < layout.heads; ++h) {
       const int t = c * 2 + h;
@@ -105,11 +76,34 @@ Disk Formatted(const Layout& layout, const std::string& tag) {
         s.r = static_cast<uint8_t>(r);
         s.n = static_cast<uint8_t>(SizeCode(size));
         s.density = fm ? 0x40 : 0x00;
-        s.data = Filler(tag, t, r, size);
-        disk.tracks[t].push_back(s);
+        visit(t, size, s);
       }
     }
   }
+}
+
+}  // namespace
+
+Disk Stored(const Disk& disk, const Layout& layout, bool onlyTracksOf) {
+  Disk stored;
+  stored.name = "";
+  stored.tag = disk.tag;
+  stored.mediaType = layout.sectors * layout.sectorSize >= 5000 ? 0x20 : 0x10;
+  ForEachSector(layout, [&](int t, int size, Sector& s) {
+    if (onlyTracksOf && !HasTrack(disk, t)) return;
+    s.data = SectorBytes(disk, t, s.r, size);
+    stored.tracks[t].push_back(s);
+  });
+  return stored;
+}
+
+Disk Formatted(const Layout& layout, const std::string& tag) {
+  Disk disk;
+  disk.tag = tag;
+  ForEachSector(layout, [&](int t, int size, Sector& s) {
+    s.data = Filler(tag, t, s.r, size);
+    disk.tracks[t].push_back(s);
+  });
   return disk;
 }
 
