@@ -10,6 +10,10 @@
 #define TESTS_SUPPORT_CONTAINER_BUILDER_H
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/d88_builder.h"
 
@@ -57,6 +61,47 @@ Bytes BuildDcp(const Disk& disk, const Layout& layout = k2hd26Fm, bool allTracks
 Bytes BuildRaw(const Disk& disk, const Layout& layout = k2hd26Fm);
 
 // NFD r0/r1 and Virtual98 FDD builders are declared below this line.
+
+// These keep what the disk says of each sector: its ID, FM (density 0x40)
+// or MFM, deleted mark (and, NFD only, status), in stored order.  Data is
+// cut or padded with 0xE5 to 128 << N.  The media byte becomes the NFD
+// device type (2HD 0x90, 2DD 0x10, 2D 0x50) or the FDD 2HD flag; the name
+// becomes the comment.  Tracks and sectors past what a format holds are
+// left out (NFD r0: 163 tracks of 26, r1: 164 of 255, FDD: 160 of 26).
+
+// T98-Next NFD r0: the fixed 163 x 26 table, data at 0x10A10.
+Bytes BuildNfdR0(const Disk& disk);
+
+// A diagnostic-read record of an NFD r1 track, with its data.
+struct NfdDiag {
+  uint8_t command = 0x02;  // READ DIAGNOSTIC
+  uint8_t c = 0, h = 0, r = 1, n = 3;
+  uint8_t status = 0xE0;
+  Bytes data;
+  int retries = 0;  // extra copies of `data` stored after it
+};
+
+// What an NFD r1 may hold beside the sectors.
+struct NfdR1Extras {
+  // Extra copies of sector R of a track, stored after its data; each copy
+  // is the data with every byte inverted, so a reader that takes one shows.
+  std::map<std::pair<int, int>, int> retries;  // (track, R) -> copies
+  std::map<int, std::vector<NfdDiag>> diags;   // by track
+  uint32_t firstBlock = 0x3C0;  // some writers start at 0x3B0
+};
+
+// T98-Next NFD r1: a block per track the disk has, in track order.
+Bytes BuildNfdR1(const Disk& disk, const NfdR1Extras& extras = {});
+
+struct FddOptions {
+  // Stores a sector whose bytes are all one value (other than 0xFF) as
+  // that value alone, as Virtual98 does.
+  bool fillUniform = true;
+  std::string version = "VFD1.00";
+};
+
+// Virtual98 FDD: the 160 x 26 table, data from 0xC3FC in track order.
+Bytes BuildFdd(const Disk& disk, const FddOptions& options = {});
 
 }  // namespace testimg
 
