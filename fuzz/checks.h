@@ -14,10 +14,15 @@
 
 namespace fuzzcheck {
 
-// Opens the image file at `path` with a D88Image of its own and reads every
-// disk every way the library allows: sectors of every listed identity and
-// of absent ones, runs across track ends, identity lists of several sizes.
-void ExerciseImage(const std::string& path);
+// Opens the image file at `path` and reads every disk every way the
+// library allows: sectors of every listed identity and of absent ones, runs
+// across track ends, identity lists of several sizes.  With `digest`,
+// returns a digest of everything the reads returned (else a constant).
+uint64_t ExerciseImage(const std::string& path, bool digest = false);
+// The same over `size` bytes in memory.
+uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest = false);
+// Aborts unless the bytes read from memory and from a file gave the same.
+void CheckSameReading(uint64_t fromMemory, uint64_t fromFile);
 
 // The disk-number argument an input asks for: the byte at 0x19 of the first
 // disk header (reserved, never read by the library), or "" for none.
