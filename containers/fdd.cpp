@@ -17,8 +17,21 @@ namespace {
 using d88::GetU16le;
 using d88::GetU32le;
 
+static_assert(fdd::kMaxN <= kTableMaxN && fdd::kSlots <= kTableMaxSectors,
+              "the shape tally counts every size and track length detection lets through");
+
 const uint8_t* Record(const uint8_t* file, int track, int slot) {
   return file + fdd::kTableOffset + (track * fdd::kSlots + slot) * fdd::kRecordSize;
+}
+
+// C = 0xFF marks an unused record; some writers leave unused records all
+// zero instead, which as a sector would be R 0 with no data, never stored.
+bool Unused(const uint8_t* rec) {
+  if (rec[fdd::kRecordC] == fdd::kUnused) return true;
+  for (int i = 0; i < fdd::kRecordSize; ++i) {
+    if (rec[i] != 0) return false;
+  }
+  return true;
 }
 
 std::string SectorPlace(int track, const uint8_t* rec) {
@@ -34,7 +47,7 @@ void Walk(const uint8_t* file, size_t size, ProblemLog* problems, Visit visit) {
     int count = 0, listed = 0, pastEnd = 0;
     for (int s = 0; s < fdd::kSlots; ++s) {
       const uint8_t* rec = Record(file, t, s);
-      if (rec[fdd::kRecordC] == fdd::kUnused) continue;
+      if (Unused(rec)) continue;
       ++listed;
       TableSector& sector = sectors[count];
       sector = TableSector();
@@ -82,7 +95,7 @@ uint8_t Media(const uint8_t* file) {
   for (int t = 0; t < fdd::kTracks; ++t) {
     for (int s = 0; s < fdd::kSlots; ++s) {
       const uint8_t* rec = Record(file, t, s);
-      if (rec[fdd::kRecordC] != fdd::kUnused) return rec[fdd::kRecordHd] != 0 ? 0x20 : 0x10;
+      if (!Unused(rec)) return rec[fdd::kRecordHd] != 0 ? 0x20 : 0x10;
     }
   }
   return 0x10;
@@ -99,7 +112,7 @@ bool DetectFdd(const uint8_t* file, size_t size) {
   for (int t = 0; t < fdd::kTracks; ++t) {
     for (int s = 0; s < fdd::kSlots; ++s) {
       const uint8_t* rec = Record(file, t, s);
-      if (rec[fdd::kRecordC] != fdd::kUnused && rec[fdd::kRecordN] > fdd::kMaxN) return false;
+      if (!Unused(rec) && rec[fdd::kRecordN] > fdd::kMaxN) return false;
     }
   }
   return true;

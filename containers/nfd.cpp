@@ -17,6 +17,10 @@ namespace {
 using d88::GetU16le;
 using d88::GetU32le;
 
+static_assert(nfd::kMaxN <= kTableMaxN && nfd::kMaxBlockRecords <= kTableMaxSectors &&
+                  nfd::kR0Slots <= kTableMaxSectors,
+              "the shape tally counts every size and track length detection lets through");
+
 int Revision(const uint8_t* file, size_t size) {
   if (size < static_cast<size_t>(nfd::kCommonHeaderSize)) return -1;
   if (std::memcmp(file, nfd::kMagicR0, nfd::kMagicLength) == 0) return 0;

@@ -7,6 +7,8 @@
 #include <set>
 #include <vector>
 
+#include "containers/container.h"
+#include "containers/d88_check.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 
@@ -41,6 +43,8 @@ constexpr int kFullList = d88::kMaxHeadersPerTrack * 4;
 constexpr int kWalkBudget = 4000;
 // Listed identities read back per track.
 constexpr int kIdsPerTrack = 8;
+// The most any container converts to.
+constexpr size_t kLargestConversion = 4u << 20;
 
 // A buffer with guard bytes just past the part a call may write, and an
 // unused first byte before it, so a write out of bounds on either side
@@ -209,9 +213,9 @@ d88::D88Image g_image;
 GuardedBuffer g_buffer;
 GuardedBuffer g_second;
 
-// Reads the image just opened in g_image, `fileSize` bytes, every way.
-uint64_t Exercise(long long fileSize, bool digest) {
-  d88::D88Image& image = g_image;
+// Reads every disk of the image just opened in `image`, `fileSize` bytes,
+// every way the library allows, and closes it.
+uint64_t ExerciseOpened(d88::D88Image& image, long long fileSize, bool digest) {
   Exerciser ex{image, g_buffer, g_second, 0, {}};
   ex.digesting = digest;
 
@@ -252,16 +256,33 @@ uint64_t Exercise(long long fileSize, bool digest) {
 uint64_t ExerciseImage(const std::string& path, bool digest) {
   const long long fileSize = FileSize(path);
   FUZZ_CHECK(g_image.Open(path.c_str()));
-  return Exercise(fileSize, digest);
+  return ExerciseOpened(g_image, fileSize, digest);
 }
 
 uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest) {
   static const uint8_t kNoBytes[1] = {0};
   FUZZ_CHECK(g_image.OpenMemory(size == 0 ? kNoBytes : data, size));
-  return Exercise(static_cast<long long>(size), digest);
+  return ExerciseOpened(g_image, static_cast<long long>(size), digest);
 }
 
 void CheckSameReading(uint64_t fromMemory, uint64_t fromFile) { FUZZ_CHECK(fromMemory == fromFile); }
+
+void ExerciseContainer(const std::string& path) {
+  containers::ImageFile file;
+  FUZZ_CHECK(file.Open(path.c_str(), g_image));
+  // One line at most, for the frame to print after the file's name.
+  FUZZ_CHECK(file.Warning().find('\n') == std::string::npos);
+  if (file.GetKind() == containers::Kind::kD88) {
+    FUZZ_CHECK(file.D88Data() == nullptr && file.D88Size() == 0);
+    ExerciseOpened(g_image, FileSize(path), false);
+    return;
+  }
+  // A conversion is a sound D88 chain, bounded whatever the input.
+  FUZZ_CHECK(file.D88Data() != nullptr);
+  FUZZ_CHECK(file.D88Size() <= kLargestConversion);
+  FUZZ_CHECK(containers::IsD88(file.D88Data(), file.D88Size()));
+  ExerciseOpened(g_image, static_cast<long long>(file.D88Size()), false);
+}
 
 std::string DiskArgument(const uint8_t* data, size_t size) {
   constexpr size_t kReservedByte = 0x19;

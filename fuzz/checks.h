@@ -24,6 +24,11 @@ uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest = fals
 // Aborts unless the bytes read from memory and from a file gave the same.
 void CheckSameReading(uint64_t fromMemory, uint64_t fromFile);
 
+// Opens the file at `path` through the container layer and checks what it
+// made: a D88 read from the file, or a sound, bounded D88 conversion with
+// at most a one-line warning; then reads it as ExerciseImage does.
+void ExerciseContainer(const std::string& path);
+
 // The disk-number argument an input asks for: the byte at 0x19 of the first
 // disk header (reserved, never read by the library), or "" for none.
 std::string DiskArgument(const uint8_t* data, size_t size);

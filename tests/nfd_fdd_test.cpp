@@ -36,6 +36,17 @@ std::string Zeros(int count) {
   return hex;
 }
 
+Bytes Cut(Bytes bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+Bytes Poke(Bytes bytes, size_t at, const std::string& hex) {
+  const Bytes patch = Hex(hex);
+  std::copy(patch.begin(), patch.end(), bytes.begin() + static_cast<long>(at));
+  return bytes;
+}
+
 void Put(Bytes& image, size_t at, const Bytes& bytes) {
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(at));
 }
@@ -81,65 +92,32 @@ TEST(NfdFddBuilders, MatchTheReferenceLayouts) {
   extras.diags[0].push_back(testimg::NfdDiag{0x02, 0, 0, 1, 3, 0xE0, Bytes(64, 0x5A), 0});
   const std::string r0 = "54 39 38 46 44 44 49 4D 41 47 45 2E 52 30 00 00",
                     empty = "FF FF FF FF FF FF FF FF FF FF FF 00 00 00 00 00";
+  // clang-format off
   const std::vector<ReferenceCase> cases = {
-      {"NFD r0 8x1024",
-       testimg::BuildNfdR0(ReferenceDisk(false)),
-       1329680,
-       {{0, r0},
-        {0x110, "10 0A 01 00 00 02"},
-        {0x120, "00 00 01 03 01 00 00 00 00 00 90 00 00 00 00 00"},
-        {0x2C0, "00 01 01 03 01 00 00 04 00 00 90"},
-        {0x1A0, empty},
-        {0x10A00, Zeros(16)},
-        {0x10A10, "00 00 01 03 01"}}},
-      {"NFD r0 26-sector",
-       testimg::BuildNfdR0(ReferenceDisk(true)),
-       1089808,
-       {{0x120, "00 00 01 00 00 00 00 00 00 00 90"},
-        {0x2C0, "00 01 01 01 01 00 00 04 00 00 90"},
-        {0x120 + 154 * 26 * 16, empty},
-        {0x11710, "00 01 01 01 04"}}},
-      {"NFD r1 8x1024",
-       testimg::BuildNfdR1(ReferenceDisk(false)),
-       1284704,
-       {{0x0D, "31 00 00"},
-        {0x110, "60 5A 00 00 00 02"},
-        {0x120, "C0 03 00 00 50 04 00 00 E0 04 00 00"},
-        {0x388, "00 00 00 00"},
-        {0x3C0,
-         "08 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 01 03 01 00 00 00 00 00 00 90 00 "
-         "00 00 00"}}},
-      {"NFD r1 26-sector",
-       testimg::BuildNfdR1(ReferenceDisk(true)),
-       1089184,
-       {{0x110, "A0 07 01 00"},
-        {0x120, "C0 03 00 00 70 05 00 00 20 07 00 00"},
-        {0x3C0, "1A 00 00 00"},
+      {"NFD r0 8x1024", testimg::BuildNfdR0(ReferenceDisk(false)), 1329680,
+       {{0, r0}, {0x110, "10 0A 01 00 00 02"}, {0x120, "00 00 01 03 01 00 00 00 00 00 90 00 00 00 00 00"},
+        {0x2C0, "00 01 01 03 01 00 00 04 00 00 90"}, {0x1A0, empty}, {0x10A00, Zeros(16)}, {0x10A10, "00 00 01 03 01"}}},
+      {"NFD r0 26-sector", testimg::BuildNfdR0(ReferenceDisk(true)), 1089808,
+       {{0x120, "00 00 01 00 00 00 00 00 00 00 90"}, {0x2C0, "00 01 01 01 01 00 00 04 00 00 90"},
+        {0x120 + 154 * 26 * 16, empty}, {0x11710, "00 01 01 01 04"}}},
+      {"NFD r1 8x1024", testimg::BuildNfdR1(ReferenceDisk(false)), 1284704,
+       {{0x0D, "31 00 00"}, {0x110, "60 5A 00 00 00 02"}, {0x120, "C0 03 00 00 50 04 00 00 E0 04 00 00"},
+        {0x388, "00 00 00 00"}, {0x3C0, "08 00 00 00 " + Zeros(12) + "00 00 01 03 01 00 00 00 00 00 00 90 00 00 00 00"}}},
+      {"NFD r1 26-sector", testimg::BuildNfdR1(ReferenceDisk(true)), 1089184,
+       {{0x110, "A0 07 01 00"}, {0x120, "C0 03 00 00 70 05 00 00 20 07 00 00"}, {0x3C0, "1A 00 00 00"},
         {0x3D0, "00 00 01 00 00 00 00 00 00 00 00 90"}}},
-      {"NFD r1 retry and diag",
-       testimg::BuildNfdR1(ReferenceDisk(false), extras),
-       1284704 + 16 + 1024 + 64,
-       {{0x3C0, "08 00 01 00"},
-        {0x3DA, "01 90"},
-        {0x450, "02 00 00 01 03 E0 00 00 00 00 40 00 00 00 90 00"},
-        {0x5A70 + 2048, "00 00 02 03"},
-        {0x460, "08 00 00 00"},
-        {0x5A70 + 8 * 1024 + 1024 + 64, "00 01 01 03"}}},
-      {"FDD 8x1024",
-       testimg::BuildFdd(ReferenceDisk(false)),
-       1311740,
-       {{0, "56 46 44 31 2E 30 30 00"},
-        {0xDC, "00 00 01 03 FF 00 01 01 FC C3 00 00"},
-        {0xE8, "00 00 02 03 FF 00 01 01 FC C7 00 00"},
-        {0xDC + 312, "00 01 01 03 FF 00 01 01 FC E3 00 00"},
-        {0xDC + 96, "FF FF FF FF FF FF FF FF FF FF FF FF"},
-        {0xC3DC, Zeros(32)}}},
-      {"FDD 26-sector",
-       testimg::BuildFdd(ReferenceDisk(true)),
-       1071868,
-       {{0xDC, "00 00 01 00 FF 00 00 01 FC C3 00 00"},
-        {0xDC + 312, "00 01 01 01 FF 00 01 01 FC D0 00 00"}}},
+      // Track 0's block holds a diagnostic record; R1 one retry copy.
+      {"NFD r1 retry and diag", testimg::BuildNfdR1(ReferenceDisk(false), extras), 1284704 + 16 + 1024 + 64,
+       {{0x3C0, "08 00 01 00"}, {0x3DA, "01 90"}, {0x450, "02 00 00 01 03 E0 00 00 00 00 40 00 00 00 90 00"},
+        {0x460, "08 00 00 00"}, {0x5A70 + 2048, "00 00 02 03"}, {0x5A70 + 8 * 1024 + 1024 + 64, "00 01 01 03"}}},
+      {"FDD 8x1024", testimg::BuildFdd(ReferenceDisk(false)), 1311740,
+       {{0, "56 46 44 31 2E 30 30 00"}, {0xDC, "00 00 01 03 FF 00 01 01 FC C3 00 00"},
+        {0xE8, "00 00 02 03 FF 00 01 01 FC C7 00 00"}, {0xDC + 312, "00 01 01 03 FF 00 01 01 FC E3 00 00"},
+        {0xDC + 96, "FF FF FF FF FF FF FF FF FF FF FF FF"}, {0xC3DC, Zeros(32)}}},
+      {"FDD 26-sector", testimg::BuildFdd(ReferenceDisk(true)), 1071868,
+       {{0xDC, "00 00 01 00 FF 00 00 01 FC C3 00 00"}, {0xDC + 312, "00 01 01 01 FF 00 01 01 FC D0 00 00"}}},
   };
+  // clang-format on
   for (const ReferenceCase& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(c.image.size(), c.size);
@@ -172,8 +150,9 @@ Disk RichDisk() {
   disk.tracks[1][8].status = 0xB0;
   disk.tracks[2].insert(disk.tracks[2].begin() + 3,
                         Make(9, 0, 0xF5, 2, testimg::Filler("X", 2, 0xF5, 512)));
-  for (int r = 1; r <= 8; ++r)
+  for (int r = 1; r <= 8; ++r) {
     disk.tracks[5].push_back(Make(2, 1, r, 3, testimg::Filler("D", 5, r, 1024)));
+  }
   disk.tracks[7].push_back(Make(3, 1, 1, 1, Bytes(256, 0xE5)));
   return disk;
 }
@@ -236,24 +215,19 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
   const Disk rich = RichDisk();
   const Bytes r0 = testimg::BuildNfdR0(rich), r1 = testimg::BuildNfdR1(rich, RichExtras()),
               fddImage = testimg::BuildFdd(rich);
-  const auto cut = [](Bytes b, size_t size) {
-    b.resize(size);
-    return b;
-  };
   const auto without = [](Disk d, int track, size_t keep) {
     for (auto it = d.tracks.begin(); it != d.tracks.end();) {
-      if (it->first > track)
-        it = d.tracks.erase(it);
-      else
-        ++it;
+      it = it->first > track ? d.tracks.erase(it) : std::next(it);
     }
     d.tracks[track].resize(keep);
     return d;
   };
-  const auto poke = [](Bytes b, size_t at, const std::string& hex) {
-    Put(b, at, Hex(hex));
-    return b;
-  };
+  Bytes zeroUnused = fddImage;
+  for (size_t at = fdd::kTableOffset; at < fdd::kTableEnd; at += fdd::kRecordSize) {
+    if (zeroUnused[at] == 0xFF) {
+      std::fill_n(zeroUnused.begin() + static_cast<long>(at), fdd::kRecordSize, 0);
+    }
+  }
   const size_t t1 = nfd::kR0HeadSize + 26 * 128;                    // where track 1's data starts
   const size_t fddRec = fdd::kTableOffset + 26 * fdd::kRecordSize;  // track 1 slot 0
   testimg::NfdR1Extras at3B0 = RichExtras();
@@ -269,26 +243,26 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
       {"FDD", containers::ConvertFdd, fddImage, WithoutStatus(rich), ""},
       {"FDD 1.01, nothing stored as fill", containers::ConvertFdd,
        testimg::BuildFdd(rich, {false, "VFD1.01"}), WithoutStatus(rich), ""},
-      {"NFD r0 cut in track 1 sector 10", containers::ConvertNfd, cut(r0, t1 + 9 * 256 + 100),
+      {"NFD r0 cut in track 1 sector 10", containers::ConvertNfd, Cut(r0, t1 + 9 * 256 + 100),
        without(rich, 1, 9),
        "NFD track 1" + pastEnd + "17 of its 26 sectors read as absent (and 4 more problems)"},
-      {"NFD r0 cut at its table's end", containers::ConvertNfd, cut(r0, nfd::kR0TableEnd),
+      {"NFD r0 cut at its table's end", containers::ConvertNfd, Cut(r0, nfd::kR0TableEnd),
        without(rich, -1, 0), "NFD track 0" + pastEnd + "read as absent (and 5 more problems)"},
       {"NFD r0 data start outside the file", containers::ConvertNfd,
-       poke(r0, nfd::kHeadSizeOffset, "FF FF FF FF"), rich,
+       Poke(r0, nfd::kHeadSizeOffset, "FF FF FF FF"), rich,
        "NFD data start 4294967295 is out of range; read from 68112"},
       {"NFD r1 cut inside its header (no device type left: 2DD)", containers::ConvertNfd,
-       cut(r1, 0x3C0 + 20),
+       Cut(r1, 0x3C0 + 20),
        [&] {
          Disk d = without(rich, -1, 0);
          d.mediaType = 0x10;
          return d;
        }(),
        "NFD track 0" + pastEnd + "read as absent (and 5 more problems)"},
-      {"NFD r1 cut inside the last retry copies", containers::ConvertNfd, cut(r1, r1.size() - 300),
+      {"NFD r1 cut inside the last retry copies", containers::ConvertNfd, Cut(r1, r1.size() - 300),
        rich, ""},
       {"FDD cut in track 1 sector 1", containers::ConvertFdd,
-       cut(fddImage, fdd::kDataStart + 26 * 128 + 10),
+       Cut(fddImage, fdd::kDataStart + 26 * 128 + 10),
        [&] {
          Disk d = without(WithoutStatus(rich), 0, 26);
          d.tracks[7] = rich.tracks.at(7);
@@ -296,7 +270,7 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
        }(),
        "FDD track 1" + pastEnd + "read as absent (and 3 more problems)"},
       {"FDD pointer into the header", containers::ConvertFdd,
-       poke(fddImage, fddRec + fdd::kRecordData, "00 01 00 00"),
+       Poke(fddImage, fddRec + fdd::kRecordData, "00 01 00 00"),
        [&] {
          Disk d = WithoutStatus(rich);
          d.tracks[1].erase(d.tracks[1].begin());
@@ -304,10 +278,11 @@ TEST(NfdFddConvert, KeepsEverySectorAsStoredAndWarnsOnceForDamage) {
        }(),
        "FDD track 1 sector 1 points into the header; read as absent"},
       {"FDD fill byte beside stored data", containers::ConvertFdd,
-       poke(fddImage, fddRec + fdd::kRecordFill, "00"), WithoutStatus(rich),
+       Poke(fddImage, fddRec + fdd::kRecordFill, "00"), WithoutStatus(rich),
        "FDD track 1 sector 1 has both a fill byte and stored data; read the data"},
       {"FDD offset 0 means fill", containers::ConvertFdd,
-       poke(fddImage, fddRec + fdd::kRecordFill, "00 00 01 01 00 00 00 00"), fill, ""},
+       Poke(fddImage, fddRec + fdd::kRecordFill, "00 00 01 01 00 00 00 00"), fill, ""},
+      {"FDD unused records all zero", containers::ConvertFdd, zeroUnused, WithoutStatus(rich), ""},
   };
   for (const ConvertCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -339,10 +314,32 @@ TEST(NfdFddConvert, StatesKindAndGeometry) {
 TEST(NfdFddConvert, FailsWhenTheWriterRefusesWhatTheRecordsAsk) {
   // Every FDD record a 16 KB sector filled from one byte: 68 MB from 50 KB.
   Bytes image = testimg::BuildFdd(Disk());
-  for (int i = 0; i < fdd::kTracks * fdd::kSlots; ++i)
-    Put(image, fdd::kTableOffset + i * fdd::kRecordSize,
-        Hex("00 00 01 07 00 00 01 01 FF FF FF FF"));
+  for (int i = 0; i < fdd::kTracks * fdd::kSlots; ++i) {
+    image = Poke(image, fdd::kTableOffset + i * fdd::kRecordSize,
+                 "00 00 01 07 00 00 01 01 FF FF FF FF");
+  }
   EXPECT_FALSE(Convert(containers::ConvertFdd, image, 1 << 20).ok);
+}
+
+TEST(NfdFddConvert, NamesTheDiskFromTheCommentsFirstLineWithoutSplittingACharacter) {
+  const struct {
+    std::string comment, name;
+  } cases[] = {
+      // "ミュージックディスク": 20 bytes, the first 8 characters fit.
+      {"\x83\x7E\x83\x85\x81\x5B\x83\x57\x83\x62\x83\x4E\x83\x66\x83\x42\x83\x58\x83\x4E",
+       "\x83\x7E\x83\x85\x81\x5B\x83\x57\x83\x62\x83\x4E\x83\x66\x83\x42"},
+      {"ABCDEFGHIJKLMNO\x89\xB9", "ABCDEFGHIJKLMNO"},  // "音" would end past 16 bytes
+      {"TEST\r\nsecond line", "TEST"},
+  };
+  for (const auto& c : cases) {
+    Disk disk = RichDisk(), named = disk;
+    disk.name = c.comment;
+    named.name = c.name;
+    EXPECT_TRUE(
+        SameBytes(Convert(containers::ConvertNfd, testimg::BuildNfdR0(disk)).d88, named.Build()));
+    EXPECT_TRUE(SameBytes(Convert(containers::ConvertFdd, testimg::BuildFdd(disk)).d88,
+                          WithoutStatus(named).Build()));
+  }
 }
 
 struct DetectCase {
@@ -355,42 +352,34 @@ TEST(NfdFddDetect, TakesOnlyWhatSurelyIsThatContainer) {
   const Disk disk = RichDisk();
   const Bytes r0 = testimg::BuildNfdR0(disk), r1 = testimg::BuildNfdR1(disk),
               fddImage = testimg::BuildFdd(disk);
-  const auto poke = [](Bytes b, size_t at, const std::string& hex) {
-    Put(b, at, Hex(hex));
-    return b;
-  };
-  const auto cut = [](Bytes b, size_t size) {
-    b.resize(size);
-    return b;
-  };
   const size_t block0 = d88::GetU32le(r1.data() + nfd::kR1TrackTableOffset);
   const std::vector<DetectCase> cases = {
       {"NFD r0", r0, true, false},
       {"NFD r1", r1, true, false},
       {"FDD", fddImage, false, true},
       {"D88", disk.Build(), false, false},
-      {"NFD byte 14 not zero", poke(r0, 14, "20"), false, false},
-      {"NFD byte 15 not zero", poke(r1, 15, "01"), false, false},
-      {"NFD revision 2", poke(r0, 13, "32"), false, false},
-      {"NFD r0 cut to its table", cut(r0, nfd::kR0TableEnd), true, false},
-      {"NFD r0 cut inside its table", cut(r0, nfd::kR0TableEnd - 1), false, false},
-      {"NFD r0 record with N 8", poke(r0, nfd::kR0TableOffset + nfd::kRecordN, "08"), false, false},
+      {"NFD byte 14 not zero", Poke(r0, 14, "20"), false, false},
+      {"NFD byte 15 not zero", Poke(r1, 15, "01"), false, false},
+      {"NFD revision 2", Poke(r0, 13, "32"), false, false},
+      {"NFD r0 cut to its table", Cut(r0, nfd::kR0TableEnd), true, false},
+      {"NFD r0 cut inside its table", Cut(r0, nfd::kR0TableEnd - 1), false, false},
+      {"NFD r0 record with N 8", Poke(r0, nfd::kR0TableOffset + nfd::kRecordN, "08"), false, false},
       {"NFD r0 empty slot with N 8",
-       poke(r0, nfd::kR0TableOffset + 26 * 16 * 6 + nfd::kRecordN, "08"), true, false},
-      {"NFD r1 cut inside its track table", cut(r1, nfd::kR1TableEnd - 1), false, false},
-      {"NFD r1 cut inside a block", cut(r1, block0 + 40), true, false},
-      {"NFD r1 data start inside the track table", poke(r1, nfd::kHeadSizeOffset, "00 02 00 00"),
+       Poke(r0, nfd::kR0TableOffset + 26 * 16 * 6 + nfd::kRecordN, "08"), true, false},
+      {"NFD r1 cut inside its track table", Cut(r1, nfd::kR1TableEnd - 1), false, false},
+      {"NFD r1 cut inside a block", Cut(r1, block0 + 40), true, false},
+      {"NFD r1 data start inside the track table", Poke(r1, nfd::kHeadSizeOffset, "00 02 00 00"),
        false, false},
-      {"NFD r1 block inside the track table", poke(r1, nfd::kR1TrackTableOffset, "00 02 00 00"),
+      {"NFD r1 block inside the track table", Poke(r1, nfd::kR1TrackTableOffset, "00 02 00 00"),
        false, false},
-      {"NFD r1 block of 256 sectors", poke(r1, block0, "00 01"), false, false},
-      {"NFD r1 records past the data start", poke(r1, block0 + 2, "FF 00"), false, false},
-      {"NFD r1 record with N 8", poke(r1, block0 + 16 + nfd::kRecordN, "08"), false, false},
-      {"FDD version 1.02", poke(fddImage, 6, "32"), false, false},
-      {"FDD without the zero after its version", poke(fddImage, 7, "20"), false, false},
-      {"FDD cut inside its header", cut(fddImage, fdd::kDataStart - 1), false, false},
-      {"FDD cut to its header", cut(fddImage, fdd::kDataStart), false, true},
-      {"FDD record with N 8", poke(fddImage, fdd::kTableOffset + fdd::kRecordN, "08"), false,
+      {"NFD r1 block of 256 sectors", Poke(r1, block0, "00 01"), false, false},
+      {"NFD r1 records past the data start", Poke(r1, block0 + 2, "FF 00"), false, false},
+      {"NFD r1 record with N 8", Poke(r1, block0 + 16 + nfd::kRecordN, "08"), false, false},
+      {"FDD version 1.02", Poke(fddImage, 6, "32"), false, false},
+      {"FDD without the zero after its version", Poke(fddImage, 7, "20"), false, false},
+      {"FDD cut inside its header", Cut(fddImage, fdd::kDataStart - 1), false, false},
+      {"FDD cut to its header", Cut(fddImage, fdd::kDataStart), false, true},
+      {"FDD record with N 8", Poke(fddImage, fdd::kTableOffset + fdd::kRecordN, "08"), false,
        false},
   };
   for (const DetectCase& c : cases) {

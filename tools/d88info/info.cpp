@@ -43,6 +43,7 @@ d88::D88Image g_image;
 
 struct Options {
   bool sectors = false;
+  bool container = false;  // converted from another container: show its flags
   int disk = -1;  // all
   const char* image = nullptr;
 };
@@ -154,7 +155,43 @@ std::string Lengths(const int* lengths, int count) {
   return text;
 }
 
-void PrintTrack(d88::D88Image& image, int track, std::FILE* out) {
+// What a container recorded of a sector beside its ID, or "".
+std::string Recorded(const uint8_t* flags) {
+  std::string text;
+  auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
+  if (flags[0] == 0x40) add("FM");
+  else if (flags[0] != 0) add(Format("density 0x%02llX", flags[0]));
+  if (flags[1] == 0x10) add("deleted");
+  else if (flags[1] != 0) add(Format("deleted 0x%02llX", flags[1]));
+  if (flags[2] != 0) add(Format("status 0x%02llX", flags[2]));
+  return text;
+}
+
+// "    recorded: every sector FM", or each sector with something recorded;
+// nothing when no sector has.
+void PrintRecorded(d88::D88Image& image, int track, int count, std::FILE* out) {
+  static uint8_t flags[d88::kMaxHeadersPerTrack * 3];
+  const int listed = image.ListSectorFlags(track, flags, static_cast<int>(sizeof flags)) / 3;
+  std::string first = listed > 0 ? Recorded(flags) : "";
+  bool same = listed == count;
+  std::string each;
+  for (int i = 0; i < listed; ++i) {
+    const std::string text = Recorded(flags + 3 * i);
+    if (text != first) same = false;
+    if (text.empty()) continue;
+    const uint8_t* id = g_ids + 4 * i;
+    each += (each.empty() ? "" : ", ") + Format("%lld/%lld", id[0], id[1]) +
+            Format("/%lld/%lld ", id[2], id[3]) + text;
+  }
+  if (each.empty()) return;
+  if (same) {
+    std::fprintf(out, "    recorded: every sector %s\n", first.c_str());
+  } else {
+    std::fprintf(out, "    recorded: %s\n", each.c_str());
+  }
+}
+
+void PrintTrack(d88::D88Image& image, int track, bool container, std::FILE* out) {
   const int count = image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
   if (count == 0) {
     std::fprintf(out, "  track %d: no sectors\n", track);
@@ -169,6 +206,7 @@ void PrintTrack(d88::D88Image& image, int track, std::FILE* out) {
                  id[3]);
     if (i % kIdsPerLine == kIdsPerLine - 1 || i == count - 1) std::fputc('\n', out);
   }
+  if (container) PrintRecorded(image, track, count, out);
 }
 
 void PrintDisk(d88::D88Image& image, int index, const Options& options,
@@ -196,8 +234,20 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
   if (!options.sectors) return;
   tableEnd = d88::kDiskHeaderSize;
   for (int t = 0; t < d88::kTrackCount; ++t) {
-    if (IsTrack(image, t, &tableEnd)) PrintTrack(image, t, out);
+    if (IsTrack(image, t, &tableEnd)) PrintTrack(image, t, options.container, out);
   }
+}
+
+// "container FDI, 77x2x26, 256-byte sectors": what the image was read from.
+std::string ContainerLine(const containers::ImageFile& file) {
+  const containers::Geometry& g = file.GetGeometry();
+  std::string text = std::string("container ") + containers::KindName(file.GetKind());
+  if (g.cylinders > 0) {
+    text += Format(", %lldx%lld", g.cylinders, g.heads) + Format("x%lld", g.sectors);
+  }
+  if (g.sectorSize > 0) text += Format(", %lld-byte sectors", g.sectorSize);
+  if (g.track0Fm) text += ", track 0 FM 128-byte";
+  return text;
 }
 
 // A disk number: decimal digits only, small enough to be an index.
@@ -265,6 +315,10 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
   }
   if (!file.Warning().empty()) {
     std::fprintf(err, "warning: %s: %s\n", options.image, file.Warning().c_str());
+  }
+  if (file.GetKind() != containers::Kind::kD88) {
+    options.container = true;
+    std::fprintf(out, "%s\n", ContainerLine(file).c_str());
   }
   const int count = image.DiskCount();
   if (options.disk >= count) {
