@@ -87,9 +87,13 @@ TEST(D88ConvE2E, EveryContainerConvertsToTheD88ItReadsAs) {
   };
   const Case cases[] = {
       {"D88", "in.d88", d88, true},
+      {"FDI", "in.fdi", testimg::BuildFdi(disk, testimg::k2hd26), true},
       {"NFD r0", "in.nfd", testimg::BuildNfdR0(disk), true},
       {"NFD r1", "in.nfd", testimg::BuildNfdR1(disk), true},
       {"FDD", "in.fdd", testimg::BuildFdd(disk), true},
+      {"DCP", "in.dcp", testimg::BuildDcp(disk, testimg::k2hd26), true},
+      {"raw", "in.img", testimg::BuildRaw(disk, testimg::k2hd26), true},
+      {"DIP (8 x 1024)", "in.dip", testimg::BuildDip(Small("P")), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
