@@ -47,12 +47,27 @@ struct Loaded {
 bool Load(const char* path, Loaded* loaded) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
-  // One byte more than the limit tells a larger file.
-  loaded->bytes.reset(new (std::nothrow) uint8_t[kLargestContainer + 1]);
+  // Where the file tells its size, a larger file is not read at all, and
+  // a smaller one gets a buffer its size; one byte more tells a file that
+  // grew meanwhile.
+  size_t capacity = kLargestContainer;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file);
+    if (end >= 0 && static_cast<unsigned long>(end) <= kLargestContainer) {
+      capacity = static_cast<size_t>(end);
+    } else if (end >= 0) {
+      capacity = 0;
+    }
+  }
+  if (capacity == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return false;
+  }
+  loaded->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
   bool ok = loaded->bytes != nullptr;
-  while (ok && loaded->size <= kLargestContainer) {
+  while (ok && loaded->size <= capacity) {
     const size_t got = std::fread(loaded->bytes.get() + loaded->size, 1,
-                                  kLargestContainer + 1 - loaded->size, file);
+                                  capacity + 1 - loaded->size, file);
     loaded->size += got;
     if (got == 0) {
       ok = !std::ferror(file);
@@ -60,7 +75,7 @@ bool Load(const char* path, Loaded* loaded) {
     }
   }
   std::fclose(file);
-  return ok && loaded->size <= kLargestContainer;
+  return ok && loaded->size <= capacity;
 }
 
 // Converts `file` when it is a container other than D88; false (with

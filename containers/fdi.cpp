@@ -65,11 +65,14 @@ Reading Judge(const uint8_t* file, size_t size, FdiHeader* h, Geometry* proved) 
   const unsigned long long product = h->Product();
   if (product == h->dataSize && data == product) return Reading::kExact;
   if (data == product) return Reading::kSizeField;
-  if (product == h->dataSize && data < product) return Reading::kShort;
+  // Data of exactly a known layout's size is that layout, even under a
+  // header that claims a larger one in both fields (tools that always
+  // write 8x1024 do so); only other data is a file cut short.
   if (GeometryOfSize(static_cast<size_t>(data), static_cast<int>(h->sectorSize), proved) &&
       !proved->track0Fm) {
     return Reading::kProved;
   }
+  if (product == h->dataSize && data < product) return Reading::kShort;
   return Reading::kNone;
 }
 

@@ -224,6 +224,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"FDI with data-size field 0", Patched(fdi, 0x0C, U32(0)), "a.fdi", Kind::kFdi, "data-size field"},
       {"FDI stamped 8x1024 over 26x256 data", Patched(fdi, 0x10, {0, 4, 0, 0, 8}), "a.fdi", Kind::kFdi,
        "read as the data size shows"},
+      {"FDI stamped 8x1024 in every field", Patched(fdi, 0x0C, {0, 0x40, 0x13, 0, 0, 4, 0, 0, 8}), "a.fdi",
+       Kind::kFdi, "data bytes are 77x2x26 256-byte"},
       {"FDI geometry no data size proves", Cut(Patched(fdi8, 0x0C, U32(0)), 4096 + 5000), "a.fdi", Kind::kD88,
        "not read as FDI"},
       {"FDI cut short", Cut(fdi, 500000), "a.fdi", Kind::kFdi, "ends inside track 74 of its 154"},

@@ -21,10 +21,13 @@ namespace {
 constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
     "Shows the disks of a D88 image and which program takes each disk for\n"
-    "which kind.  Reads the image only; writes no files.\n"
+    "which kind.  Reads the image only; writes no files.  An image in another\n"
+    "container (FDI, NFD, FDD, DIP, DCP/DCU, headerless) is shown as the D88\n"
+    "it converts to, after a line naming the container.\n"
     "\n"
     "  --sectors   also list each track's sectors: C/H/R/N in stored order,\n"
-    "              their data lengths and which of sectors 1 to 26 are missing\n"
+    "              their data lengths and which of sectors 1 to 26 are missing;\n"
+    "              for another container, what it recorded (FM, deleted, status)\n"
     "  --disk N    show only disk N (counted from 0)\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n";
