@@ -227,6 +227,18 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   }
 }
 
+TEST(D88ConvE2E, OnlyTheDisksADirectoryHoldsAreRead) {
+  Disk empty;  // a header and nothing else
+  const std::vector<Disk> disks(d88::kMaxDisks + 1, empty);
+  testimg::ScratchDir dir;
+  testimg::WriteFile(dir / "many.d88", testimg::BuildImage(disks));
+  const testimg::ProcessResult run = testimg::RunProcess(kConv, {"-o", "out.d88", "many.d88"}, dir.path());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "warning: many.d88: holds more than 64 disks; only the first 64 are read\n");
+  const std::vector<Disk> listed(d88::kMaxDisks, empty);
+  EXPECT_TRUE(testimg::ReadFile(dir / "out.d88") == testimg::BuildImage(listed));
+}
+
 // A run in a folder holding `files` (a name ending in '/' is a folder),
 // which must hold `after` when it ends, and nothing else.
 struct FolderCase {

@@ -218,6 +218,10 @@ class Input {
       disks.push_back({rewritten.back().bytes.get(), rewritten.back().size});
       damaged += (damaged.empty() ? "" : ", ") + std::to_string(i);
     }
+    if (MoreDisks(size)) {
+      std::fprintf(err, "warning: %s: holds more than %d disks; only the first %d are read\n", path,
+                   d88::kMaxDisks, d88::kMaxDisks);
+    }
     if (!damaged.empty()) {
       std::fprintf(err,
                    "warning: %s: disk %s damaged (size field, track table or a track beyond "
@@ -234,6 +238,17 @@ class Input {
   const std::vector<Disk>& Disks() const { return disks; }
 
  private:
+  // Whether the chain of disks goes on after the last one the directory
+  // lists: a D88 directory holds 64 disks, and what follows is not read.
+  bool MoreDisks(size_t size) {
+    const int last = image.DiskCount() - 1;
+    if (last + 1 < d88::kMaxDisks || !image.SelectDisk(last)) return false;
+    const size_t diskSize = image.DiskSize();
+    const size_t next = static_cast<size_t>(image.DiskPosition(last)) + diskSize;
+    return diskSize >= static_cast<size_t>(d88::kDiskHeaderSize) && next < size &&
+           size - next >= static_cast<size_t>(d88::kDiskHeaderSize);
+  }
+
   static bool CannotRead(const char* path, int reason, std::FILE* err) {
     std::fprintf(err, "d88conv: cannot read %s%s%s\n", path, reason != 0 ? ": " : "",
                  reason != 0 ? std::strerror(reason) : "");
