@@ -180,43 +180,37 @@ bool ReadWhole(const char* path, Buffer* out) {
 }
 
 // One input image: its disks as D88 bytes, each either a slice of the
-// file's or the conversion's bytes or a disk written afresh.
+// file's or the conversion's bytes or a disk written afresh, one at a time
+// (a damaged disk can grow to many times its file when its tracks share
+// sectors, so no more than one is held).
 class Input {
  public:
-  // Opens `path` through the container layer and prepares its disks;
-  // prints why not (and the container's warning) to `err`.
+  // Opens `path` through the container layer and sorts its disks; prints
+  // why not (and what is damaged) to `err`.
   bool Load(const char* path, std::FILE* err) {
-    disks.clear();
-    rewritten.clear();
+    count = 0;
     errno = 0;
     if (!file.Open(path, image)) return CannotRead(path, errno, err);
     if (!file.Warning().empty()) std::fprintf(err, "warning: %s: %s\n", path, file.Warning().c_str());
-    const uint8_t* bytes = file.D88Data();
-    size_t size = file.D88Size();
+    bytes = file.D88Data();
+    size = file.D88Size();
     if (bytes == nullptr) {
       errno = 0;
-      if (!ReadWhole(path, &whole)) return CannotRead(path, errno, err);
-      bytes = whole.bytes.get();
-      size = whole.size;
+      if (!ReadWhole(path, &read)) return CannotRead(path, errno, err);
+      bytes = read.bytes.get();
+      size = read.size;
     }
     if (image.DiskCount() == 0) {
       std::fprintf(err, "d88conv: cannot read %s: it holds no disk\n", path);
       return false;
     }
     std::string damaged;
-    for (int i = 0; i < image.DiskCount(); ++i) {
+    count = image.DiskCount();
+    for (int i = 0; i < count; ++i) {
       const size_t position = static_cast<size_t>(image.DiskPosition(i));
       if (!image.SelectDisk(i) || position > size) return CannotRead(path, EIO, err);
-      if (CopiesWhole(bytes, size, position, image)) {
-        disks.push_back({bytes + position, image.DiskSize()});
-        continue;
-      }
-      rewritten.emplace_back();
-      if (!Rewrite(bytes, size, position, image, &rewritten.back())) {
-        return CannotRead(path, ENOMEM, err);
-      }
-      disks.push_back({rewritten.back().bytes.get(), rewritten.back().size});
-      damaged += (damaged.empty() ? "" : ", ") + std::to_string(i);
+      whole[i] = CopiesWhole(bytes, size, position, image);
+      if (!whole[i]) damaged += (damaged.empty() ? "" : ", ") + std::to_string(i);
     }
     if (MoreDisks(size)) {
       std::fprintf(err, "warning: %s: holds more than %d disks; only the first %d are read\n", path,
@@ -231,11 +225,24 @@ class Input {
     return true;
   }
 
-  struct Disk {
-    const uint8_t* data;
-    size_t size;
-  };
-  const std::vector<Disk>& Disks() const { return disks; }
+  int DiskCount() const { return count; }
+
+  // The D88 bytes of disk `index`, valid until the next call; false when a
+  // damaged disk cannot be written afresh (no memory for it).
+  bool Disk(int index, const uint8_t** data, size_t* length) {
+    if (index < 0 || index >= count || !image.SelectDisk(index)) return false;
+    const size_t position = static_cast<size_t>(image.DiskPosition(index));
+    if (whole[index]) {
+      *data = bytes + position;
+      *length = image.DiskSize();
+      return true;
+    }
+    afresh = Buffer();
+    if (!Rewrite(bytes, size, position, image, &afresh)) return false;
+    *data = afresh.bytes.get();
+    *length = afresh.size;
+    return true;
+  }
 
  private:
   // Whether the chain of disks goes on after the last one the directory
@@ -257,9 +264,12 @@ class Input {
 
   d88::D88Image image;
   containers::ImageFile file;
-  Buffer whole;
-  std::vector<Buffer> rewritten;
-  std::vector<Disk> disks;
+  Buffer read;    // the file's bytes, for a D88 file
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
+  int count = 0;
+  bool whole[d88::kMaxDisks] = {};  // copied byte for byte, or written afresh
+  Buffer afresh;
 };
 
 // Replaces `to` with `from`; rename replaces an existing file everywhere
@@ -374,6 +384,11 @@ int CannotWrite(const std::string& name, int reason, std::FILE* err) {
   return 1;
 }
 
+int CannotReadDisk(const char* path, int disk, std::FILE* err) {
+  std::fprintf(err, "d88conv: cannot read %s: disk %d is too large to write afresh\n", path, disk);
+  return 1;
+}
+
 void Report(const Output& output, std::FILE* out) {
   const int n = output.DiskCount();
   std::fprintf(out, "wrote %s: %d disk%s, %lld bytes\n", output.Name().c_str(), n,
@@ -401,9 +416,12 @@ int Merge(const Options& options, std::FILE* out, std::FILE* err) {
   static Input input;  // an image is large: keep it out of the stack
   for (const char* path : options.inputs) {
     if (!input.Load(path, err)) return 1;
-    for (const Input::Disk& disk : input.Disks()) {
+    for (int i = 0; i < input.DiskCount(); ++i) {
+      const uint8_t* data;
+      size_t size;
+      if (!input.Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
       errno = 0;
-      if (!output.Add(disk.data, disk.size)) {
+      if (!output.Add(data, size)) {
         if (errno == EFBIG) {
           std::fprintf(err, "d88conv: %s would hold more than %d disks or 2 GiB\n", name.c_str(),
                        d88::kMaxDisks);
@@ -425,18 +443,21 @@ int Split(const Options& options, std::FILE* out, std::FILE* err) {
   if (!input.Load(path, err)) return 1;
   const fs::path base = fs::path(options.output != nullptr ? options.output : path).replace_extension();
   std::vector<std::unique_ptr<Output>> outputs;
-  for (size_t i = 0; i < input.Disks().size(); ++i) {
+  for (int i = 0; i < input.DiskCount(); ++i) {
     outputs.push_back(std::make_unique<Output>(base.string() + "_" + std::to_string(i) + ".d88"));
     if (!MayWrite(outputs.back()->Name(), options, err)) return 1;
   }
   // Every file is written whole before any is renamed, so a failure leaves
   // no output of this run.
-  for (size_t i = 0; i < outputs.size(); ++i) {
-    Output& output = *outputs[i];
+  for (int i = 0; i < input.DiskCount(); ++i) {
+    Output& output = *outputs[static_cast<size_t>(i)];
+    const uint8_t* data;
+    size_t size;
     errno = 0;
-    if (!output.Begin() || !output.Add(input.Disks()[i].data, input.Disks()[i].size)) {
-      return CannotWrite(output.Name(), errno, err);
-    }
+    if (!output.Begin()) return CannotWrite(output.Name(), errno, err);
+    if (!input.Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
+    errno = 0;
+    if (!output.Add(data, size)) return CannotWrite(output.Name(), errno, err);
   }
   for (const auto& output : outputs) {
     errno = 0;
