@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "containers/d88_check.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
+#include "d88conv/convert.h"
 
 namespace fuzzcheck {
 
@@ -300,6 +302,88 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
   // The working folder takes every file, so only a bad argument fails.
   FUZZ_CHECK(status == (validArgument ? 0 : 1));
   cut::g_image.Open(nullptr);
+}
+
+namespace {
+
+// Whether disk `track`'s sectors are to read the same from a D88 d88conv
+// wrote: a track that starts inside the disk, after its table, and is no
+// phantom of a 160-entry table (whose first track stands at 0x2A0, where
+// entries 160 to 163 hold that track's first header).  Entries pointing
+// into the header or at the disk's very end read bytes of no track.
+bool ComparableTrack(const d88::D88Image& image, int track) {
+  const uint32_t offset = image.TrackOffset(track);
+  if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) || offset >= image.DiskSize()) {
+    return false;
+  }
+  if (track < 160) return true;
+  uint32_t smallest = 0;
+  for (int t = 0; t < 160; ++t) {
+    const uint32_t other = image.TrackOffset(t);
+    if (other != 0 && (smallest == 0 || other < smallest)) smallest = other;
+  }
+  return smallest != 0x2A0;
+}
+
+// Every sector of `track` lists, flags and reads the same in both images.
+void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track) {
+  uint8_t* ids = g_buffer.Prepare(kFullList);
+  const int listed = input.ListSectorIds(track, ids, kFullList);
+  uint8_t* again = g_second.Prepare(kFullList);
+  FUZZ_CHECK(output.ListSectorIds(track, again, kFullList) == listed);
+  FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(listed)) == 0);
+  const std::vector<uint8_t> all(ids, ids + listed);
+  const int flags = input.ListSectorFlags(track, ids, kFullList);
+  FUZZ_CHECK(output.ListSectorFlags(track, again, kFullList) == flags);
+  FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(flags)) == 0);
+  for (int k = 0; k < listed / 4 && k < kIdsPerTrack; ++k) {
+    const int c = all[4 * k], h = all[4 * k + 1], r = all[4 * k + 2], n = all[4 * k + 3];
+    uint8_t* first = g_buffer.Prepare(65535);
+    const int got = input.ReadSector(track, c, h, r, n, first, 65535);
+    uint8_t* second = g_second.Prepare(65535);
+    FUZZ_CHECK(output.ReadSector(track, c, h, r, n, second, 65535) == got);
+    FUZZ_CHECK(std::memcmp(first, second, static_cast<size_t>(got)) == 0);
+  }
+}
+
+}  // namespace
+
+void ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  fs::remove(out, ignored);
+  const char* argv[] = {"d88conv", "-f", "-o", out.c_str(), in.c_str()};
+  const int status = d88conv::Run(5, argv, sink, sink);
+  // Nothing is a usage error here, and only a finished run leaves a file:
+  // the output, and no temporary beside it.
+  FUZZ_CHECK(status == 0 || status == 1);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(out).parent_path(), ignored)) {
+    FUZZ_CHECK(entry.path() == fs::path(out));
+    ++files;
+  }
+  FUZZ_CHECK(files == (status == 0 ? 1 : 0));
+  if (status != 0) return;
+
+  // What it wrote reads as the image did, disk by disk and track by track.
+  static d88::D88Image input;
+  static d88::D88Image output;
+  containers::ImageFile file;
+  FUZZ_CHECK(file.Open(in.c_str(), input));
+  FUZZ_CHECK(output.Open(out.c_str()));
+  FUZZ_CHECK(output.DiskCount() == input.DiskCount());
+  for (int i = 0; i < input.DiskCount(); ++i) {
+    FUZZ_CHECK(input.SelectDisk(i) && output.SelectDisk(i));
+    FUZZ_CHECK(output.MediaType() == input.MediaType());
+    FUZZ_CHECK(output.WriteProtect() == input.WriteProtect());
+    FUZZ_CHECK(std::strcmp(output.DiskName(), input.DiskName()) == 0);
+    for (int t = 0; t < d88::kTrackCount; ++t) {
+      if (ComparableTrack(input, t)) CompareTrack(input, output, t);
+    }
+  }
+  input.Open(nullptr);
+  output.Open(nullptr);
+  fs::remove(out, ignored);
 }
 
 }  // namespace fuzzcheck

@@ -29,6 +29,12 @@ void CheckSameReading(uint64_t fromMemory, uint64_t fromFile);
 // at most a one-line warning; then reads it as ExerciseImage does.
 void ExerciseContainer(const std::string& path);
 
+// Runs d88conv in-process on the image at `in`, writing `out` (alone in
+// its folder): the run must finish or fail without a usage error, leave
+// the output only when it finished and never a temporary file, and what it
+// wrote must list, flag and read every sector of every track as the image.
+void ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink);
+
 // The disk-number argument an input asks for: the byte at 0x19 of the first
 // disk header (reserved, never read by the library), or "" for none.
 std::string DiskArgument(const uint8_t* data, size_t size);

@@ -73,13 +73,27 @@ size_t WalkTrack(const uint8_t* bytes, size_t size, size_t position, Visit visit
 }
 
 // Some writers keep a track table of 160 entries, the first track right
-// after it; the table is taken to end where the first track starts, and an
-// entry pointing into the table is no track (d88info shows them the same).
-bool IsTrack(uint32_t offset, int track, uint32_t* tableEnd) {
-  const uint32_t entryEnd = d88::kTrackTableOffset + 4 * static_cast<uint32_t>(track + 1);
-  if (entryEnd > *tableEnd || offset < entryEnd) return false;
-  if (offset < *tableEnd) *tableEnd = offset;
-  return true;
+// after it at 0x2A0, where the last four entries of a 164-entry table would
+// be: then those four are the first sector's header, not tracks.
+constexpr int kShortTableTracks = 160;
+constexpr uint32_t kShortTableEnd = d88::kTrackTableOffset + 4 * kShortTableTracks;
+static_assert(kShortTableEnd == 0x2A0, "a 160-entry table ends at 0x2A0");
+
+uint32_t TableEnd(const d88::D88Image& image) {
+  uint32_t smallest = 0;
+  for (int t = 0; t < kShortTableTracks; ++t) {
+    const uint32_t offset = image.TrackOffset(t);
+    if (offset != 0 && (smallest == 0 || offset < smallest)) smallest = offset;
+  }
+  return smallest == kShortTableEnd ? kShortTableEnd : d88::kDiskHeaderSize;
+}
+
+// The tracks of a disk written afresh: entries that start inside the disk,
+// after its table (one pointing into the header is no track).
+bool IsTrack(const d88::D88Image& image, int track, uint32_t tableEnd) {
+  const uint32_t offset = image.TrackOffset(track);
+  if (tableEnd == kShortTableEnd && track >= kShortTableTracks) return false;
+  return offset >= tableEnd && offset < image.DiskSize();
 }
 
 // Whether the disk at `position` can be copied byte for byte: its size
@@ -114,15 +128,14 @@ struct Buffer {
 // The output is a sound disk whatever its size field and table were.
 bool Rewrite(const uint8_t* bytes, size_t size, size_t position, const d88::D88Image& image,
              Buffer* out) {
-  const uint32_t diskSize = image.DiskSize();
   std::vector<int> tracks;
   size_t limit = d88::kDiskHeaderSize;
-  uint32_t tableEnd = d88::kDiskHeaderSize;
+  const uint32_t tableEnd = TableEnd(image);
   for (int t = 0; t < d88::kTrackCount; ++t) {
-    const uint32_t offset = image.TrackOffset(t);
-    if (!IsTrack(offset, t, &tableEnd) || offset >= diskSize) continue;
+    if (!IsTrack(image, t, tableEnd)) continue;
     tracks.push_back(t);
-    WalkTrack(bytes, size, position + offset, [&](const d88::SectorHeader&, size_t, size_t held) {
+    WalkTrack(bytes, size, position + image.TrackOffset(t), [&](const d88::SectorHeader&, size_t,
+                                                                size_t held) {
       limit += d88::kSectorHeaderSize + held;
     });
   }
