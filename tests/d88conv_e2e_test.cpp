@@ -204,6 +204,12 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   Disk shortened = plain;
   shortened.tracks[3].back().data.resize(256 - 100);
 
+  // An entry pointing into the header is no track; the tracks after it are.
+  Disk intoHeader = plain;
+  intoHeader.trackOffsets = {{0, 0x100}};
+  Disk withoutFirst = plain;
+  withoutFirst.RemoveTrack(0);
+
   struct Case {
     const char* what;
     Bytes input;
@@ -211,6 +217,7 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   };
   const Case cases[] = {
       {"size field beyond the file", tooLong.Build(), twice.Build()},
+      {"an entry into the header", intoHeader.Build(), withoutFirst.Build()},
       {"160-entry track table", ShortTable(plain.Build()), plain.Build()},
       {"file cut inside a sector", cutShort, shortened.Build()},
       {"damaged disk after a sound one", testimg::Concat(plain.Build(), tooLong.Build()),
