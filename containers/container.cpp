@@ -122,8 +122,9 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
     return true;
   }
   if (detected) {
-    info->warning = std::string(KindName(info->kind)) +
-                    " image could not be converted (larger than any disk); read as D88";
+    const std::string why = out.Failed() ? " would convert to more than any disk holds"
+                                         : " could not be converted";
+    info->warning = std::string(KindName(info->kind)) + " image" + why + "; read as D88";
   }
   return false;
 }

@@ -63,8 +63,10 @@ bool SoundDisk(const uint8_t* disk, uint32_t size) {
   bool sound = false;
   const uint32_t first = HeaderSize(disk, &sound);
   if (!sound) return false;
-  // An unformatted disk is its header alone.
+  // An unformatted disk is its header alone; a formatted one holds its
+  // whole table.
   const uint32_t headerSize = first != 0 ? first : size;
+  if (headerSize > size) return false;
   if (first == 0 && size != kShortHeaderSize && size != static_cast<uint32_t>(d88::kDiskHeaderSize)) {
     return false;
   }

@@ -60,6 +60,8 @@ bool Choose(const uint8_t* file, size_t size, Plan* plan) {
     if (file[i] > 1) return false;
     any = any || file[i] == 1;
   }
+  // A DCP storing no track at all holds nothing to tell it by.
+  if (!any) return false;
   if (size >= dcp::kDimMarkOffset + dcp::kDimMarkLength &&
       std::memcmp(file + dcp::kDimMarkOffset, dcp::kDimMark, dcp::kDimMarkLength) == 0) {
     return false;
@@ -80,7 +82,7 @@ bool Choose(const uint8_t* file, size_t size, Plan* plan) {
   // A sound header whose file is cut short or runs on: read what it holds,
   // when it stores any track at all.
   Plan usual{media, media->cylinders, false, false};
-  if (!any || size == dcp::kDataOffset || ExpectedSize(file, usual) == 0) return false;
+  if (size == dcp::kDataOffset || ExpectedSize(file, usual) == 0) return false;
   *plan = usual;
   return true;
 }

@@ -17,6 +17,8 @@ struct RawSize {
   const char* warning;    // said whenever the row is taken, or null
 };
 
+constexpr char kEither640[] =
+    "655,360 bytes may also be 80x2x16 256-byte (named .ddb); read as 80x2x8 512-byte";
 constexpr char kNoDipSignature[] =
     "DIP header without its signature; its 256 bytes skipped, read as 77x2x8 1024-byte";
 
@@ -35,7 +37,8 @@ constexpr RawSize kSizes[] = {
     {1025024, "", 0, {77, 2, 26, 256, false}, nullptr},    // 26x256, all MFM (.h01)
     {1021696, "", 0, {77, 2, 26, 256, true}, nullptr},     // 8-inch compatible (.hdb)
     {655360, ".ddb", 0, {80, 2, 16, 256, false}, nullptr}, // N88-BASIC 2DD
-    {655360, "", 0, {80, 2, 8, 512, false}, nullptr},      // 2DD 640 KB (.dd6)
+    {655360, ".dd6", 0, {80, 2, 8, 512, false}, nullptr},  // 2DD 640 KB
+    {655360, "", 0, {80, 2, 8, 512, false}, kEither640},      // either, by another name
     {737280, "", 0, {80, 2, 9, 512, false}, nullptr},      // 2DD 720 KB (.dd9)
     {1261824, ".dip", 256, {77, 2, 8, 1024, false}, kNoDipSignature},
     {1261824, ".fim", 256, {77, 2, 8, 1024, false}, nullptr},
@@ -86,7 +89,7 @@ bool ConvertRaw(const uint8_t* file, size_t size, const std::string& extension,
                 D88Writer& out, Conversion* info) {
   const RawSize* row = Find(size, extension);
   if (row == nullptr) return false;
-  if (info != nullptr) info->kind = row->warning != nullptr ? Kind::kDip : Kind::kRaw;
+  if (info != nullptr) info->kind = row->warning == kNoDipSignature ? Kind::kDip : Kind::kRaw;
   if (row->warning != nullptr) Warn(info, row->warning);
   return ConvertUniform(file, size, row->skip, row->geometry, "raw", out, info);
 }

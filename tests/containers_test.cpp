@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "abcut/catalogue.h"
 #include "containers/container.h"
+#include "containers/d88_writer.h"
 #include "d88/d88_image.h"
 #include "oabcut/catalogue.h"
 #include "support/container_builder.h"
@@ -237,6 +239,7 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"DIP without signature, .dip", Patched(testimg::BuildDip(d8), 0, {0}), "a.dip", Kind::kDip, "without its signature"},
       {"DIP without signature, other name", Patched(testimg::BuildDip(d8), 0, {0}), "a.bin", Kind::kD88, ""},
       {"DCP with a map byte 2", Patched(dcp, 9, {2}), "a.dcp", Kind::kD88, ""},
+      {"DCP header storing no track", Cut(Patched(Patched(dcp, 1, Bytes(160)), 0xA1, {0}), 0xA2), "a.dcp", Kind::kD88, ""},
       {"DCP of an unknown media", Patched(dcp, 0, {0x07}), "a.dcp", Kind::kD88, ""},
       {"X68000 DIM look-alike", Patched(dcp, 0xAB, {'D', 'I', 'F', 'C', ' ', 'H', 'E', 'A', 'D', 'E', 'R', ' ', ' '}),
        "a.dim", Kind::kD88, ""},
@@ -244,6 +247,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"DCP 0x11 storing track 0 whole", Patched(testimg::BuildDcp(d26, testimg::k2hd26), 0, {0x11}), "a.dcp",
        Kind::kDcp, "track 0 stored as 26 256-byte"},
       {"raw 640 KB named .ddb", testimg::BuildRaw(testimg::Formatted(kDdb), kDdb), "x.ddb", Kind::kRaw, ""},
+      {"raw 640 KB of another name", testimg::BuildRaw(testimg::Formatted(kDdb), kDdb), "x.img", Kind::kRaw,
+       "may also be 80x2x16"},
       {"raw of no known size", Cut(raw8, 1261567), "a.hdm", Kind::kD88, ""},
       {"FIM", Concat(Bytes(256), testimg::BuildRaw(d26, testimg::k2hd26)), "a.fim", Kind::kRaw, ""},
       {"D88 of a dump's size", d88Sized, "a.hdm", Kind::kD88, ""},
@@ -253,6 +258,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"D88 of three disks", testimg::BuildImage({kind, small, kind}), "a.d88", Kind::kD88, ""},
       {"D88 of four tracks", small.Build(), "a.fdi", Kind::kD88, ""},
       {"D88 unformatted", Disk().Build(), "a.d88", Kind::kD88, ""},
+      {"D88 header of 0x2A0 bytes naming a track at 0x2B0", Patched(Patched(Bytes(0x2A0), 0x1C, U32(0x2A0)), 0x20, U32(0x2B0)),
+       "a.hdm", Kind::kD88, ""},
       {"D88 cut short", Cut(kind.Build(), 3000), "a.fdi", Kind::kD88, ""},
       {"empty file", Bytes(), "a.fdi", Kind::kD88, ""},
       {"larger than any container", Concat(fdi, Bytes(4u << 20)), "a.fdi", Kind::kD88, ""},
@@ -291,6 +298,62 @@ TEST(Containers, DamagedContainersKeepEverySectorTheFileHoldsWhole) {
     EXPECT_NE(opened.warning.find("the sectors past the end are absent"), std::string::npos) << opened.warning;
     EXPECT_TRUE(opened.d88 ==
                 CutStored(testimg::Stored(disk, c.container.layout, c.container.onlyTracksOf), c.cut).Build());
+  }
+}
+
+TEST(D88Writer, WritesSoundDisksOrFailsAndStaysFailed) {
+  using containers::D88Writer;
+  using containers::SectorRecord;
+  const uint8_t data[256] = {7};
+  SectorRecord fm;
+  fm.n = 0;
+  fm.density = 0x40;
+  const struct {
+    const char* what;
+    std::function<void(D88Writer&)> write;
+    bool fails;
+    std::function<Disk()> want;  // when it does not fail
+  } cases[] = {
+      {"a track short of its count keeps what it got",
+       [&](D88Writer& w) {
+         w.BeginDisk(0x20, "NAME");
+         w.BeginTrack(3, 5);
+         w.AddSector(fm, data, 128);
+         w.AddFilledSector(SectorRecord{}, 0xE5, 256);
+         w.BeginTrack(4, 2);  // none: absent
+         w.EndDisk();
+       },
+       false,
+       [&] {
+         Disk d;
+         d.name = "NAME";
+         d.mediaType = 0x20;
+         testimg::Sector a, b;
+         a.n = 0;
+         a.density = 0x40;
+         a.data = Bytes(data, data + 128);
+         b.data = Bytes(256, 0xE5);
+         d.tracks[3] = {a, b};
+         return d;
+       }},
+      {"tracks out of order", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(1, 1); w.AddSector(fm, data, 1); w.BeginTrack(1, 1); }, true, nullptr},
+      {"a sector more than begun", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(0, 1); w.AddSector(fm, data, 1); w.AddSector(fm, data, 1); }, true, nullptr},
+      {"track 164", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(164, 1); }, true, nullptr},
+      {"past the limit", [&](D88Writer& w) { w.BeginDisk(0); w.BeginTrack(0, 40); for (int i = 0; i < 40; ++i) w.AddSector(fm, data, 256); }, true, nullptr},
+      {"a sector outside a track", [&](D88Writer& w) { w.BeginDisk(0); w.AddSector(fm, data, 1); w.EndDisk(); }, true, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    D88Writer writer(8192);
+    c.write(writer);
+    EXPECT_EQ(writer.Failed(), c.fails);
+    if (c.fails) {
+      EXPECT_FALSE(writer.BeginDisk(0));
+      continue;
+    }
+    size_t size = 0;
+    const std::unique_ptr<uint8_t[]> bytes = writer.Release(&size);
+    EXPECT_TRUE(Bytes(bytes.get(), bytes.get() + size) == c.want().Build());
   }
 }
 
