@@ -42,8 +42,8 @@ constexpr char kHelp[] =
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n";
 
-// The directory of a D88 image lists at most this many disks, and none that
-// starts beyond 2 GiB; an output holding more could not be read back whole.
+// The directory of a D88 image lists no disk that starts beyond 2 GiB (nor
+// more than 64): an output holding one could not be read back whole.
 constexpr size_t kLargestDiskStart = 0x7FFFFFFF;
 
 // A walk over one track's sector headers as D88Image walks it, over bytes
@@ -307,6 +307,8 @@ class Output {
   long long Bytes() const { return bytes; }
   int DiskCount() const { return disks; }
 
+  // The temporary file takes the first free name beside the output.  (The
+  // console work's cut/platform makes one atomically; to move there.)
   bool Begin() {
     for (int n = 0; n < 1000; ++n) {
       std::string candidate = name + ".d88conv-" + std::to_string(n) + ".tmp";
