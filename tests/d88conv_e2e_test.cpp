@@ -316,6 +316,19 @@ TEST(D88ConvE2E, RefusalsAndFailuresLeaveNoFile) {
        1, "", "d88conv: cannot write blocker/out.d88: ", {{"in.d88", a}, {"blocker", old}}, true},
   };
   for (const FolderCase& c : cases) Check(c);
+
+  // A second name of the input's own file (a hard link) is the input too.
+  testimg::ScratchDir dir;
+  testimg::WriteFile(dir / "in.d88", a);
+  std::error_code error;
+  fs::create_hard_link(dir / "in.d88", dir / "link.d88", error);
+  if (!error) {
+    const testimg::ProcessResult run =
+        testimg::RunProcess(kConv, {"-f", "-o", "link.d88", "in.d88"}, dir.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "d88conv: link.d88 is an input; it is never written over\n");
+    EXPECT_TRUE(testimg::ReadFile(dir / "in.d88") == a);
+  }
 }
 
 TEST(D88ConvE2E, UsageErrorsHelpAndVersion) {
