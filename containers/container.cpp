@@ -16,8 +16,6 @@ namespace {
 // and NFD retry copies leave room to spare.  A larger file is a D88 and is
 // read from the file without being loaded.
 constexpr size_t kLargestContainer = 4u << 20;
-// Nor is any disk converted from one larger, with its D88 headers.
-constexpr size_t kLargestConversion = 4u << 20;
 
 // The extension of the file name in `path`, lower case with its dot.
 std::string Extension(const char* path) {

@@ -45,8 +45,6 @@ constexpr int kFullList = d88::kMaxHeadersPerTrack * 4;
 constexpr int kWalkBudget = 4000;
 // Listed identities read back per track.
 constexpr int kIdsPerTrack = 8;
-// The most any container converts to.
-constexpr size_t kLargestConversion = 4u << 20;
 
 // A buffer with guard bytes just past the part a call may write, and an
 // unused first byte before it, so a write out of bounds on either side
@@ -281,7 +279,7 @@ void ExerciseContainer(const std::string& path) {
   }
   // A conversion is a sound D88 chain, bounded whatever the input.
   FUZZ_CHECK(file.D88Data() != nullptr);
-  FUZZ_CHECK(file.D88Size() <= kLargestConversion);
+  FUZZ_CHECK(file.D88Size() <= containers::kLargestConversion);
   FUZZ_CHECK(containers::IsD88(file.D88Data(), file.D88Size()));
   ExerciseOpened(g_image, static_cast<long long>(file.D88Size()), false);
 }
