@@ -12,12 +12,11 @@
 
 #include "containers/container.h"
 #include "containers/d88_writer.h"
+#include "cut/platform.h"
+#include "cut/run.h"
 #include "d88/d88_format.h"
 #include "d88/d88_image.h"
 
-#ifndef D88CUT_VERSION
-#define D88CUT_VERSION "unknown"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -285,15 +284,6 @@ class Input {
   Buffer afresh;
 };
 
-// Replaces `to` with `from`; rename replaces an existing file everywhere
-// but on Windows.  To move into cut/platform once its replace-rename lands.
-bool ReplaceFile(const std::string& from, const std::string& to) {
-#if defined(_WIN32)
-  std::remove(to.c_str());
-#endif
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
 // An output written under a temporary name in its own folder and renamed
 // only once complete; removed if it never is.
 class Output {
@@ -307,20 +297,12 @@ class Output {
   long long Bytes() const { return bytes; }
   int DiskCount() const { return disks; }
 
-  // The temporary file takes the first free name beside the output.  (The
-  // console work's cut/platform makes one atomically; to move there.)
+  // The temporary file is made new beside the output, so the rename that
+  // finishes it stays in one folder.
   bool Begin() {
-    for (int n = 0; n < 1000; ++n) {
-      std::string candidate = name + ".d88conv-" + std::to_string(n) + ".tmp";
-      std::error_code ignored;
-      if (fs::exists(candidate, ignored)) continue;
-      file = std::fopen(candidate.c_str(), "wb");
-      if (file == nullptr) return false;
-      temp = candidate;
-      return true;
-    }
-    errno = EEXIST;
-    return false;
+    file = cut::platform::CreateTemporary(name, &temp);
+    if (file == nullptr) temp.clear();
+    return file != nullptr;
   }
   bool Add(const uint8_t* data, size_t size) {
     if (static_cast<unsigned long long>(bytes) > kLargestDiskStart || disks >= d88::kMaxDisks) {
@@ -334,14 +316,14 @@ class Output {
   bool Finish() {
     const bool closed = std::fclose(file) == 0;
     file = nullptr;
-    if (!closed || !ReplaceFile(temp, name)) return false;
+    if (!closed || !cut::platform::Replace(temp, name)) return false;
     temp.clear();
     return true;
   }
   void Discard() {
     if (file != nullptr) std::fclose(file);
     file = nullptr;
-    if (!temp.empty()) std::remove(temp.c_str());
+    if (!temp.empty()) cut::platform::Remove(temp);
     temp.clear();
   }
 
@@ -494,7 +476,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
       std::fputs(kHelp, out);
       return 0;
     } else if (!optionsEnd && arg == "--version") {
-      std::fprintf(out, "d88conv %s\n", D88CUT_VERSION);
+      cut::PrintVersion("d88conv", out);
       return 0;
     } else if (!optionsEnd && arg == "-f") {
       options.force = true;
