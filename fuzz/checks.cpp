@@ -306,13 +306,20 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
 }
 
 void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
-                  std::FILE* sink) {
+                  std::FILE* sink, bool readBack) {
   const char* const text[] = {"d88info", "--sectors", path.c_str()};
   FUZZ_CHECK(d88info::Run(catalogues, 3, text, sink, sink) == 0);
+  const char* const json[] = {"d88info", "--json", "--sectors", path.c_str()};
+  if (!readBack) {
+    // The document without its sectors: a value per sector is what makes
+    // the JSON slow, and the inputs that are read back cover those.
+    const char* const disks[] = {"d88info", "--json", path.c_str()};
+    FUZZ_CHECK(d88info::Run(catalogues, 3, disks, sink, sink) == 0);
+    return;
+  }
 
   std::FILE* out = std::tmpfile();
   FUZZ_CHECK(out != nullptr);
-  const char* const json[] = {"d88info", "--json", "--sectors", path.c_str()};
   FUZZ_CHECK(d88info::Run(catalogues, 4, json, out, sink) == 0);
   std::string document;
   std::rewind(out);
