@@ -16,8 +16,9 @@ const $ = (id) => document.getElementById(id);
 const shiftJis = new TextDecoder('shift_jis');
 const plain = new TextDecoder('utf-8');
 
-// What the test and a curious user can read back: times in milliseconds.
-const timings = { ready: false, loadMs: null, inspectMs: null, cutMs: null };
+// What the test and a curious user can read back: times in milliseconds,
+// and the last inspection document as d88info printed it.
+const timings = { ready: false, loadMs: null, inspectMs: null, cutMs: null, json: null };
 window.d88cut = timings;
 
 const state = {
@@ -130,6 +131,7 @@ async function openFile(file) {
   const started = performance.now();
   const result = runs.inspect(mod, state.path);
   timings.inspectMs = performance.now() - started;
+  timings.json = plain.decode(result.stdout);
   if (result.doc === null) {
     const said = plain.decode(result.stderr).trim();
     showProblem(`${file.name} cannot be read as a disk image.` + (said ? ` (${said})` : ''));
@@ -160,7 +162,7 @@ function showImage(doc) {
     `${plural(disks.length, 'disk')}, ${bytesText(state.bytes.length)}` +
     (geometry ? `; ${geometry.cylinders} cylinders, ${geometry.heads} heads, ` +
                 `${geometry.sectors} sectors of ${geometry.sectorSize} bytes` : '');
-  const warnings = [...(doc.warnings || [])];
+  const warnings = [...(doc.warnings || []), ...extentWarnings(disks, container.format)];
   for (const disk of disks) {
     if (disk.error) warnings.push(`Disk ${disk.index}: ${disk.error}.`);
     else if (!looksSound(disk)) warnings.push(`Disk ${disk.index} looks damaged: media ${disk.media}, ${plural(disk.sectorCount, 'sector')}.`);
@@ -176,6 +178,25 @@ function showImage(doc) {
     ? `None of the programs recognises a disk of ${state.name}.`
     : `${plural(recognised.length, 'disk')} of ${disks.length} recognised. ` +
       'Cut one to get its files.');
+}
+
+// A D88 file whose disks do not end where the file ends: the last disk
+// cut short, or bytes after it that no disk holds.
+function extentWarnings(disks, format) {
+  if (format && format !== 'D88') return [];  // offsets are the conversion's
+  const last = disks[disks.length - 1];
+  if (last.error || typeof last.size !== 'number') return [];
+  const total = state.bytes.length;
+  const end = last.offset + last.size;
+  if (end > total) {
+    return [`Disk ${last.index} is cut short: its header says ${bytesText(last.size)}, ` +
+            `the file holds ${bytesText(total - last.offset)} of it.`];
+  }
+  if (end < total) {
+    return [`${bytesText(total - end)} after the last disk belong to no disk ` +
+            '(a disk cut short in its header, or something else appended).'];
+  }
+  return [];
 }
 
 function cell(label, content, className = '') {
