@@ -242,15 +242,14 @@ function diskRow(disk) {
 // disk is written as a one-disk image and the program runs on it.
 async function cutDisk(index, recognition, quiet = false) {
   clearProblem();
+  const started = performance.now();
   const mod = await moduleWithImage();
   const disk = runs.diskImage(mod, state.path, index);
   if (disk === null) {
     showProblem(`Disk ${index} could not be taken out of ${state.name}.`);
     return null;
   }
-  const started = performance.now();
   const result = runs.cut(mod, recognition.program, disk);
-  timings.cutMs = performance.now() - started;
   const lines = shiftJis.decode(result.stderr).split('\n').filter((l) => l !== '');
   const entry = {
     index,
@@ -266,6 +265,7 @@ async function cutDisk(index, recognition, quiet = false) {
   else state.cuts.push(entry);
   state.cuts.sort((a, b) => a.index - b.index || (a.program < b.program ? -1 : 1));
   showCuts();
+  timings.cutMs = performance.now() - started;
   if (!quiet) {
     setStatus(`Disk ${index} cut with ${entry.program} in ${timings.cutMs.toFixed(0)} ms: ` +
               `${plural(entry.files.length, 'file')}.`);
