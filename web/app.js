@@ -28,7 +28,6 @@ const state = {
   path: '',
   doc: null,
   cuts: [],        // {index, program, number, kind, status, message, warnings, files}
-  urls: [],
 };
 
 let modulePromise = null;
@@ -98,9 +97,21 @@ async function moduleWithImage() {
   return mod;
 }
 
+// The download address of a cut file, made once and let go with its cut.
+function urlOf(file) {
+  if (!file.url) {
+    file.url = URL.createObjectURL(new Blob([file.bytes], { type: 'application/octet-stream' }));
+  }
+  return file.url;
+}
+
+function forgetCut(entry) {
+  for (const file of entry.files) if (file.url) URL.revokeObjectURL(file.url);
+}
+
 function resetImage() {
-  for (const url of state.urls) URL.revokeObjectURL(url);
-  Object.assign(state, { name: '', bytes: null, path: '', doc: null, cuts: [], urls: [] });
+  state.cuts.forEach(forgetCut);
+  Object.assign(state, { name: '', bytes: null, path: '', doc: null, cuts: [] });
   $('image').hidden = true;
   $('results').hidden = true;
   $('cuts').replaceChildren();
@@ -239,7 +250,8 @@ function diskRow(disk) {
 }
 
 // Cuts disk `index` as `recognition.program` would on that disk alone: the
-// disk is written as a one-disk image and the program runs on it.
+// disk is written as a one-disk image and the program runs on it.  Quiet:
+// part of a longer run, which shows the files when it ends.
 async function cutDisk(index, recognition, quiet = false) {
   clearProblem();
   const started = performance.now();
@@ -261,10 +273,14 @@ async function cutDisk(index, recognition, quiet = false) {
     files: result.files,
   };
   const at = state.cuts.findIndex((c) => c.index === index && c.program === entry.program);
-  if (at >= 0) state.cuts[at] = entry;
-  else state.cuts.push(entry);
+  if (at >= 0) {
+    forgetCut(state.cuts[at]);
+    state.cuts[at] = entry;
+  } else {
+    state.cuts.push(entry);
+  }
   state.cuts.sort((a, b) => a.index - b.index || (a.program < b.program ? -1 : 1));
-  showCuts();
+  if (!quiet) showCuts();
   timings.cutMs = performance.now() - started;
   if (!quiet) {
     setStatus(`Disk ${index} cut with ${entry.program} in ${timings.cutMs.toFixed(0)} ms: ` +
@@ -287,12 +303,11 @@ async function cutAll() {
       }
     }
   }
+  showCuts();
   setStatus(`${plural(count, 'disk')} cut: ${plural(files, 'file')}.`);
 }
 
 function showCuts() {
-  for (const url of state.urls) URL.revokeObjectURL(url);
-  state.urls = [];
   $('cuts').replaceChildren(...state.cuts.map(cutSection));
   const total = state.cuts.reduce((n, c) => n + c.files.length, 0);
   $('zip').disabled = total === 0;
@@ -325,9 +340,7 @@ function cutSection(entry) {
   }
   const list = element('ul', { className: 'files' });
   for (const file of entry.files) {
-    const url = URL.createObjectURL(new Blob([file.bytes], { type: 'application/octet-stream' }));
-    state.urls.push(url);
-    const link = element('a', { href: url, download: file.name, textContent: file.name });
+    const link = element('a', { href: urlOf(file), download: file.name, textContent: file.name });
     list.append(element('li', {}, [link, ' ',
       element('span', { className: 'size', textContent: `(${bytesText(file.bytes.length)})` })]));
   }
