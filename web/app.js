@@ -160,9 +160,10 @@ function showImage(doc) {
     showProblem(disks.length === 0
       ? `No disk found in ${state.name}: it is not a floppy-disk image the programs can read ` +
         '(too short for even one disk header).'
-      : `${state.name} does not look like a floppy-disk image: none of its ` +
-        `${plural(disks.length, 'disk')} has a readable header with sectors. ` +
-        'It may be another kind of file, or badly damaged.');
+      : `${state.name} does not look like a floppy-disk image: ` +
+        (disks.length === 1 ? 'what would be its disk has no'
+          : `none of what would be its ${disks.length} disks has a`) +
+        ' readable header with sectors. It may be another kind of file, or badly damaged.');
     setStatus('');
     return;
   }
@@ -210,6 +211,23 @@ function extentWarnings(disks, format) {
   return [];
 }
 
+// d88info writes the name's bytes outside printable ASCII as \xNN; those
+// are mostly Shift-JIS text, shown here as the text they spell.
+function diskNameText(name) {
+  if (!name.includes('\\x')) return name;
+  const bytes = [];
+  for (let i = 0; i < name.length; i += 1) {
+    const m = /^\\x([0-9A-Fa-f]{2})/.exec(name.slice(i, i + 4));
+    if (m) {
+      bytes.push(parseInt(m[1], 16));
+      i += 3;
+    } else {
+      bytes.push(name.charCodeAt(i) & 0xff);
+    }
+  }
+  return shiftJis.decode(new Uint8Array(bytes));
+}
+
 function cell(label, content, className = '') {
   const td = element('td', { className });
   td.dataset.label = label;
@@ -228,7 +246,9 @@ function diskRow(disk) {
     return tr;
   }
   tr.append(cell('Media', disk.media));
-  tr.append(cell('Name', disk.name === '' ? '(no name)' : disk.name));
+  const name = cell('Name', disk.name === '' ? '(no name)' : diskNameText(disk.name));
+  name.title = disk.name;
+  tr.append(name);
   tr.append(cell('Tracks / sectors', `${disk.trackCount} / ${disk.sectorCount}`, 'num'));
   const kinds = element('div');
   const recognised = disk.recognised || [];

@@ -266,6 +266,22 @@ def check_zip(page, results, name, expected, when):
         results.check(zipped == expected, f"{name}: the zip holds exactly those files {when}")
 
 
+def check_disk_name(page, results, images, work):
+    """A disk named in Shift-JIS shows its name as Japanese text."""
+    with open(os.path.join(images, "abcut.d88"), "rb") as f:
+        data = bytearray(f.read())
+    name = "音楽ディスク"
+    encoded = name.encode("cp932")
+    data[0:17] = encoded + b"\x00" * (17 - len(encoded))
+    path = os.path.join(work, "named.d88")
+    with open(path, "wb") as f:
+        f.write(data)
+    page.load()
+    page.open(path)
+    cell = page.driver.find_element(By.CSS_SELECTOR, "#disks tbody tr td[data-label='Name']")
+    results.check(cell.text == name, f"a Shift-JIS disk name shows as {name} ({cell.text!r})")
+
+
 def check_bad_files(page, results, work):
     cases = [
         # name, bytes, words the message must hold
@@ -280,6 +296,8 @@ def check_bad_files(page, results, work):
             f.write(data)
         page.load()
         page.open(path)
+        if name == "notes.txt":
+            page.driver.save_screenshot(os.path.join(page.out, "page-not-an-image.png"))
         problem = page.text("problem") if page.shown("problem") else ""
         results.check(words in problem, f"{name}: the page says {words!r} (it says {problem!r})")
         results.check(not page.shown("image"), f"{name}: no disk table")
@@ -322,6 +340,7 @@ def main():
         driver = start_browser(os.path.join(scratch, "profile"), downloads)
         page = Page(driver, f"http://127.0.0.1:{server.server_address[1]}/index.html",
                     downloads)
+        page.out = args.out
 
         load_times = []
         for program in SAMPLES:
@@ -359,6 +378,7 @@ def main():
         cut_at = doc["disks"][2]["offset"] + 1000
         with open(os.path.join(scratch, "damaged-source.d88"), "wb") as f:
             f.write(data[:cut_at])
+        check_disk_name(page, results, os.path.abspath(args.images), work)
         check_bad_files(page, results, work)
     finally:
         if driver is not None:
