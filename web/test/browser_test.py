@@ -266,6 +266,29 @@ def check_zip(page, results, name, expected, when):
         results.check(zipped == expected, f"{name}: the zip holds exactly those files {when}")
 
 
+def check_same_names(page, results, images, tools, work):
+    """Two disks whose files have the same names: the zip keeps both."""
+    source = os.path.join(images, "abcut.d88")
+    with open(source, "rb") as f:
+        data = f.read()
+    doc = json.loads(subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", source],
+                                    capture_output=True, check=True).stdout)
+    start, end = disk_extent(doc, 0, len(data))
+    one = os.path.join(work, "disk-a.d88")
+    with open(one, "wb") as f:
+        f.write(data[start:end])
+    _, files = run_native(os.path.join(tools, "abcut", "abcut"), [one], tempfile.mkdtemp(dir=work))
+    path = os.path.join(work, "twice.d88")
+    with open(path, "wb") as f:
+        f.write(data[start:end] * 2)
+    page.load()
+    page.open(path)
+    page.driver.find_element(By.ID, "cut-all").click()
+    WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
+    expected = {f"disk{i}-abcut/{n}": b for i in (0, 1) for n, b in files.items()}
+    check_zip(page, results, "twice.d88", expected, "with each disk in a folder of its own")
+
+
 def check_disk_name(page, results, images, work):
     """A disk named in Shift-JIS shows its name as Japanese text."""
     with open(os.path.join(images, "abcut.d88"), "rb") as f:
@@ -379,6 +402,7 @@ def main():
         with open(os.path.join(scratch, "damaged-source.d88"), "wb") as f:
             f.write(data[:cut_at])
         check_disk_name(page, results, os.path.abspath(args.images), work)
+        check_same_names(page, results, os.path.abspath(args.images), tools, work)
         check_bad_files(page, results, work)
     finally:
         if driver is not None:
