@@ -378,7 +378,8 @@ def main():
                 driver.execute_script(
                     "document.getElementById('results').scrollIntoView({block: 'start'})")
                 driver.save_screenshot(os.path.join(args.out, "page-after-cut-phone.png"))
-                driver.execute_script("window.scrollTo(0, 0)")
+                driver.execute_script(
+                    "document.getElementById('image').scrollIntoView({block: 'start'})")
                 driver.save_screenshot(os.path.join(args.out, "page-phone-disks.png"))
                 driver.set_window_size(1280, 1000)
 
