@@ -38,21 +38,29 @@ const cut::Catalogue* CatalogueOf(const char* program) {
   return nullptr;
 }
 
-// Copies bytes [from, to) of `source` into a new file `path`.
+// Copies bytes [from, to) of `source` into a new file `path`, in one piece
+// where memory allows: the in-memory file system grows a file written in
+// small pieces by an eighth at a time, copying it each time.
 bool CopyRange(std::FILE* source, long long from, long long to, const char* path) {
-  constexpr size_t kChunk = 65536;
-  std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[kChunk]);
+  constexpr size_t kSmallChunk = 65536;
+  const size_t total = static_cast<size_t>(to - from);
+  size_t chunkSize = total > 0 ? total : 1;
+  std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[chunkSize]);
+  if (chunk == nullptr) {
+    chunkSize = kSmallChunk;
+    chunk.reset(new (std::nothrow) uint8_t[chunkSize]);
+  }
   if (chunk == nullptr || std::fseek(source, static_cast<long>(from), SEEK_SET) != 0) {
     return false;
   }
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) return false;
   bool ok = true;
-  for (long long left = to - from; ok && left > 0;) {
-    const size_t want = left < static_cast<long long>(kChunk) ? static_cast<size_t>(left) : kChunk;
+  for (size_t left = total; ok && left > 0;) {
+    const size_t want = left < chunkSize ? left : chunkSize;
     const size_t got = std::fread(chunk.get(), 1, want, source);
     ok = got == want && std::fwrite(chunk.get(), 1, got, out) == got;
-    left -= static_cast<long long>(got);
+    left -= got;
   }
   return std::fclose(out) == 0 && ok;
 }
