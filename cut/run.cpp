@@ -2,8 +2,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "containers/container.h"
+#include "cut/platform.h"
+#include "cut/shift_jis.h"
+
+#ifndef D88CUT_VERSION
+#define D88CUT_VERSION "unknown"
+#endif
 
 namespace cut {
 
@@ -17,10 +24,35 @@ constexpr char kUsage[] = "Usage: %s [d88file] (DiskNo.)\n";
 constexpr char kCannotOpen[] =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x83\x49\x81\x5B\x83\x76"
     "\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n";
+static_assert(ShiftJisConverts(kCannotOpen), "the message converts to UTF-8");
 constexpr char kCutting[] = "cutting ... %s\n";
 constexpr char kShortRun[] = "short ... %s: %d of %d bytes found, the rest written as zeros\n";
 constexpr char kWriteFailed[] = "failed ... %s: %s\n";
 constexpr char kContainerWarning[] = "warning: %s: %s\n";
+constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
+
+// The help of every program, around what its catalogue knows.
+constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
+constexpr char kHelpAbout[] =
+    "Recognises the disks of a D88 image by their signature bytes and cuts\n"
+    "their files out, byte for byte, into the current folder.\n"
+    "\n"
+    "Disk kinds, by DISK number:\n";
+constexpr char kHelpKind[] = "  %d  %s\n";
+constexpr char kHelpOptions[] =
+    "\n"
+    "DISK takes the first disk of the image for that kind, whatever it holds,\n"
+    "and ends the run after it.\n"
+    "\n"
+    "  -o, --output-dir DIR   write the files into DIR, made if missing\n"
+    "  --encoding=sjis|utf-8  write the Japanese messages in this encoding\n"
+    "                         (default: UTF-8 on a UTF-8 terminal, else Shift-JIS)\n"
+    "  -h, --help             show this help and exit\n"
+    "  --version              show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the run finished (also when nothing was recognised);\n"
+    "1 for a usage error, an image that cannot be opened, an output folder\n"
+    "that cannot be made or an output file that could not be written.\n";
 
 // The disk sectors are numbered 1 to 26 on every track the programs read.
 constexpr int kFirstSector = 1;
@@ -29,6 +61,141 @@ constexpr int kLastSector = 26;
 bool Matches(const Signature& signature, const uint8_t* probeBytes) {
   return std::memcmp(probeBytes + signature.offset, signature.bytes.data,
                      static_cast<size_t>(signature.bytes.length)) == 0;
+}
+
+// How the Japanese messages are written.
+enum class Encoding { kAuto, kShiftJis, kUtf8, kWide };
+
+struct Options {
+  enum class Action { kRun, kHelp, kVersion, kUsage } action = Action::kRun;
+  const char* folder = nullptr;
+  Encoding encoding = Encoding::kAuto;
+  const char* image = nullptr;
+  const char* disk = nullptr;  // null when absent
+};
+
+bool TakeEncoding(const std::string& name, Options* options) {
+  if (name == "sjis") {
+    options->encoding = Encoding::kShiftJis;
+  } else if (name == "utf-8") {
+    options->encoding = Encoding::kUtf8;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Options, then the image and the disk number.  A lone "-" is a name, and
+// "--" ends the options, as "./-x" names a file that starts with a dash.
+Options Parse(int argc, const char* const* argv) {
+  Options options;
+  int i = 1;
+  for (; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.size() < 2 || arg[0] != '-') break;
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--") {
+      ++i;
+      break;
+    } else if (arg == "-h" || arg == "--help") {
+      options.action = Options::Action::kHelp;
+      return options;
+    } else if (arg == "--version") {
+      options.action = Options::Action::kVersion;
+      return options;
+    } else if ((arg == "-o" || arg == "--output-dir") && hasValue && argv[i + 1][0] != '\0') {
+      options.folder = argv[++i];
+    } else if (arg.rfind("--output-dir=", 0) == 0 && arg.size() > std::strlen("--output-dir=")) {
+      options.folder = argv[i] + std::strlen("--output-dir=");
+    } else if (arg == "--encoding" && hasValue && TakeEncoding(argv[i + 1], &options)) {
+      ++i;
+    } else if (arg.rfind("--encoding=", 0) == 0 &&
+               TakeEncoding(arg.substr(std::strlen("--encoding=")), &options)) {
+    } else {
+      options.action = Options::Action::kUsage;
+      return options;
+    }
+  }
+  const int names = argc - i;
+  if (names < 1 || names > 2) {
+    options.action = Options::Action::kUsage;
+    return options;
+  }
+  options.image = argv[i];
+  options.disk = names == 2 ? argv[i + 1] : nullptr;
+  return options;
+}
+
+void PrintHelp(const Catalogue& catalogue, std::FILE* out) {
+  std::fprintf(out, kHelpUsage, catalogue.program);
+  std::fputs(kHelpAbout, out);
+  // By number, the order DISK takes, not the order the rules are tried.
+  for (int number = 1; number <= catalogue.rules.count; ++number) {
+    for (const DiskRule& rule : catalogue.rules) {
+      if (rule.number == number) std::fprintf(out, kHelpKind, number, rule.label);
+    }
+  }
+  std::fputs(kHelpOptions, out);
+}
+
+Encoding EncodingFor(std::FILE* err, Encoding chosen) {
+  if (chosen != Encoding::kAuto) return chosen;
+  switch (platform::TerminalOf(err)) {
+    case platform::Terminal::kUtf8: return Encoding::kUtf8;
+    case platform::Terminal::kWideConsole: return Encoding::kWide;
+    default: return Encoding::kShiftJis;
+  }
+}
+
+// A message kept as Shift-JIS bytes, in the encoding the run writes.
+void PrintJapanese(const char* text, Encoding encoding, std::FILE* err) {
+  if (encoding == Encoding::kUtf8) {
+    std::fputs(ShiftJisToUtf8(text).c_str(), err);
+  } else if (encoding != Encoding::kWide || !platform::WriteWide(err, ShiftJisToUtf8(text))) {
+    std::fputs(text, err);
+  }
+}
+
+// Writes and closes `file`; errno tells why when it fails.
+bool WriteAndClose(std::FILE* file, const uint8_t* data, size_t length) {
+  const size_t written = std::fwrite(data, 1, length, file);
+  const int writeErrno = errno;
+  const bool complete = written == length;
+  // A full disk often shows only when the buffered bytes are flushed.
+  const bool closed = std::fclose(file) == 0;
+  if (!complete) errno = writeErrno;
+  return complete && closed;
+}
+
+// Writes `length` bytes as the file `path`, whole or not at all: into a
+// new file beside it that replaces `path` only once every byte is written
+// and the file closed.  A device or a pipe of the name takes the bytes as
+// they come, as it cannot be replaced.  errno tells why when it fails.
+bool WriteWhole(const std::string& path, const uint8_t* data, size_t length) {
+  switch (platform::KindOf(path)) {
+    case platform::PathKind::kFolder:
+      errno = EISDIR;
+      return false;
+    case platform::PathKind::kOther: {
+      std::FILE* file = std::fopen(path.c_str(), "wb");
+      return file != nullptr && WriteAndClose(file, data, length);
+    }
+    default:
+      break;
+  }
+  const std::string target = platform::WriteTarget(path);
+  // A file made read-only stays unwritten, as when it was opened in place.
+  if (platform::KindOf(target) == platform::PathKind::kFile && !platform::MayWrite(target)) {
+    return false;
+  }
+  std::string temporary;
+  std::FILE* file = platform::CreateTemporary(target, &temporary);
+  if (file == nullptr) return false;
+  if (WriteAndClose(file, data, length) && platform::Replace(temporary, target)) return true;
+  const int error = errno;
+  platform::Remove(temporary);
+  errno = error;
+  return false;
 }
 
 }  // namespace
@@ -71,21 +238,13 @@ bool Cutter::CutFile(const char* name, int track, int c, int h, int r, int n,
     std::fprintf(err, kShortRun, name, found, length);
   }
 
-  std::FILE* file = std::fopen(name, "wb");
-  if (file == nullptr) {
-    std::fprintf(err, kWriteFailed, name, std::strerror(errno));
-    writeFailed = true;
-    return false;
+  std::string path = name;
+  if (folder != nullptr && *folder != '\0') {
+    const char last = folder[std::strlen(folder) - 1];
+    path = std::string(folder) + (last == '/' || last == '\\' ? "" : "/") + name;
   }
-  const size_t written =
-      std::fwrite(buffer + skip, 1, static_cast<size_t>(length), file);
-  const int writeErrno = errno;
-  const bool complete = written == static_cast<size_t>(length);
-  // A full disk often shows only when the buffered bytes are flushed.
-  const bool closed = std::fclose(file) == 0;
-  if (!complete || !closed) {
-    std::fprintf(err, kWriteFailed, name,
-                 std::strerror(complete ? errno : writeErrno));
+  if (!WriteWhole(path, buffer + skip, static_cast<size_t>(length))) {
+    std::fprintf(err, kWriteFailed, name, std::strerror(errno));
     writeFailed = true;
     return false;
   }
@@ -111,39 +270,65 @@ void Cutter::Perform(const DiskRule& rule) {
   }
 }
 
+const char* Version() { return D88CUT_VERSION; }
+
+void PrintVersion(const char* program, std::FILE* out) {
+  std::fprintf(out, "%s %s\n", program, Version());
+}
+
 int Run(const Catalogue& catalogue, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";
-  if (argc < 2 || argc > 3) {
-    std::fprintf(err, kUsage, program);
-    return 1;
+  const Options options = Parse(argc, argv);
+  switch (options.action) {
+    case Options::Action::kHelp:
+      PrintHelp(catalogue, out);
+      std::fflush(out);
+      return 0;
+    case Options::Action::kVersion:
+      PrintVersion(catalogue.program, out);
+      std::fflush(out);
+      return 0;
+    case Options::Action::kUsage:
+      std::fprintf(err, kUsage, program);
+      return 1;
+    case Options::Action::kRun:
+      break;
   }
   int diskNo = 0;
-  if (argc == 3) {
+  if (options.disk != nullptr) {
     // Only the first character counts: "12" is disk 1.
-    diskNo = static_cast<signed char>(argv[2][0]) - '0';
+    diskNo = static_cast<signed char>(options.disk[0]) - '0';
     if (diskNo < 1 || diskNo > catalogue.rules.count) {
       std::fprintf(err, kUsage, program);
       return 1;
     }
   }
+  const Encoding encoding = EncodingFor(err, options.encoding);
   static containers::ImageFile file;
-  if (!file.Open(argv[1], g_image)) {
-    std::fputs(kCannotOpen, err);
+  if (!file.Open(options.image, g_image)) {
+    PrintJapanese(kCannotOpen, encoding, err);
     return 1;
   }
   if (!file.Warning().empty()) {
-    std::fprintf(err, kContainerWarning, argv[1], file.Warning().c_str());
+    std::fprintf(err, kContainerWarning, options.image, file.Warning().c_str());
+  }
+  // Made once the image is known to open, so a mistyped image name leaves
+  // no empty folder behind.
+  if (options.folder != nullptr && !platform::MakeFolders(options.folder)) {
+    std::fprintf(err, kNoFolder, catalogue.program, options.folder, std::strerror(errno));
+    return 1;
   }
 
   Cutter cutter(g_image, g_sectorBuffer, kSectorBufferSize, out, err);
+  cutter.SetFolder(options.folder);
   const int count = g_image.DiskCount();
   for (int i = 0; i < count; ++i) {
     g_image.SelectDisk(i);
     g_image.SetSectorRange(kFirstSector, kLastSector);
     const DiskRule* rule = Recognise(g_image, catalogue, diskNo, g_sectorBuffer);
     if (rule == nullptr) continue;
-    std::fputs(rule->message, err);
+    PrintJapanese(rule->message, encoding, err);
     cutter.Perform(*rule);
     if (diskNo != 0) break;
   }

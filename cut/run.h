@@ -24,15 +24,22 @@ extern uint8_t g_sectorBuffer[kSectorBufferSize];
 const DiskRule* Recognise(d88::D88Image& image, const Catalogue& catalogue,
                           int diskNo, uint8_t* probeBytes);
 
-// Writes the files of one disk into the current directory.
+// Writes the files of one disk into the current directory, or into the
+// folder given to SetFolder.
 class Cutter {
  public:
   Cutter(d88::D88Image& image, uint8_t* buffer, int bufferSize,
          std::FILE* out, std::FILE* err);
 
+  // Where the files go from now on; null or "" for the current directory.
+  // The messages keep naming a file by its name alone.
+  void SetFolder(const char* path) { folder = path; }
+
   // Reads skip + length bytes from track/c/h/r/n on and writes the last
   // `length` of them to `name`.  False when not even the first sector was
   // found (no file, nothing printed) or the file could not be written.
+  // The file is written whole or not at all: an old file of the name stays
+  // as it was when the new one fails.
   bool CutFile(const char* name, int track, int c, int h, int r, int n,
                int skip, int length);
   // One CutFile per row, named by `format` with the row's index.
@@ -49,12 +56,19 @@ class Cutter {
   int bufferSize;
   std::FILE* out;
   std::FILE* err;
+  const char* folder = nullptr;
   bool writeFailed = false;
 };
 
-// The whole run of a program: returns its exit status.
+// The whole run of a program: returns its exit status.  The options come
+// before the image: -o/--output-dir DIR, --encoding=sjis|utf-8, -h/--help
+// and --version; "--" ends them.
 int Run(const Catalogue& catalogue, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err);
+
+// The project's version, and the line every program prints for --version.
+const char* Version();
+void PrintVersion(const char* program, std::FILE* out);
 
 }  // namespace cut
 

@@ -91,8 +91,12 @@ ScratchDir::~ScratchDir() {
 std::string ScratchDir::operator/(const std::string& name) const { return (fs::path(path_) / name).string(); }
 
 std::map<std::string, Bytes> ScratchDir::Files(const std::vector<std::string>& except) const {
+  return FilesIn(path_, except);
+}
+
+std::map<std::string, Bytes> FilesIn(const std::string& dir, const std::vector<std::string>& except) {
   std::map<std::string, Bytes> files;
-  for (const auto& entry : fs::directory_iterator(path_)) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
     const std::string name = entry.path().filename().string();
     bool skip = !entry.is_regular_file();
     for (const std::string& e : except) skip = skip || e == name;

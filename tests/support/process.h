@@ -27,6 +27,10 @@ class ScratchDir {
   std::string path_;
 };
 
+// Every plain file in `dir` by name, except those in `except`.
+std::map<std::string, Bytes> FilesIn(const std::string& dir,
+                                     const std::vector<std::string>& except = {});
+
 struct ProcessResult {
   int status = -1;
   std::string out;

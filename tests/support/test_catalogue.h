@@ -5,6 +5,7 @@
 #define TESTS_SUPPORT_TEST_CATALOGUE_H
 
 #include "cut/catalogue.h"
+#include "cut/shift_jis.h"
 
 namespace testcat {
 
@@ -31,6 +32,7 @@ constexpr cut::DiskRule kRules[] = {
 
 constexpr cut::Catalogue kCatalogue = {"testcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue), "every cut fits the sector buffer");
+static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace testcat
 

@@ -1,5 +1,7 @@
 #include "abcut/catalogue.h"
 
+#include "cut/shift_jis.h"
+
 namespace abcut {
 namespace {
 
@@ -56,5 +58,6 @@ constexpr cut::DiskRule kRules[] = {
 
 constexpr cut::Catalogue kCatalogue = {"abcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue), "every cut fits the sector buffer");
+static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace abcut

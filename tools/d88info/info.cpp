@@ -10,10 +10,6 @@
 #include "d88/d88_format.h"
 #include "d88/d88_image.h"
 
-#ifndef D88CUT_VERSION
-#define D88CUT_VERSION "unknown"
-#endif
-
 namespace d88info {
 
 namespace {
@@ -23,11 +19,15 @@ constexpr char kHelp[] =
     "Shows the disks of a D88 image and which program takes each disk for\n"
     "which kind.  Reads the image only; writes no files.\n"
     "\n"
-    "  --sectors   also list each track's sectors: C/H/R/N in stored order,\n"
-    "              their data lengths and which of sectors 1 to 26 are missing\n"
-    "  --disk N    show only disk N (counted from 0)\n"
-    "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n";
+    "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
+    "                         order, their data lengths and which of sectors 1\n"
+    "                         to 26 are missing\n"
+    "  --disk N               show only disk N (counted from 0)\n"
+    "  -h, --help             show this help and exit\n"
+    "  --version              show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the image was shown; 1 for an image that cannot be\n"
+    "read or a disk it does not hold; 2 for a usage error.\n";
 
 // The programs read sectors 1 to 26 of every track.
 constexpr int kFirstSector = 1;
@@ -226,12 +226,12 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
   bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (!optionsEnd && arg == "--help") {
+    if (!optionsEnd && (arg == "--help" || arg == "-h")) {
       std::fputs(kUsage, out);
       std::fputs(kHelp, out);
       return 0;
     } else if (!optionsEnd && arg == "--version") {
-      std::fprintf(out, "d88info %s\n", D88CUT_VERSION);
+      cut::PrintVersion("d88info", out);
       return 0;
     } else if (!optionsEnd && arg == "--sectors") {
       options.sectors = true;

@@ -1,5 +1,7 @@
 #include "oabcut/catalogue.h"
 
+#include "cut/shift_jis.h"
+
 namespace oabcut {
 namespace {
 
@@ -62,5 +64,6 @@ constexpr cut::DiskRule kRules[] = {
 
 constexpr cut::Catalogue kCatalogue = {"oabcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue), "every cut fits the sector buffer");
+static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace oabcut

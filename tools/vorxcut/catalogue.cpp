@@ -1,5 +1,7 @@
 #include "vorxcut/catalogue.h"
 
+#include "cut/shift_jis.h"
+
 namespace vorxcut {
 
 namespace {
@@ -168,5 +170,6 @@ constexpr cut::DiskRule kRules[] = {
 constexpr cut::Catalogue kCatalogue = {"vorxcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue),
               "every cut fits the sector buffer and every signature the probe sector");
+static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace vorxcut

@@ -1,0 +1,248 @@
+#include "cut/platform.h"
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdlib>
+#endif
+
+namespace cut {
+namespace platform {
+
+namespace {
+
+// Names of temporaries made by this process, so that two cuts never race
+// for one; the process id keeps apart programs running side by side.
+unsigned g_temporaryCount = 0;
+
+#if defined(_WIN32)
+constexpr char kSeparators[] = "/\\";
+
+// Narrow names are in the ANSI code page, as the C runtime takes them in
+// fopen and hands them over in argv.
+std::wstring Wide(const std::string& text, UINT codePage = CP_ACP) {
+  if (text.empty()) return std::wstring();
+  const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+  return wide;
+}
+
+HANDLE ConsoleOf(std::FILE* stream) {
+  const int fd = _fileno(stream);
+  if (fd < 0 || !_isatty(fd)) return nullptr;
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  DWORD mode = 0;
+  // NUL is a character device too; only a console has a console mode.
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return nullptr;
+  return handle;
+}
+
+void SetErrnoFromLastError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: errno = EACCES; break;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: errno = ENOSPC; break;
+    case ERROR_NOT_SAME_DEVICE: errno = EXDEV; break;
+    default: errno = EIO; break;
+  }
+}
+
+int MakeFolder(const std::string& path) { return _wmkdir(Wide(path).c_str()); }
+int ProcessId() { return _getpid(); }
+#else
+constexpr char kSeparators[] = "/";
+
+int MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777); }
+int ProcessId() { return static_cast<int>(getpid()); }
+#endif
+
+bool IsSeparator(char ch) { return ch != '\0' && std::strchr(kSeparators, ch) != nullptr; }
+
+}  // namespace
+
+Terminal TerminalOf(std::FILE* stream) {
+#if defined(_WIN32)
+  if (ConsoleOf(stream) == nullptr) return Terminal::kNone;
+  return GetConsoleOutputCP() == CP_UTF8 ? Terminal::kUtf8 : Terminal::kWideConsole;
+#else
+  const int fd = fileno(stream);
+  if (fd < 0 || !isatty(fd)) return Terminal::kNone;
+  // The user's codeset, asked without leaving the user's locale set: the
+  // process (or a program embedding the frame) keeps the one it had.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = current != nullptr ? current : "C";
+  std::string codeset;
+  if (std::setlocale(LC_CTYPE, "") != nullptr) {
+    const char* name = nl_langinfo(CODESET);
+    if (name != nullptr) codeset = name;
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+  for (char& ch : codeset) {
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  }
+  return codeset == "UTF-8" || codeset == "UTF8" ? Terminal::kUtf8 : Terminal::kOther;
+#endif
+}
+
+bool WriteWide(std::FILE* stream, const std::string& text) {
+#if defined(_WIN32)
+  const HANDLE console = ConsoleOf(stream);
+  if (console == nullptr) return false;
+  const std::wstring wide = Wide(text, CP_UTF8);
+  std::fflush(stream);  // what the stream holds goes first
+  DWORD written = 0;
+  return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+         0;
+#else
+  (void)stream;
+  (void)text;
+  return false;
+#endif
+}
+
+PathKind KindOf(const std::string& path) {
+#if defined(_WIN32)
+  // The C runtime finds no folder by a name that ends in a separator,
+  // except a root ("/", "C:/").
+  std::string name = path;
+  while (name.size() > 1 && IsSeparator(name.back()) && name[name.size() - 2] != ':') {
+    name.pop_back();
+  }
+  struct _stat64 info;
+  if (_wstat64(Wide(name).c_str(), &info) != 0) return PathKind::kMissing;
+  if ((info.st_mode & _S_IFMT) == _S_IFDIR) return PathKind::kFolder;
+  if ((info.st_mode & _S_IFMT) == _S_IFREG) return PathKind::kFile;
+#else
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return PathKind::kMissing;
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  if (S_ISREG(info.st_mode)) return PathKind::kFile;
+#endif
+  return PathKind::kOther;
+}
+
+bool MakeFolders(const std::string& path) {
+  // Every parent in turn; one that cannot be made (a drive, a share, a
+  // folder that exists) is no failure as long as the last one stands.
+  int error = 0;
+  for (size_t end = 1; end <= path.size(); ++end) {
+    if (end < path.size() && !IsSeparator(path[end])) continue;
+    if (IsSeparator(path[end - 1])) continue;
+    const std::string prefix = path.substr(0, end);
+    const PathKind kind = KindOf(prefix);
+    if (kind == PathKind::kFolder) continue;
+    if (kind != PathKind::kMissing) {
+      errno = ENOTDIR;  // a file in the way, told the same on every system
+      return false;
+    }
+    if (MakeFolder(prefix) != 0) error = errno;
+  }
+  if (KindOf(path) == PathKind::kFolder) return true;
+  errno = error != 0 && error != EEXIST ? error : ENOTDIR;
+  return false;
+}
+
+std::string WriteTarget(const std::string& path) {
+#if !defined(_WIN32)
+  struct stat info;
+  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+      KindOf(path) == PathKind::kFile) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved != nullptr) {
+      const std::string target = resolved;
+      std::free(resolved);
+      return target;
+    }
+  }
+#endif
+  return path;
+}
+
+bool MayWrite(const std::string& path) {
+#if defined(_WIN32)
+  return _waccess(Wide(path).c_str(), 2) == 0;
+#else
+  return access(path.c_str(), W_OK) == 0;
+#endif
+}
+
+std::FILE* CreateTemporary(const std::string& path, std::string* name) {
+  size_t base = path.size();
+  while (base > 0 && !IsSeparator(path[base - 1])) --base;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(ProcessId()) +
+            "-" + std::to_string(++g_temporaryCount) + ".tmp";
+    // Created only if new; permissions as fopen would give a new file.
+#if defined(_WIN32)
+    const int fd = _wopen(Wide(*name).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
+                          _S_IREAD | _S_IWRITE);
+#else
+    const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+#endif
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+#if !defined(_WIN32)
+    // A rewritten file keeps its permissions, as it did when truncated.
+    struct stat old;
+    if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+#endif
+#if defined(_WIN32)
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) _close(fd);
+#else
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) close(fd);
+#endif
+    if (file == nullptr) {
+      const int error = errno;
+      Remove(*name);
+      errno = error;
+    }
+    return file;
+  }
+  return nullptr;
+}
+
+bool Replace(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+    return true;
+  }
+  SetErrnoFromLastError();
+  return false;
+#else
+  return std::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+bool Remove(const std::string& path) {
+#if defined(_WIN32)
+  return _wremove(Wide(path).c_str()) == 0;
+#else
+  return std::remove(path.c_str()) == 0;
+#endif
+}
+
+}  // namespace platform
+}  // namespace cut

@@ -1,0 +1,56 @@
+// The few services the frame needs beyond standard C and C++: what a stream
+// shows its text on, folders, and replacing a file by a rename.  All that
+// differs between POSIX and Windows lives in platform.cpp and nowhere else.
+// Nothing here throws; failures come back as false or null with errno set.
+#ifndef CUT_PLATFORM_H
+#define CUT_PLATFORM_H
+
+#include <cstdio>
+#include <string>
+
+namespace cut {
+namespace platform {
+
+// What a stream's text ends up on.
+enum class Terminal {
+  kNone,         // a file, a pipe or a device: bytes go as they are
+  kUtf8,         // a terminal or console that expects UTF-8
+  kWideConsole,  // a Windows console of another code page: text goes as UTF-16
+  kOther,        // a terminal of another encoding
+};
+Terminal TerminalOf(std::FILE* stream);
+
+// Writes the UTF-8 `text` to the Windows console behind `stream` as UTF-16,
+// so that it shows right whatever the console's code page; false where
+// there is no such console (and always on POSIX).
+bool WriteWide(std::FILE* stream, const std::string& text);
+
+enum class PathKind { kMissing, kFile, kFolder, kOther };
+// What stands at `path`, a symbolic link taken for what it names.
+PathKind KindOf(const std::string& path);
+
+// Makes the folder `path` with every missing parent; true when it is a
+// folder at the end.
+bool MakeFolders(const std::string& path);
+
+// The file a write to `path` should replace: a symbolic link to a file is
+// followed, so that the file it names is rewritten and the link kept.
+std::string WriteTarget(const std::string& path);
+
+// Whether the file `path` may be written: one made read-only is kept so.
+bool MayWrite(const std::string& path);
+
+// Creates a new file of a name no other file has, in the folder of `path`,
+// open for binary writing, with the permissions of a file at `path`
+// (POSIX); its name goes to `*name`.
+std::FILE* CreateTemporary(const std::string& path, std::string* name);
+
+// Renames `from` to `to`, replacing a file of that name.
+bool Replace(const std::string& from, const std::string& to);
+
+bool Remove(const std::string& path);
+
+}  // namespace platform
+}  // namespace cut
+
+#endif  // CUT_PLATFORM_H
