@@ -118,7 +118,9 @@ export function cut(mod, program, path, diskNo) {
   FS.chdir(folder);
   let result;
   try {
-    result = run(mod, program, diskNo ? [path, String(diskNo)] : [path]);
+    // Shift-JIS, as the console program writes into a file or a pipe.
+    const args = ['--encoding=sjis', '--', path];
+    result = run(mod, program, diskNo ? [...args, String(diskNo)] : args);
   } finally {
     FS.chdir('/');
   }
