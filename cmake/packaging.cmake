@@ -1,12 +1,14 @@
-# `cmake --install` puts the four programs in bin/ (and this README in the
-# documentation folder); `cpack` makes a .tar.gz and a Debian package, and
-# a .zip when built for Windows.
+# `cmake --install` puts the four programs in bin/, their manual pages in
+# share/man/man1 (where help2man made them) and this README in the
+# documentation folder; `cpack` makes a .tar.gz and a Debian package, and a
+# .zip when built for Windows.
 foreach(program vorxcut abcut oabcut d88info)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION bin)
   endif()
 endforeach()
 install(FILES README.md DESTINATION share/doc/${PROJECT_NAME})
+include(${CMAKE_CURRENT_LIST_DIR}/manpages.cmake)
 
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
 set(CPACK_PACKAGE_VENDOR "d88cut developers")

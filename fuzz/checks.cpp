@@ -7,8 +7,11 @@
 #include <set>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "cut/run.h"
 #include "d88/d88_image.h"
+#include "d88info/info.h"
 
 namespace fuzzcheck {
 
@@ -220,6 +223,35 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
   // The working folder takes every file, so only a bad argument fails.
   FUZZ_CHECK(status == (validArgument ? 0 : 1));
   cut::g_image.Open(nullptr);
+}
+
+void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                  std::FILE* sink) {
+  const char* const text[] = {"d88info", "--sectors", path.c_str()};
+  FUZZ_CHECK(d88info::Run(catalogues, 3, text, sink, sink) == 0);
+
+  std::FILE* out = std::tmpfile();
+  FUZZ_CHECK(out != nullptr);
+  const char* const json[] = {"d88info", "--json", "--sectors", path.c_str()};
+  FUZZ_CHECK(d88info::Run(catalogues, 4, json, out, sink) == 0);
+  std::string document;
+  std::rewind(out);
+  char chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, out)) > 0) document.append(chunk, n);
+  std::fclose(out);
+
+  using Json = nlohmann::ordered_json;
+  const Json doc = Json::parse(document, nullptr, false);
+  FUZZ_CHECK(!doc.is_discarded());
+  FUZZ_CHECK(doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n" == document);
+  for (const Json& disk : doc.at("disks")) {
+    if (disk.contains("error")) continue;
+    size_t sectors = 0;
+    for (const Json& track : disk.at("tracks")) sectors += track.at("sectors").size();
+    FUZZ_CHECK(disk.at("tracks").size() == disk.at("trackCount").get<size_t>());
+    FUZZ_CHECK(sectors == disk.at("sectorCount").get<size_t>());
+  }
 }
 
 }  // namespace fuzzcheck

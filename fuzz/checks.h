@@ -29,6 +29,12 @@ std::string DiskArgument(const uint8_t* data, size_t size);
 void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
                  const std::string& diskArgument, std::FILE* sink);
 
+// Runs d88info in-process on the image at `path` over `catalogues`, listing
+// every sector, as text (to `sink`) and as JSON; the document must read back,
+// be laid out as the library prints it, and agree with its own counts.
+void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                  std::FILE* sink);
+
 }  // namespace fuzzcheck
 
 #endif  // FUZZ_CHECKS_H

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "checks.h"
 #include "fuzz_catalogues.h"
@@ -17,6 +18,11 @@ namespace {
 TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
   std::FILE* sink = std::tmpfile();
   ASSERT_NE(sink, nullptr);
+  std::vector<const cut::Catalogue*> all;
+  for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) all.push_back(named.catalogue);
+  cut::Span<const cut::Catalogue*> catalogues;
+  catalogues.data = all.data();
+  catalogues.count = static_cast<int>(all.size());
   const fs::path before = fs::current_path();
   int images = 0;
   for (const auto& entry : fs::directory_iterator(REGRESSION_DIR)) {
@@ -25,6 +31,7 @@ TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
     const std::string path = fs::absolute(entry.path()).string();
     SCOPED_TRACE(path);
     fuzzcheck::ExerciseImage(path);
+    fuzzcheck::ExerciseInfo(catalogues, path, sink);
     const testimg::Bytes bytes = testimg::ReadFile(path);
     const std::string diskArgument = fuzzcheck::DiskArgument(bytes.data(), bytes.size());
     for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) {

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "containers/container.h"
 #include "cut/run.h"
-#include "d88/d88_format.h"
 #include "d88/d88_image.h"
+#include "d88info/facts.h"
+#include "d88info/json.h"
 
 namespace d88info {
 
@@ -23,25 +25,21 @@ constexpr char kHelp[] =
     "                         order, their data lengths and which of sectors 1\n"
     "                         to 26 are missing\n"
     "  --disk N               show only disk N (counted from 0)\n"
+    "  --json                 print one JSON document instead of the lines\n"
+    "                         (README.md names its fields)\n"
     "  -h, --help             show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
     "Exit status: 0 when the image was shown; 1 for an image that cannot be\n"
-    "read or a disk it does not hold; 2 for a usage error.\n";
+    "read, a disk it does not hold or a listing that cannot be written; 2 for\n"
+    "a usage error.\n";
 
-// The programs read sectors 1 to 26 of every track.
-constexpr int kFirstSector = 1;
-constexpr int kLastSector = 26;
 constexpr int kIdsPerLine = 13;
 
-// A walk never lists more headers than a 16-bit count can name, so these
-// hold any track.  Static: a track can list far more than a stack should.
-uint8_t g_ids[d88::kMaxHeadersPerTrack * 4];
-int g_lengths[d88::kMaxHeadersPerTrack];
-uint8_t g_probe[cut::kProbeLength];
-d88::D88Image g_image;
+d88::D88Image g_image;  // some 150 KB: static, not on the stack
 
 struct Options {
+  bool json = false;
   bool sectors = false;
   int disk = -1;  // all
   const char* image = nullptr;
@@ -57,79 +55,28 @@ std::string Count(long long n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
-std::string MediaName(int media) {
-  switch (media) {
-    case 0x00: return "2D";
-    case 0x10: return "2DD";
-    case 0x20: return "2HD";
-    case 0x30: return "1D";
-    case 0x40: return "1DD";
-    default: return Format("media 0x%02llX", media);
-  }
-}
-
-std::string ProtectName(int flag) {
-  if (flag == 0x00) return "writable";
-  if (flag == 0x10) return "write-protected";
-  return Format("write-protect 0x%02llX", flag);
-}
-
-// The name as stored, kept plain ASCII and unambiguous inside its quotes.
-std::string Escaped(const char* name) {
-  std::string text;
-  for (const char* p = name; *p != '\0'; ++p) {
-    const auto byte = static_cast<unsigned char>(*p);
-    if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
-      text += Format("\\x%02llX", byte);
-    } else {
-      text += static_cast<char>(byte);
-    }
-  }
-  return text;
-}
-
-// Some writers keep a track table of only 160 entries and start the first
-// track right after it, at 0x2A0, so the last four entries hold that
-// track's first sector header.  The table is taken to end where the first
-// track starts; an entry pointing back into the table is no track either.
-bool IsTrack(const d88::D88Image& image, int track, int* tableEnd) {
-  const uint32_t entryEnd = d88::kTrackTableOffset + 4 * (track + 1);
-  if (entryEnd > static_cast<uint32_t>(*tableEnd)) return false;
-  const uint32_t offset = image.TrackOffset(track);
-  if (offset < entryEnd) return false;  // 0 (absent) among them
-  if (offset < static_cast<uint32_t>(*tableEnd)) *tableEnd = static_cast<int>(offset);
-  return true;
-}
-
 // Which program takes the selected disk for which kind; every one that
 // would, in the order of `catalogues`.
 std::string Recognition(d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues) {
   std::string text;
-  for (const cut::Catalogue* catalogue : catalogues) {
-    const cut::DiskRule* rule = cut::Recognise(image, *catalogue, 0, g_probe);
-    if (rule == nullptr) continue;
+  for (const Taker& taker : Takers(image, catalogues)) {
     if (!text.empty()) text += ", ";
-    text += std::string(catalogue->program) + " " + std::to_string(rule->number) + " (" +
-            rule->label + ")";
+    text +=
+        std::string(taker.program) + " " + std::to_string(taker.number) + " (" + taker.kind + ")";
   }
   return text.empty() ? "recognised by none" : text;
 }
 
 // "3 7-9" for the sector numbers 1..26 that no sector of the track carries.
-std::string Missing(const uint8_t* ids, int count) {
-  bool present[kLastSector + 1] = {};
-  for (int i = 0; i < count; ++i) {
-    const int r = ids[4 * i + d88::kSectorROffset];
-    if (r >= kFirstSector && r <= kLastSector) present[r] = true;
-  }
+std::string Missing(const TrackList& list) {
+  const std::vector<int> missing = MissingSectors(list);
   std::string text;
-  for (int r = kFirstSector; r <= kLastSector; ++r) {
-    if (present[r]) continue;
-    int last = r;
-    while (last < kLastSector && !present[last + 1]) ++last;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    size_t last = i;
+    while (last + 1 < missing.size() && missing[last + 1] == missing[last] + 1) ++last;
     if (!text.empty()) text += " ";
-    text += last == r ? std::to_string(r) : Format("%lld-%lld", r, last);
-    r = last;
+    text += last == i ? std::to_string(missing[i]) : Format("%lld-%lld", missing[i], missing[last]);
+    i = last;
   }
   return text.empty() ? "none of 1-26 missing" : "missing " + text;
 }
@@ -155,19 +102,18 @@ std::string Lengths(const int* lengths, int count) {
 }
 
 void PrintTrack(d88::D88Image& image, int track, std::FILE* out) {
-  const int count = image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
-  if (count == 0) {
+  const TrackList list = ListTrack(image, track);
+  if (list.count == 0) {
     std::fprintf(out, "  track %d: no sectors\n", track);
     return;
   }
-  const int lengthCount = image.ListDataLengths(track, g_lengths, count);
-  std::fprintf(out, "  track %d: %s, %s, %s\n", track, Count(count, "sector").c_str(),
-               Lengths(g_lengths, lengthCount).c_str(), Missing(g_ids, count).c_str());
-  for (int i = 0; i < count; ++i) {
-    const uint8_t* id = g_ids + 4 * i;
+  std::fprintf(out, "  track %d: %s, %s, %s\n", track, Count(list.count, "sector").c_str(),
+               Lengths(list.lengths, list.count).c_str(), Missing(list).c_str());
+  for (int i = 0; i < list.count; ++i) {
+    const uint8_t* id = list.ids + 4 * i;
     std::fprintf(out, "%s%d/%d/%d/%d", i % kIdsPerLine == 0 ? "    " : " ", id[0], id[1], id[2],
                  id[3]);
-    if (i % kIdsPerLine == kIdsPerLine - 1 || i == count - 1) std::fputc('\n', out);
+    if (i % kIdsPerLine == kIdsPerLine - 1 || i == list.count - 1) std::fputc('\n', out);
   }
 }
 
@@ -179,25 +125,17 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
     return;
   }
   image.SetSectorRange(kFirstSector, kLastSector);
-  int tracks = 0;
+  const std::vector<int> tracks = Tracks(image);
   long long sectors = 0;
-  int tableEnd = d88::kDiskHeaderSize;
-  for (int t = 0; t < d88::kTrackCount; ++t) {
-    if (!IsTrack(image, t, &tableEnd)) continue;
-    ++tracks;
-    sectors += image.ListSectorIds(t, g_ids, static_cast<int>(sizeof g_ids)) / 4;
-  }
+  for (const int t : tracks) sectors += CountSectors(image, t);
   const std::string name = Escaped(image.DiskName());
   std::fprintf(out, "disk %d: offset %lld, size %lu, %s, %s, name \"%s\", %s, %s; %s\n", index,
                position, static_cast<unsigned long>(image.DiskSize()),
                MediaName(image.MediaType()).c_str(), ProtectName(image.WriteProtect()).c_str(),
-               name.c_str(), Count(tracks, "track").c_str(), Count(sectors, "sector").c_str(),
-               Recognition(image, catalogues).c_str());
+               name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
+               Count(sectors, "sector").c_str(), Recognition(image, catalogues).c_str());
   if (!options.sectors) return;
-  tableEnd = d88::kDiskHeaderSize;
-  for (int t = 0; t < d88::kTrackCount; ++t) {
-    if (IsTrack(image, t, &tableEnd)) PrintTrack(image, t, out);
-  }
+  for (const int t : tracks) PrintTrack(image, t, out);
 }
 
 // A disk number: decimal digits only, small enough to be an index.
@@ -233,6 +171,8 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     } else if (!optionsEnd && arg == "--version") {
       cut::PrintVersion("d88info", out);
       return 0;
+    } else if (!optionsEnd && arg == "--json") {
+      options.json = true;
     } else if (!optionsEnd && arg == "--sectors") {
       options.sectors = true;
     } else if (!optionsEnd && (arg == "--disk" || arg.rfind("--disk=", 0) == 0)) {
@@ -271,11 +211,19 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     std::fprintf(err, "d88info: no disk %d (the image holds %d)\n", options.disk, count);
     return 1;
   }
-  if (count == 0) std::fputs("no disks\n", out);
-  for (int i = 0; i < count; ++i) {
-    if (options.disk < 0 || options.disk == i) PrintDisk(image, i, options, catalogues, out);
+  if (options.json) {
+    WriteJson({options.image, options.disk, options.sectors}, file, image, catalogues, out);
+  } else {
+    if (count == 0) std::fputs("no disks\n", out);
+    for (int i = 0; i < count; ++i) {
+      if (options.disk < 0 || options.disk == i) PrintDisk(image, i, options, catalogues, out);
+    }
   }
-  std::fflush(out);
+  // A listing cut short (a full disk, a closed pipe) is no listing.
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "d88info: cannot write the listing\n");
+    return 1;
+  }
   return 0;
 }
 

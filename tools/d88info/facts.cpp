@@ -1,0 +1,120 @@
+#include "d88info/facts.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "cut/run.h"
+#include "d88/d88_format.h"
+
+namespace d88info {
+
+namespace {
+
+// A walk never lists more headers than a 16-bit count can name, so these
+// hold any track.  Static: a track can list far more than a stack should.
+uint8_t g_ids[d88::kMaxHeadersPerTrack * 4];
+int g_lengths[d88::kMaxHeadersPerTrack];
+uint8_t g_flags[d88::kMaxHeadersPerTrack * 3];
+uint8_t g_probe[cut::kProbeLength];
+
+// `format` takes the byte once, e.g. "media 0x%02X".
+std::string Hex(const char* format, int byte) {
+  char text[32];
+  std::snprintf(text, sizeof text, format, static_cast<unsigned>(byte) & 0xFFu);
+  return text;
+}
+
+// Some writers keep a track table of only 160 entries and start the first
+// track right after it, at 0x2A0, so the last four entries hold that
+// track's first sector header.  The table is taken to end where the first
+// track starts; an entry pointing back into the table is no track either.
+bool IsTrack(const d88::D88Image& image, int track, int* tableEnd) {
+  const uint32_t entryEnd = d88::kTrackTableOffset + 4 * (track + 1);
+  if (entryEnd > static_cast<uint32_t>(*tableEnd)) return false;
+  const uint32_t offset = image.TrackOffset(track);
+  if (offset < entryEnd) return false;  // 0 (absent) among them
+  if (offset < static_cast<uint32_t>(*tableEnd)) *tableEnd = static_cast<int>(offset);
+  return true;
+}
+
+}  // namespace
+
+std::string MediaName(int media) {
+  switch (media) {
+    case 0x00: return "2D";
+    case 0x10: return "2DD";
+    case 0x20: return "2HD";
+    case 0x30: return "1D";
+    case 0x40: return "1DD";
+    default: return Hex("media 0x%02X", media);
+  }
+}
+
+std::string ProtectName(int flag) {
+  if (flag == 0x00) return "writable";
+  if (flag == kWriteProtected) return "write-protected";
+  return Hex("write-protect 0x%02X", flag);
+}
+
+std::string Escaped(const char* name) {
+  std::string text;
+  for (const char* p = name; *p != '\0'; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
+      text += Hex("\\x%02X", byte);
+    } else {
+      text += static_cast<char>(byte);
+    }
+  }
+  return text;
+}
+
+std::vector<int> Tracks(const d88::D88Image& image) {
+  std::vector<int> tracks;
+  int tableEnd = d88::kDiskHeaderSize;
+  for (int t = 0; t < d88::kTrackCount; ++t) {
+    if (IsTrack(image, t, &tableEnd)) tracks.push_back(t);
+  }
+  return tracks;
+}
+
+std::vector<Taker> Takers(d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues) {
+  std::vector<Taker> takers;
+  for (const cut::Catalogue* catalogue : catalogues) {
+    const cut::DiskRule* rule = cut::Recognise(image, *catalogue, 0, g_probe);
+    if (rule != nullptr) takers.push_back({catalogue->program, rule->number, rule->label});
+  }
+  return takers;
+}
+
+TrackList ListTrack(d88::D88Image& image, int track) {
+  TrackList list;
+  list.count = image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
+  // The three lists come from walks over the same bytes and agree; should
+  // they not, only the sectors all three know are shown.
+  list.count = std::min(list.count, image.ListDataLengths(track, g_lengths, list.count));
+  list.count = std::min(list.count, image.ListSectorFlags(track, g_flags, 3 * list.count) / 3);
+  list.ids = g_ids;
+  list.lengths = g_lengths;
+  list.flags = g_flags;
+  return list;
+}
+
+int CountSectors(d88::D88Image& image, int track) {
+  return image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
+}
+
+std::vector<int> MissingSectors(const TrackList& list) {
+  bool present[kLastSector + 1] = {};
+  for (int i = 0; i < list.count; ++i) {
+    const int r = list.ids[4 * i + d88::kSectorROffset];
+    if (r >= kFirstSector && r <= kLastSector) present[r] = true;
+  }
+  std::vector<int> missing;
+  for (int r = kFirstSector; r <= kLastSector; ++r) {
+    if (!present[r]) missing.push_back(r);
+  }
+  return missing;
+}
+
+}  // namespace d88info

@@ -1,0 +1,58 @@
+// What d88info finds out about the selected disk of an image: shared by the
+// text listing and the JSON document, so that both show the same things.
+#ifndef D88INFO_FACTS_H
+#define D88INFO_FACTS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cut/catalogue.h"
+#include "d88/d88_image.h"
+
+namespace d88info {
+
+// The programs read sectors 1 to 26 of every track.
+constexpr int kFirstSector = 1;
+constexpr int kLastSector = 26;
+
+// "2D" .. "1DD", else "media 0xNN".
+std::string MediaName(int media);
+// "writable", "write-protected", else "write-protect 0xNN".
+std::string ProtectName(int flag);
+constexpr int kWriteProtected = 0x10;
+// The name as stored, kept plain ASCII and unambiguous inside quotes:
+// control bytes, bytes from 0x7F up, '"' and '\' as \xNN.
+std::string Escaped(const char* name);
+
+// The track indexes of the selected disk's table that hold a track, in
+// order (see IsTrack in facts.cpp for the short tables some writers keep).
+std::vector<int> Tracks(const d88::D88Image& image);
+
+// One program that takes the selected disk, and for which kind.
+struct Taker {
+  const char* program;
+  int number;
+  const char* kind;
+};
+// Every program that would take the selected disk, in catalogue order.
+std::vector<Taker> Takers(d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues);
+
+// One track's sectors in stored order, over one walk each.  The pointers
+// lead into buffers shared by every listing, valid until the next one: a
+// track can list 65,535 headers, more than a stack should hold.
+struct TrackList {
+  int count = 0;
+  const uint8_t* ids = nullptr;    // C, H, R, N: 4 bytes a sector
+  const int* lengths = nullptr;    // the data-length fields
+  const uint8_t* flags = nullptr;  // density, deleted, status: 3 bytes a sector
+};
+TrackList ListTrack(d88::D88Image& image, int track);
+// How many sectors the track lists, without the lengths and flags.
+int CountSectors(d88::D88Image& image, int track);
+// Which of sectors kFirstSector..kLastSector no sector of the list carries.
+std::vector<int> MissingSectors(const TrackList& list);
+
+}  // namespace d88info
+
+#endif  // D88INFO_FACTS_H

@@ -1,0 +1,166 @@
+// The values are built and escaped by nlohmann::json; the document is
+// written a piece at a time, because a damaged image can list millions of
+// sector headers (every track table entry may point at the same 65,535
+// headers) and the whole of them as one value would not fit in memory.
+// The pieces are laid out exactly as the library pretty-prints the whole
+// (2 spaces a level), which the tests check by printing it again.
+#include "d88info/json.h"
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cut/run.h"
+#include "d88info/facts.h"
+
+namespace d88info {
+
+namespace {
+
+// Keys in the order they are set, as the document lists them.
+using Json = nlohmann::ordered_json;
+
+constexpr int kIndent = 2;
+
+// Writes nested objects and arrays whose members come one by one.
+class Stream {
+ public:
+  explicit Stream(std::FILE* out) : out(out) {}
+
+  // A member whose value is complete (`key` null inside an array).
+  void Put(const char* key, const Json& value) {
+    Begin(key);
+    // Bytes that are not UTF-8 (a path in another code page) become U+FFFD
+    // rather than an exception.
+    const std::string text = value.dump(kIndent, ' ', false, Json::error_handler_t::replace);
+    const std::string indent(static_cast<size_t>(kIndent) * open.size(), ' ');
+    for (const char c : text) {
+      std::fputc(c, out);
+      // No string holds a raw newline, so each one starts a nested line.
+      if (c == '\n') std::fputs(indent.c_str(), out);
+    }
+  }
+  // A member whose value is an object ('{') or array ('[') written next.
+  void Open(const char* key, char bracket) {
+    Begin(key);
+    std::fputc(bracket, out);
+    open.push_back(false);
+  }
+  void Close(char bracket) {
+    const bool hadMembers = open.back();
+    open.pop_back();
+    if (hadMembers) NewLine();
+    std::fputc(bracket, out);
+    if (open.empty()) std::fputc('\n', out);
+  }
+
+ private:
+  void NewLine() {
+    std::fputc('\n', out);
+    for (size_t i = 0; i < kIndent * open.size(); ++i) std::fputc(' ', out);
+  }
+  void Begin(const char* key) {
+    if (open.empty()) return;  // the document itself
+    if (open.back()) std::fputc(',', out);
+    open.back() = true;
+    NewLine();
+    if (key != nullptr) std::fprintf(out, "%s: ", Json(key).dump().c_str());
+  }
+
+  std::FILE* out;
+  std::vector<bool> open;  // per open level: whether it has members yet
+};
+
+Json GeometryOf(const containers::ImageFile& file) {
+  if (file.GetKind() == containers::Kind::kD88) return nullptr;
+  const containers::Geometry& g = file.GetGeometry();
+  return Json{{"cylinders", g.cylinders},
+              {"heads", g.heads},
+              {"sectors", g.sectors},
+              {"sectorSize", g.sectorSize},
+              {"track0Fm", g.track0Fm}};
+}
+
+void PutTrack(Stream& stream, d88::D88Image& image, int track) {
+  const TrackList list = ListTrack(image, track);
+  Json sectors = Json::array();
+  for (int i = 0; i < list.count; ++i) {
+    const uint8_t* id = list.ids + 4 * i;
+    const uint8_t* flags = list.flags + 3 * i;
+    sectors.push_back({{"c", id[0]},
+                       {"h", id[1]},
+                       {"r", id[2]},
+                       {"n", id[3]},
+                       {"length", list.lengths[i]},
+                       {"density", flags[0]},
+                       {"deleted", flags[1]},
+                       {"status", flags[2]}});
+  }
+  stream.Put(nullptr, Json{{"track", track},
+                           {"offset", image.TrackOffset(track)},
+                           {"sectors", std::move(sectors)},
+                           {"missing", MissingSectors(list)}});
+}
+
+void PutDisk(Stream& stream, const JsonRequest& request, d88::D88Image& image, int index,
+             cut::Span<const cut::Catalogue*> catalogues) {
+  Json disk = {{"index", index}, {"offset", image.DiskPosition(index)}};
+  if (!image.SelectDisk(index)) {
+    disk["error"] = "header cannot be read";
+    stream.Put(nullptr, disk);
+    return;
+  }
+  image.SetSectorRange(kFirstSector, kLastSector);
+  const std::vector<int> tracks = Tracks(image);
+  long long sectorCount = 0;
+  for (const int t : tracks) sectorCount += CountSectors(image, t);
+  Json recognised = Json::array();
+  for (const Taker& taker : Takers(image, catalogues)) {
+    recognised.push_back(
+        {{"program", taker.program}, {"number", taker.number}, {"kind", taker.kind}});
+  }
+  disk["size"] = image.DiskSize();
+  disk["media"] = MediaName(image.MediaType());
+  disk["mediaByte"] = image.MediaType();
+  disk["writeProtected"] = image.WriteProtect() == kWriteProtected;
+  disk["writeProtectByte"] = image.WriteProtect();
+  disk["name"] = Escaped(image.DiskName());
+  disk["trackCount"] = tracks.size();
+  disk["sectorCount"] = sectorCount;
+  disk["recognised"] = std::move(recognised);
+
+  stream.Open(nullptr, '{');
+  for (const auto& member : disk.items()) stream.Put(member.key().c_str(), member.value());
+  if (request.sectors) {
+    stream.Open("tracks", '[');
+    for (const int t : tracks) PutTrack(stream, image, t);
+    stream.Close(']');
+  }
+  stream.Close('}');
+}
+
+}  // namespace
+
+void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
+               d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues,
+               std::FILE* out) {
+  Stream stream(out);
+  stream.Open(nullptr, '{');
+  stream.Put("program", "d88info");
+  stream.Put("version", cut::Version());
+  stream.Put("image", request.imagePath);
+  stream.Put("container", Json{{"format", containers::KindName(file.GetKind())},
+                               {"geometry", GeometryOf(file)}});
+  Json warnings = Json::array();
+  if (!file.Warning().empty()) warnings.push_back(file.Warning());
+  stream.Put("warnings", warnings);
+  stream.Open("disks", '[');
+  for (int i = 0; i < image.DiskCount(); ++i) {
+    if (request.disk < 0 || request.disk == i) PutDisk(stream, request, image, i, catalogues);
+  }
+  stream.Close(']');
+  stream.Close('}');
+}
+
+}  // namespace d88info
