@@ -1,6 +1,134 @@
 #include "containers/container.h"
 
+#include <cstdio>
+#include <new>
+#include <utility>
+
+#include "containers/d88_check.h"
+#include "containers/d88_writer.h"
+#include "containers/readers.h"
+
 namespace containers {
+
+namespace {
+
+// No floppy container is larger: the biggest real layout is under 2 MB,
+// but an NFD r1 may keep several retry copies of every sector (a 1.44 MB
+// disk with two of each is some 4.4 MB).  A larger file is a D88 and is
+// read from the file without being loaded.
+constexpr size_t kLargestContainer = 16u << 20;
+
+// The extension of the file name in `path`, lower case with its dot.
+std::string Extension(const char* path) {
+  const char* name = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') name = p + 1;
+  }
+  const char* dot = nullptr;
+  for (const char* p = name; *p != '\0'; ++p) {
+    if (*p == '.') dot = p;
+  }
+  std::string extension;
+  if (dot == nullptr) return extension;
+  for (const char* p = dot; *p != '\0'; ++p) {
+    const char c = *p;
+    extension += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return extension;
+}
+
+// The whole file, when it can be read and is no larger than any container.
+struct Loaded {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+};
+
+bool Load(const char* path, Loaded* loaded) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  // Where the file tells its size, a larger file is not read at all, and
+  // a smaller one gets a buffer its size; one byte more tells a file that
+  // grew meanwhile.
+  size_t capacity = kLargestContainer;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file);
+    if (end >= 0 && static_cast<unsigned long>(end) <= kLargestContainer) {
+      capacity = static_cast<size_t>(end);
+    } else if (end >= 0) {
+      capacity = 0;
+    }
+  }
+  if (capacity == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return false;
+  }
+  loaded->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
+  bool ok = loaded->bytes != nullptr;
+  while (ok && loaded->size <= capacity) {
+    const size_t got = std::fread(loaded->bytes.get() + loaded->size, 1,
+                                  capacity + 1 - loaded->size, file);
+    loaded->size += got;
+    if (got == 0) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  return ok && loaded->size <= capacity;
+}
+
+// Converts `file` when it is a container other than D88; false (with
+// perhaps a warning in `info`) when it is to be read as D88.
+bool Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
+             std::unique_ptr<uint8_t[]>* converted, size_t* convertedSize) {
+  if (IsD88(file, size)) return false;
+  D88Writer out(kLargestConversion);
+  bool detected = true;
+  bool taken = false;
+  if (DetectNfd(file, size)) {
+    info->kind = Kind::kNfdR0;
+    taken = ConvertNfd(file, size, out, info);
+  } else if (DetectFdd(file, size)) {
+    info->kind = Kind::kFdd;
+    taken = ConvertFdd(file, size, out, info);
+  } else if (DetectDip(file, size)) {
+    info->kind = Kind::kDip;
+    taken = ConvertDip(file, size, out, info);
+  } else if (DetectFdi(file, size)) {
+    info->kind = Kind::kFdi;
+    taken = ConvertFdi(file, size, out, info);
+  } else if (DetectDcp(file, size)) {
+    info->kind = Kind::kDcp;
+    taken = ConvertDcp(file, size, extension, out, info);
+  } else if (DetectRaw(file, size, extension)) {
+    // A D88 whose size field is wrong may have a dump's size by chance.
+    if (LooksLikeD88(file, size)) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "D88 disk size field does not match the file's %lu bytes; read as D88",
+                    static_cast<unsigned long>(size));
+      info->warning = text;
+      return false;
+    }
+    info->kind = Kind::kRaw;
+    taken = ConvertRaw(file, size, extension, out, info);
+  } else {
+    detected = false;
+    ExplainFdiRefusal(file, size, &info->warning);
+  }
+  if (taken && !out.Failed()) {
+    *converted = out.Release(convertedSize);
+    return true;
+  }
+  if (detected) {
+    const std::string why = out.Failed() ? " would convert to more than any disk holds"
+                                         : " could not be converted";
+    info->warning = std::string(KindName(info->kind)) + " image" + why + "; read as D88";
+  }
+  return false;
+}
+
+}  // namespace
 
 const char* KindName(Kind kind) {
   switch (kind) {
@@ -21,12 +149,35 @@ ImageFile::ImageFile() = default;
 ImageFile::~ImageFile() = default;
 
 bool ImageFile::Open(const char* path, d88::D88Image& image) {
-  kind = Kind::kD88;
-  geometry = Geometry();
-  warning.clear();
-  if (!image.Open(path)) return false;
-  d88.reset();
-  d88Size = 0;
+  Conversion info;
+  std::unique_ptr<uint8_t[]> converted;
+  size_t convertedSize = 0;
+  if (path != nullptr) {
+    Loaded loaded;
+    // A file that cannot be loaded (missing, unreadable, or larger than any
+    // container) is left to the D88 reading, which says what it says today.
+    if (Load(path, &loaded)) {
+      Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted,
+              &convertedSize);
+    }
+  }
+  if (!converted) {
+    // The image stops reading any converted bytes held here, whether this
+    // Open succeeds or not, so they can go.
+    const bool opened = image.Open(path);
+    kind = Kind::kD88;
+    geometry = Geometry();
+    warning = opened ? info.warning : std::string();
+    d88.reset();
+    d88Size = 0;
+    return opened;
+  }
+  image.OpenMemory(converted.get(), convertedSize);
+  kind = info.kind;
+  geometry = info.geometry;
+  warning = info.warning;
+  d88 = std::move(converted);
+  d88Size = convertedSize;
   return true;
 }
 

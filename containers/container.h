@@ -19,6 +19,10 @@ namespace containers {
 
 enum class Kind { kD88, kNfdR0, kNfdR1, kFdd, kDip, kFdi, kDcp, kDcu, kRaw };
 
+// No disk converts to more D88 bytes than this: the largest real floppy
+// holds under 2 MB, and every D88 header and sector header fits beside it.
+constexpr size_t kLargestConversion = 4u << 20;
+
 // "D88", "NFD r0", "NFD r1", "FDD", "DIP", "FDI", "DCP", "DCU", "raw".
 const char* KindName(Kind kind);
 

@@ -32,7 +32,11 @@ class D88Writer {
   bool BeginTrack(int track, int sectorCount);
   // One sector of the current track: its header, then `length` bytes.
   bool AddSector(const SectorRecord& record, const uint8_t* data, int length);
-  // Writes the disk's size field.
+  // The same with every data byte `fill` (a sector stored as one byte).
+  bool AddFilledSector(const SectorRecord& record, uint8_t fill, int length);
+  // Writes the disk's size field.  A track given fewer sectors than begun
+  // is stored with the count it got (none: absent), so a reader may drop
+  // sectors it finds unsound after BeginTrack.
   bool EndDisk();
 
   bool Failed() const { return failed; }
@@ -42,10 +46,21 @@ class D88Writer {
   std::unique_ptr<uint8_t[]> Release(size_t* size);
 
  private:
+  bool Fail();
+  bool Reserve(size_t length);
+  void EndTrack();
+  bool AddHeader(const SectorRecord& record, int length);
+
   std::unique_ptr<uint8_t[]> bytes;
   size_t limit;
   size_t size = 0;
   size_t diskStart = 0;
+  bool inDisk = false;
+  // The track being written: its table entry, first header and counts.
+  int track = -1;
+  size_t trackStart = 0;
+  int trackDeclared = 0;
+  int trackAdded = 0;
   bool failed = false;
 };
 

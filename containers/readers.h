@@ -32,8 +32,15 @@ bool ConvertDip(const uint8_t* file, size_t size, D88Writer& out, Conversion* in
 bool DetectFdi(const uint8_t* file, size_t size);
 bool ConvertFdi(const uint8_t* file, size_t size, D88Writer& out, Conversion* info);
 
+// A file whose FDI header is sound but matches neither its own sizes nor
+// any layout its data size proves is refused; this says why, for the
+// warning, and is false for any other file.
+bool ExplainFdiRefusal(const uint8_t* file, size_t size, std::string* why);
+
+// DCP and DCU differ in name only; `extension` ".dcu" names it DCU.
 bool DetectDcp(const uint8_t* file, size_t size);
-bool ConvertDcp(const uint8_t* file, size_t size, D88Writer& out, Conversion* info);
+bool ConvertDcp(const uint8_t* file, size_t size, const std::string& extension, D88Writer& out,
+                Conversion* info);
 
 // Headerless dumps are known by their exact size alone; `extension` (lower
 // case, with its dot, or empty) splits the sizes two layouts share.

@@ -16,6 +16,8 @@ constexpr long long kLargestScanPosition = INT32_MAX;
 
 D88Image::D88Image()
     : imageFile(nullptr),
+      memory(nullptr),
+      memorySize(0),
       currentDisk(-1),
       diskCount(0),
       firstSector(1),
@@ -33,17 +35,12 @@ D88Image::D88Image()
   Forget();
 }
 
-D88Image::~D88Image() {
-  if (imageFile != nullptr) std::fclose(imageFile);
-}
+D88Image::~D88Image() { Close(); }
 
 bool D88Image::Open(const char* path) {
   Forget();
   // A second Open must not leak the stream of the first.
-  if (imageFile != nullptr) {
-    std::fclose(imageFile);
-    imageFile = nullptr;
-  }
+  Close();
   if (path == nullptr) {
     diskCount = 0;
     currentDisk = -1;
@@ -52,22 +49,47 @@ bool D88Image::Open(const char* path) {
   }
   imageFile = std::fopen(path, "rb");
   if (imageFile == nullptr) return false;
+  if (!ScanDisks()) {
+    Close();
+    return false;
+  }
+  return true;
+}
 
+bool D88Image::OpenMemory(const uint8_t* data, size_t size) {
+  if (data == nullptr) return false;
+  Forget();
+  Close();
+  memory = data;
+  memorySize = size;
+  ScanDisks();  // memory has no read errors; short bytes end the chain
+  return true;
+}
+
+void D88Image::Close() {
+  if (imageFile != nullptr) {
+    std::fclose(imageFile);
+    imageFile = nullptr;
+  }
+  memory = nullptr;
+  memorySize = 0;
+}
+
+// The directory is replaced only once the scan has succeeded, so a file
+// that cannot be read leaves the earlier one as it was.
+bool D88Image::ScanDisks() {
+  int32_t offsets[kMaxDisks] = {};
+  int count = 0;
   long long position = 0;
-  diskCount = 0;
-  while (diskCount < kMaxDisks) {
-    diskOffsets[diskCount] = static_cast<int32_t>(position);
+  while (count < kMaxDisks) {
+    offsets[count] = static_cast<int32_t>(position);
     DiskHeader header;
-    if (!SeekTo(position) || !ReadExact(header.bytes, kDiskHeaderSize)) {
+    if (!ReadWhole(position, header.bytes, kDiskHeaderSize)) {
       // Something that cannot be read at all (a folder, say) is no image.
-      if (diskCount == 0 && std::ferror(imageFile)) {
-        std::fclose(imageFile);
-        imageFile = nullptr;
-        return false;
-      }
+      if (count == 0 && imageFile != nullptr && std::ferror(imageFile)) return false;
       break;
     }
-    ++diskCount;
+    ++count;
     const uint32_t size = header.DiskSize();
     // A disk smaller than its own header would put the next header inside
     // it (or, at size 0, on itself): it is the last disk of the chain.
@@ -75,6 +97,8 @@ bool D88Image::Open(const char* path) {
     position += size;
     if (position > kLargestScanPosition) break;
   }
+  diskCount = count;
+  std::memcpy(diskOffsets, offsets, sizeof offsets);
   return true;
 }
 
@@ -89,13 +113,12 @@ void D88Image::ResetSelection() {
 }
 
 bool D88Image::SelectDisk(int index) {
-  if (imageFile == nullptr) return false;
+  if (!IsOpen()) return false;
   ResetSelection();
   if (index < 0 || index >= diskCount) return false;
 
   DiskHeader header;
-  if (!SeekTo(diskOffsets[index]) ||
-      !ReadExact(header.bytes, kDiskHeaderSize)) {
+  if (!ReadWhole(diskOffsets[index], header.bytes, kDiskHeaderSize)) {
     return false;  // the file changed under us; stay unselected
   }
   diskOffset = diskOffsets[index];
@@ -152,10 +175,23 @@ bool D88Image::ReadExact(void* to, int length) {
          static_cast<size_t>(length);
 }
 
+bool D88Image::ReadWhole(long long position, void* to, int length) {
+  if (memory != nullptr) {
+    if (position < 0 || length < 0 ||
+        static_cast<unsigned long long>(position) > memorySize ||
+        static_cast<size_t>(length) > memorySize - static_cast<size_t>(position)) {
+      return false;
+    }
+    std::memcpy(to, memory + position, static_cast<size_t>(length));
+    return true;
+  }
+  return SeekTo(position) && ReadExact(to, length);
+}
+
 // The guard every track walk passes first: where the track's first sector
 // header stands in the file.
 bool D88Image::TrackStart(int track, long long* start) const {
-  if (imageFile == nullptr) return false;
+  if (!IsOpen()) return false;
   if (track < 0 || track >= kTrackCount) return false;
   const uint32_t offset = trackOffsets[track];
   if (offset == 0 || offset > kLargestTrackOffset) return false;
@@ -169,6 +205,15 @@ bool D88Image::TrackStart(int track, long long* start) const {
 // a track's headers costs one read a buffer's worth, not one per header.
 int D88Image::ReadAt(long long position, uint8_t* to, int length) {
   if (length <= 0) return 0;
+  if (memory != nullptr) {
+    // Bytes in memory need no buffer: copy what the image holds there.
+    if (position < 0 || static_cast<unsigned long long>(position) >= memorySize) return 0;
+    const size_t available = memorySize - static_cast<size_t>(position);
+    const size_t delivered =
+        available < static_cast<size_t>(length) ? available : static_cast<size_t>(length);
+    std::memcpy(to, memory + position, delivered);
+    return static_cast<int>(delivered);
+  }
   const bool held =
       position >= bufferStart && position - bufferStart <= bufferFill - length;
   if (!held) {

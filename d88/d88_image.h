@@ -9,6 +9,7 @@
 #ifndef D88_D88_IMAGE_H
 #define D88_D88_IMAGE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -23,8 +24,14 @@ class D88Image {
   D88Image(const D88Image&) = delete;
   D88Image& operator=(const D88Image&) = delete;
 
-  // Opens `path` and scans its disks; a null path closes the image.
+  // Opens `path` and scans its disks; a null path closes the image.  When
+  // the file cannot be opened or read the image is closed but keeps the
+  // directory of the earlier image.
   bool Open(const char* path);
+  // Reads the image from `size` bytes at `data`, which the caller keeps
+  // unchanged until the next Open or OpenMemory; false (and nothing
+  // changed) for a null `data`.
+  bool OpenMemory(const uint8_t* data, size_t size);
   int DiskCount() const { return diskCount; }
   int CurrentDisk() const { return currentDisk; }
   bool SelectDisk(int index);
@@ -78,8 +85,15 @@ class D88Image {
 
   void ResetSelection();
   void Forget();
+  void Close();
+  bool IsOpen() const { return imageFile != nullptr || memory != nullptr; }
+  // Reads the disk headers' chain into the directory; false when the first
+  // header cannot be read for an error (not for a short file).
+  bool ScanDisks();
   bool SeekTo(long long position);
   bool ReadExact(void* to, int length);
+  // Exactly `length` bytes from `position`, from the file or the memory.
+  bool ReadWhole(long long position, void* to, int length);
   bool TrackStart(int track, long long* start) const;
   int ReadAt(long long position, uint8_t* to, int length);
   template <typename Visit>
@@ -87,6 +101,9 @@ class D88Image {
   const TrackIndex& IndexFor(long long start, int c, int h, int n);
 
   std::FILE* imageFile;
+  // The image's bytes when it is read from memory (imageFile is then null).
+  const uint8_t* memory;
+  size_t memorySize;
   int currentDisk;
   int diskCount;
   int firstSector;

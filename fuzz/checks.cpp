@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "containers/container.h"
+#include "containers/d88_check.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
@@ -173,10 +175,9 @@ struct Exerciser {
 
 }  // namespace
 
-void ExerciseImage(const std::string& path) {
-  const long long fileSize = FileSize(path);
-  d88::D88Image image;
-  FUZZ_CHECK(image.Open(path.c_str()));
+// Reads every disk of an opened image of `fileSize` bytes every way the
+// library allows, and closes it.
+void ExerciseOpened(d88::D88Image& image, long long fileSize) {
   Exerciser ex{image, {}, {}, 0, {}};
 
   const int count = image.DiskCount();
@@ -205,6 +206,31 @@ void ExerciseImage(const std::string& path) {
   ex.CheckUnselected();
   FUZZ_CHECK(image.Open(nullptr));
   FUZZ_CHECK(image.DiskCount() == 0);
+}
+
+void ExerciseImage(const std::string& path) {
+  const long long fileSize = FileSize(path);
+  d88::D88Image image;
+  FUZZ_CHECK(image.Open(path.c_str()));
+  ExerciseOpened(image, fileSize);
+}
+
+void ExerciseContainer(const std::string& path) {
+  static d88::D88Image image;
+  containers::ImageFile file;
+  FUZZ_CHECK(file.Open(path.c_str(), image));
+  // One line at most, for the frame to print after the file's name.
+  FUZZ_CHECK(file.Warning().find('\n') == std::string::npos);
+  if (file.GetKind() == containers::Kind::kD88) {
+    FUZZ_CHECK(file.D88Data() == nullptr && file.D88Size() == 0);
+    ExerciseOpened(image, FileSize(path));
+    return;
+  }
+  // A conversion is a sound D88 chain, bounded whatever the input.
+  FUZZ_CHECK(file.D88Data() != nullptr);
+  FUZZ_CHECK(file.D88Size() <= containers::kLargestConversion);
+  FUZZ_CHECK(containers::IsD88(file.D88Data(), file.D88Size()));
+  ExerciseOpened(image, static_cast<long long>(file.D88Size()));
 }
 
 std::string DiskArgument(const uint8_t* data, size_t size) {

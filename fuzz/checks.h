@@ -19,6 +19,11 @@ namespace fuzzcheck {
 // of absent ones, runs across track ends, identity lists of several sizes.
 void ExerciseImage(const std::string& path);
 
+// Opens the file at `path` through the container layer and checks what it
+// made: a D88 read from the file, or a sound, bounded D88 conversion with
+// at most a one-line warning; then reads it as ExerciseImage does.
+void ExerciseContainer(const std::string& path);
+
 // The disk-number argument an input asks for: the byte at 0x19 of the first
 // disk header (reserved, never read by the library), or "" for none.
 std::string DiskArgument(const uint8_t* data, size_t size);

@@ -13,6 +13,7 @@
 
 #include "d88/d88_format.h"
 #include "fuzz_catalogues.h"
+#include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
 
@@ -96,6 +97,27 @@ void WriteImageSeeds(const fs::path& out) {
   Write(dir, "wild-offsets.d88", wild.Build());
 }
 
+// Every container holding small disks (a few tracks, so mutations stay
+// quick), a few whole-size layouts only size tells apart, and damaged ones.
+void WriteContainerSeeds(const fs::path& out) {
+  const fs::path dir = out / "container";
+  const testimg::Layout twoCylinders{2, 2, 26, 256, false};
+  Disk small = testimg::Formatted(twoCylinders, "S");
+  small.Remove(1, 5);
+  Disk fm = testimg::Formatted(testimg::k2hd26Fm, "F");
+  for (int t = 3; t < 154; ++t) fm.RemoveTrack(t);
+  Write(dir, "small.fdi", testimg::BuildFdi(small, twoCylinders));
+  Write(dir, "sparse-fm.dcp", testimg::BuildDcp(fm, testimg::k2hd26Fm, false));
+  Write(dir, "sparse.dcu", testimg::BuildDcp(small, testimg::k2hd26, false));
+  Write(dir, "cut.dip", Truncated(testimg::BuildDip(testimg::Formatted(testimg::k2hd8)), 20000));
+  Write(dir, "small.nfd", testimg::BuildNfdR1(fm));
+  Write(dir, "small-r0.nfd", testimg::BuildNfdR0(small));
+  Write(dir, "small.fdd", testimg::BuildFdd(fm));
+  Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
+  Write(dir, "whole.fdi", testimg::BuildFdi(testimg::Formatted(testimg::k2hd8), testimg::k2hd8));
+  Write(dir, "plain.d88", small.Build());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +127,7 @@ int main(int argc, char** argv) {
   }
   const fs::path out = argv[1];
   WriteImageSeeds(out);
+  WriteContainerSeeds(out);
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) WriteCatalogueSeeds(named, out);
   return 0;
 }

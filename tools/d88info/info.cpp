@@ -19,11 +19,14 @@ namespace {
 constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
     "Shows the disks of a D88 image and which program takes each disk for\n"
-    "which kind.  Reads the image only; writes no files.\n"
+    "which kind.  Reads the image only; writes no files.  An image in another\n"
+    "container (FDI, NFD, FDD, DIP, DCP/DCU, headerless) is shown as the D88\n"
+    "it converts to, after a line naming the container.\n"
     "\n"
     "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
     "                         order, their data lengths and which of sectors 1\n"
-    "                         to 26 are missing\n"
+    "                         to 26 are missing; for another container, what it\n"
+    "                         recorded (FM, deleted, status)\n"
     "  --disk N               show only disk N (counted from 0)\n"
     "  --json                 print one JSON document instead of the lines\n"
     "                         (README.md names its fields)\n"
@@ -41,6 +44,7 @@ d88::D88Image g_image;  // some 150 KB: static, not on the stack
 struct Options {
   bool json = false;
   bool sectors = false;
+  bool container = false;  // converted from another container: show its flags
   int disk = -1;  // all
   const char* image = nullptr;
 };
@@ -101,7 +105,44 @@ std::string Lengths(const int* lengths, int count) {
   return text;
 }
 
-void PrintTrack(d88::D88Image& image, int track, std::FILE* out) {
+// What a container recorded of a sector beside its ID, or "".
+std::string Recorded(const uint8_t* flags) {
+  std::string text;
+  auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
+  if (flags[0] == 0x40) add("FM");
+  else if (flags[0] != 0) add(Format("density 0x%02llX", flags[0]));
+  if (flags[1] == 0x10) add("deleted");
+  else if (flags[1] != 0) add(Format("deleted 0x%02llX", flags[1]));
+  if (flags[2] != 0) add(Format("status 0x%02llX", flags[2]));
+  return text;
+}
+
+// "    recorded: every sector FM", or each sector with something recorded;
+// nothing when no sector has.
+void PrintRecorded(const TrackList& list, std::FILE* out) {
+  const uint8_t* flags = list.flags;
+  const int listed = list.count;
+  const int count = list.count;
+  std::string first = listed > 0 ? Recorded(flags) : "";
+  bool same = listed == count;
+  std::string each;
+  for (int i = 0; i < listed; ++i) {
+    const std::string text = Recorded(flags + 3 * i);
+    if (text != first) same = false;
+    if (text.empty()) continue;
+    const uint8_t* id = list.ids + 4 * i;
+    each += (each.empty() ? "" : ", ") + Format("%lld/%lld", id[0], id[1]) +
+            Format("/%lld/%lld ", id[2], id[3]) + text;
+  }
+  if (each.empty()) return;
+  if (same) {
+    std::fprintf(out, "    recorded: every sector %s\n", first.c_str());
+  } else {
+    std::fprintf(out, "    recorded: %s\n", each.c_str());
+  }
+}
+
+void PrintTrack(d88::D88Image& image, int track, bool container, std::FILE* out) {
   const TrackList list = ListTrack(image, track);
   if (list.count == 0) {
     std::fprintf(out, "  track %d: no sectors\n", track);
@@ -115,6 +156,7 @@ void PrintTrack(d88::D88Image& image, int track, std::FILE* out) {
                  id[3]);
     if (i % kIdsPerLine == kIdsPerLine - 1 || i == list.count - 1) std::fputc('\n', out);
   }
+  if (container) PrintRecorded(list, out);
 }
 
 void PrintDisk(d88::D88Image& image, int index, const Options& options,
@@ -135,7 +177,19 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
                name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
                Count(sectors, "sector").c_str(), Recognition(image, catalogues).c_str());
   if (!options.sectors) return;
-  for (const int t : tracks) PrintTrack(image, t, out);
+  for (const int t : tracks) PrintTrack(image, t, options.container, out);
+}
+
+// "container FDI, 77x2x26, 256-byte sectors": what the image was read from.
+std::string ContainerLine(const containers::ImageFile& file) {
+  const containers::Geometry& g = file.GetGeometry();
+  std::string text = std::string("container ") + containers::KindName(file.GetKind());
+  if (g.cylinders > 0) {
+    text += Format(", %lldx%lld", g.cylinders, g.heads) + Format("x%lld", g.sectors);
+  }
+  if (g.sectorSize > 0) text += Format(", %lld-byte sectors", g.sectorSize);
+  if (g.track0Fm) text += ", track 0 FM 128-byte";
+  return text;
 }
 
 // A disk number: decimal digits only, small enough to be an index.
@@ -205,6 +259,11 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
   }
   if (!file.Warning().empty()) {
     std::fprintf(err, "warning: %s: %s\n", options.image, file.Warning().c_str());
+  }
+  if (file.GetKind() != containers::Kind::kD88) {
+    options.container = true;
+    // The JSON document names the container itself.
+    if (!options.json) std::fprintf(out, "%s\n", ContainerLine(file).c_str());
   }
   const int count = image.DiskCount();
   if (options.disk >= count) {

@@ -1,0 +1,147 @@
+#include "containers/d88_writer.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "d88/d88_format.h"
+
+namespace containers {
+
+namespace {
+
+void PutU16(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void PutU32(uint8_t* p, uint32_t value) {
+  PutU16(p, value & 0xFFFF);
+  PutU16(p + 2, value >> 16);
+}
+
+// A D88 size or offset field is 32 bits; no disk the readers write comes
+// near it, but the limit keeps it so whatever the caller asks.
+constexpr size_t kLargestLimit = 0x7FFFFFFF;
+
+}  // namespace
+
+D88Writer::D88Writer(size_t limit) : limit(limit < kLargestLimit ? limit : kLargestLimit) {
+  // The whole limit at once: a converted image is a few MB at most, and one
+  // allocation is the only one that can fail.
+  bytes.reset(new (std::nothrow) uint8_t[this->limit > 0 ? this->limit : 1]);
+  if (!bytes) failed = true;
+}
+
+bool D88Writer::Fail() {
+  failed = true;
+  return false;
+}
+
+bool D88Writer::Reserve(size_t length) {
+  if (failed) return false;
+  if (length > limit - size) return Fail();
+  std::memset(bytes.get() + size, 0, length);
+  size += length;
+  return true;
+}
+
+bool D88Writer::BeginDisk(uint8_t mediaType, const char* name, uint8_t writeProtect) {
+  if (failed || inDisk) return Fail();
+  diskStart = size;
+  if (!Reserve(d88::kDiskHeaderSize)) return false;
+  uint8_t* header = bytes.get() + diskStart;
+  for (int i = 0; name != nullptr && i < d88::kDiskNameLength && name[i] != '\0'; ++i) {
+    header[d88::kDiskNameOffset + i] = static_cast<uint8_t>(name[i]);
+  }
+  header[d88::kWriteProtectOffset] = writeProtect;
+  header[d88::kMediaTypeOffset] = mediaType;
+  inDisk = true;
+  track = -1;
+  return true;
+}
+
+// Closes the current track: a track that got fewer sectors than begun has
+// its count fields set to what it got, or its table entry cleared.
+void D88Writer::EndTrack() {
+  if (track < 0) return;
+  uint8_t* table = bytes.get() + diskStart + d88::kTrackTableOffset;
+  if (trackAdded == 0) {
+    PutU32(table + 4 * track, 0);
+    size = trackStart;  // nothing was written after it
+  } else if (trackAdded != trackDeclared) {
+    size_t at = trackStart;
+    for (int i = 0; i < trackAdded; ++i) {
+      PutU16(bytes.get() + at + d88::kSectorCountOffset, static_cast<uint32_t>(trackAdded));
+      at += d88::kSectorHeaderSize +
+            d88::GetU16le(bytes.get() + at + d88::kDataLengthOffset);
+    }
+  }
+  track = -1;
+}
+
+bool D88Writer::BeginTrack(int index, int sectorCount) {
+  if (failed || !inDisk) return Fail();
+  EndTrack();
+  if (index < 0 || index >= d88::kTrackCount || sectorCount > d88::kMaxHeadersPerTrack) {
+    return Fail();
+  }
+  if (sectorCount < 1) return true;  // absent
+  uint8_t* table = bytes.get() + diskStart + d88::kTrackTableOffset;
+  // Tracks come in ascending order, each once: the table is written once.
+  if (d88::GetU32le(table + 4 * index) != 0) return Fail();
+  track = index;
+  trackStart = size;
+  trackDeclared = sectorCount;
+  trackAdded = 0;
+  PutU32(table + 4 * index, static_cast<uint32_t>(size - diskStart));
+  return true;
+}
+
+bool D88Writer::AddHeader(const SectorRecord& record, int length) {
+  if (failed || track < 0 || trackAdded >= trackDeclared) return Fail();
+  if (length < 0 || length > 0xFFFF) return Fail();
+  const size_t at = size;
+  if (!Reserve(d88::kSectorHeaderSize + static_cast<size_t>(length))) return false;
+  uint8_t* header = bytes.get() + at;
+  header[d88::kSectorCOffset] = record.c;
+  header[d88::kSectorHOffset] = record.h;
+  header[d88::kSectorROffset] = record.r;
+  header[d88::kSectorNOffset] = record.n;
+  PutU16(header + d88::kSectorCountOffset, static_cast<uint32_t>(trackDeclared));
+  header[d88::kDensityOffset] = record.density;
+  header[d88::kDeletedOffset] = record.deleted;
+  header[d88::kStatusOffset] = record.status;
+  PutU16(header + d88::kDataLengthOffset, static_cast<uint32_t>(length));
+  ++trackAdded;
+  return true;
+}
+
+bool D88Writer::AddSector(const SectorRecord& record, const uint8_t* data, int length) {
+  if (data == nullptr && length > 0) return Fail();
+  if (!AddHeader(record, length)) return false;
+  if (length > 0) std::memcpy(bytes.get() + size - length, data, static_cast<size_t>(length));
+  return true;
+}
+
+bool D88Writer::AddFilledSector(const SectorRecord& record, uint8_t fill, int length) {
+  if (!AddHeader(record, length)) return false;
+  if (length > 0) std::memset(bytes.get() + size - length, fill, static_cast<size_t>(length));
+  return true;
+}
+
+bool D88Writer::EndDisk() {
+  if (failed || !inDisk) return Fail();
+  EndTrack();
+  PutU32(bytes.get() + diskStart + d88::kDiskSizeOffset, static_cast<uint32_t>(size - diskStart));
+  inDisk = false;
+  return true;
+}
+
+std::unique_ptr<uint8_t[]> D88Writer::Release(size_t* released) {
+  if (released != nullptr) *released = size;
+  size = 0;
+  return std::move(bytes);
+}
+
+}  // namespace containers
