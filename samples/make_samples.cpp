@@ -4,7 +4,8 @@
 // which names each sector's place, and the signature bytes taken from the
 // catalogue.  Each disk is checked to be taken for its own kind.  Beside
 // them, full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
-// vorxcut kind that has the most files, as large as a real disk.
+// vorxcut kind that has the most files, as large as a real disk; and
+// full-2hd.fdi, the same disk in an FDI file.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "abcut/catalogue.h"
 #include "cut/run.h"
 #include "oabcut/catalogue.h"
+#include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
 #include "vorxcut/catalogue.h"
@@ -78,6 +80,12 @@ bool WriteFull2hd(const std::string& folder) {
     return false;
   }
   std::printf("wrote %s: 1 full 2HD disk\n", path.c_str());
+  const std::string fdi = folder + "/full-2hd.fdi";
+  if (!testimg::WriteFile(fdi, testimg::BuildFdi(disk, testimg::k2hd26))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", fdi.c_str());
+    return false;
+  }
+  std::printf("wrote %s: the same disk as FDI\n", fdi.c_str());
   return true;
 }
 

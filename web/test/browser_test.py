@@ -169,7 +169,7 @@ class Page:
                 if e["level"] in ("SEVERE",)]
 
 
-def check_sample(page, results, tools, image, work):
+def check_sample(page, results, tools, image, work, whole_program):
     name = os.path.basename(image)
     program_of = {p: os.path.join(tools, p, p) for p in SAMPLES}
     with open(image, "rb") as f:
@@ -211,11 +211,16 @@ def check_sample(page, results, tools, image, work):
             cut_ms.append(page.driver.execute_script("return window.d88cut.cutMs"))
             section = page.driver.find_element(By.CSS_SELECTOR, selector)
 
-            # The console program on that disk alone.
-            start, end = disk_extent(doc, disk["index"], len(image_bytes))
-            one = os.path.join(work, f"{name}-{disk['index']}.d88")
-            with open(one, "wb") as f:
-                f.write(image_bytes[start:end])
+            # The console program on that disk alone (the only disk of any
+            # other container).
+            one = image
+            if doc["container"]["format"] == "D88":
+                start, end = disk_extent(doc, disk["index"], len(image_bytes))
+                one = os.path.join(work, f"{name}-{disk['index']}.d88")
+                with open(one, "wb") as f:
+                    f.write(image_bytes[start:end])
+            else:
+                results.check(len(doc["disks"]) == 1, f"{name}: one disk")
             folder = tempfile.mkdtemp(dir=work)
             done, expected = run_native(program_of[r["program"]], [one], folder)
             message = done.stderr.decode("cp932").strip()
@@ -234,8 +239,7 @@ def check_sample(page, results, tools, image, work):
 
     # The console program on the whole image writes the same files.
     folder = tempfile.mkdtemp(dir=work)
-    program = program_of[name.split(".")[0]]
-    _, whole_files = run_native(program, [image], folder)
+    _, whole_files = run_native(program_of[whole_program], [image], folder)
     results.check(page_union == whole_files,
                   f"{name}: the disks' files together equal a run on the whole image")
     check_zip(page, results, name, whole_files, "after each disk's own cut")
@@ -366,11 +370,12 @@ def main():
         page.out = args.out
 
         load_times = []
-        for program in SAMPLES:
-            image = os.path.join(os.path.abspath(args.images), f"{program}.d88")
-            load_ms, _ = check_sample(page, results, tools, image, work)
+        samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi")]
+        for program, file_name in samples:
+            image = os.path.join(os.path.abspath(args.images), file_name)
+            load_ms, _ = check_sample(page, results, tools, image, work, program)
             load_times.append(load_ms)
-            if program == "vorxcut":
+            if file_name == "vorxcut.d88":
                 os.makedirs(args.out, exist_ok=True)
                 driver.execute_script("window.scrollTo(0, 0)")
                 driver.save_screenshot(os.path.join(args.out, "page-after-cut.png"))
