@@ -309,7 +309,7 @@ def check_disk_name(page, results, images, work):
     results.check(cell.text == name, f"a Shift-JIS disk name shows as {name} ({cell.text!r})")
 
 
-def check_bad_files(page, results, work):
+def check_bad_files(page, results, work, damaged):
     cases = [
         # name, bytes, words the message must hold
         ("notes.txt", b"These are not the disks you are looking for.\n" * 40,
@@ -329,18 +329,15 @@ def check_bad_files(page, results, work):
         results.check(words in problem, f"{name}: the page says {words!r} (it says {problem!r})")
         results.check(not page.shown("image"), f"{name}: no disk table")
 
-    # A damaged image: the sample cut short inside its third disk.  The
-    # disks are still listed; the damage is said.
-    with open(os.path.join(work, "..", "damaged-source.d88"), "rb") as f:
-        data = f.read()
-    path = os.path.join(work, "damaged.d88")
-    with open(path, "wb") as f:
-        f.write(data)
-    page.load()
-    page.open(path)
-    warnings = page.text("image-warnings") if page.shown("image") else ""
-    results.check("is cut short" in warnings,
-                  f"damaged.d88: the damage is shown (shown: {warnings!r})")
+    # Damaged images: their disks are still listed, and the damage is said.
+    for name, data, words in damaged:
+        path = os.path.join(work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        page.load()
+        page.open(path)
+        warnings = page.text("image-warnings") if page.shown("image") else ""
+        results.check(words in warnings, f"{name}: the damage is shown (shown: {warnings!r})")
     errors = page.console_errors()
     results.check(not errors, f"bad files: no errors in the browser's console ({errors})")
 
@@ -397,19 +394,23 @@ def main():
         results.check(max(load_times) < MAX_LOAD_MS, f"the page loads in under {MAX_LOAD_MS} ms")
         results.check(cut_ms < MAX_CUT_MS, f"a full 2HD disk is cut in under {MAX_CUT_MS} ms")
 
-        # The vorxcut sample cut short in its third disk's header.
-        with open(os.path.join(os.path.abspath(args.images), "vorxcut.d88"), "rb") as f:
-            data = f.read()
+        # The vorxcut sample cut short inside its third disk, and the FDI
+        # sample inside its 75th track.
+        images = os.path.abspath(args.images)
+        with open(os.path.join(images, "vorxcut.d88"), "rb") as f:
+            d88 = f.read()
+        with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
+            fdi = f.read()
         doc = json.loads(subprocess.run(
-            [os.path.join(tools, "d88info", "d88info"), "--json",
-             os.path.join(os.path.abspath(args.images), "vorxcut.d88")],
+            [os.path.join(tools, "d88info", "d88info"), "--json", os.path.join(images, "vorxcut.d88")],
             capture_output=True, check=True).stdout)
-        cut_at = doc["disks"][2]["offset"] + 1000
-        with open(os.path.join(scratch, "damaged-source.d88"), "wb") as f:
-            f.write(data[:cut_at])
+        damaged = [
+            ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
+            ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
+        ]
         check_disk_name(page, results, os.path.abspath(args.images), work)
         check_same_names(page, results, os.path.abspath(args.images), tools, work)
-        check_bad_files(page, results, work)
+        check_bad_files(page, results, work, damaged)
     finally:
         if driver is not None:
             driver.quit()
