@@ -21,6 +21,10 @@ const plain = new TextDecoder('utf-8');
 const timings = { ready: false, loadMs: null, inspectMs: null, cutMs: null, json: null };
 window.d88cut = timings;
 
+// Each cutting program's disk kinds by number, from its own --help.
+const PROGRAMS = ['vorxcut', 'abcut', 'oabcut'];
+const kindsOf = {};
+
 const state = {
   mod: null,       // the module the image was last written into
   name: '',
@@ -265,14 +269,53 @@ function diskRow(disk) {
     kinds.append(element('div', { className: 'kind' }, [
       element('span', { textContent: `${r.program} ${r.number}: ${r.kind}` }), button]));
   }
+  kinds.append(forceControl(disk));
   tr.append(cell('Recognised as', kinds));
   return tr;
 }
 
+// The console programs' DISK argument: any kind forced onto the disk,
+// whatever it holds (for a disk whose signature bytes are damaged).
+function forceControl(disk) {
+  const select = element('select', { className: 'force-kind' });
+  select.setAttribute('aria-label', `Kind to take disk ${disk.index} for`);
+  for (const program of PROGRAMS) {
+    const group = element('optgroup', { label: program });
+    for (const { number, kind } of kindsOf[program] || []) {
+      group.append(element('option', { value: `${program} ${number}`,
+                                       textContent: `${program} ${number}: ${kind}` }));
+    }
+    select.append(group);
+  }
+  const button = element('button', { type: 'button', className: 'quiet force-button',
+                                     textContent: 'Cut as this kind' });
+  button.addEventListener('click', () => guarded(() => {
+    const [program, number] = select.value.split(' ');
+    const { kind } = kindsOf[program].find((k) => String(k.number) === number);
+    return cutDisk(disk.index, { program, number: Number(number), kind }, false, true);
+  }));
+  return element('details', { className: 'force' }, [
+    element('summary', { textContent: 'Cut as a kind you choose…' }),
+    element('div', { className: 'kind' }, [select, button])]);
+}
+
+// "  3  VORX98 map disk" lines of a program's --help, after its heading.
+function readKinds(helpText) {
+  const kinds = [];
+  const list = helpText.split('Disk kinds, by DISK number:')[1] || '';
+  for (const line of list.split('\n')) {
+    const m = /^ {2}(\d+) {2}(.+)$/.exec(line);
+    if (m) kinds.push({ number: Number(m[1]), kind: m[2] });
+    else if (kinds.length > 0) break;
+  }
+  return kinds;
+}
+
 // Cuts disk `index` as `recognition.program` would on that disk alone: the
-// disk is written as a one-disk image and the program runs on it.  Quiet:
-// part of a longer run, which shows the files when it ends.
-async function cutDisk(index, recognition, quiet = false) {
+// disk is written as a one-disk image and the program runs on it (forced:
+// with the kind's number after the image).  Quiet: part of a longer run,
+// which shows the files when it ends.
+async function cutDisk(index, recognition, quiet = false, forced = false) {
   clearProblem();
   const started = performance.now();
   const mod = await moduleWithImage();
@@ -281,12 +324,13 @@ async function cutDisk(index, recognition, quiet = false) {
     showProblem(`Disk ${index} could not be taken out of ${state.name}.`);
     return null;
   }
-  const result = runs.cut(mod, recognition.program, disk);
+  const result = runs.cut(mod, recognition.program, disk, forced ? recognition.number : 0);
   const lines = shiftJis.decode(result.stderr).split('\n').filter((l) => l !== '');
   const entry = {
     index,
     program: recognition.program,
     kind: recognition.kind,
+    forced,
     status: result.status,
     message: lines.filter((l) => !WARNING_LINE.test(l)),
     warnings: lines.filter((l) => WARNING_LINE.test(l)),
@@ -340,7 +384,8 @@ function cutSection(entry) {
   section.dataset.cut = `${entry.index}-${entry.program}`;
   section.append(element('h3', {
     tabIndex: -1,
-    textContent: `Disk ${entry.index}: ${entry.kind} (${entry.program})`,
+    textContent: `Disk ${entry.index}: ${entry.kind} (${entry.program}` +
+                 `${entry.forced ? ', taken for this kind as you chose' : ''})`,
   }));
   for (const line of entry.message) {
     section.append(element('p', { className: 'message', lang: 'ja', textContent: line }));
@@ -438,6 +483,9 @@ async function start() {
     const mod = await getModule();
     const version = runs.run(mod, 'd88info', ['--version']);
     $('version').textContent = plain.decode(version.stdout).trim().replace(/^d88info /, 'version ');
+    for (const program of PROGRAMS) {
+      kindsOf[program] = readKinds(plain.decode(runs.run(mod, program, ['--help']).stdout));
+    }
   } catch (error) {
     showProblem('The programs could not be loaded' +
                 (error && error.message ? ` (${error.message})` : '') +

@@ -29,7 +29,7 @@ import zipfile
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 SAMPLES = ["vorxcut", "abcut", "oabcut"]
 # A cut or a load of the page takes well under a second; these bounds only
@@ -293,6 +293,30 @@ def check_same_names(page, results, images, tools, work):
     check_zip(page, results, "twice.d88", expected, "with each disk in a folder of its own")
 
 
+def check_forced(page, results, images, tools, work):
+    """A kind forced onto a disk: the console program with a disk number.
+    The full 2HD disk (every track formatted) taken for vorxcut's map disk."""
+    image = os.path.join(images, "full-2hd.d88")
+    done, expected = run_native(os.path.join(tools, "vorxcut", "vorxcut"), [image, "3"],
+                                tempfile.mkdtemp(dir=work))
+    page.load()
+    page.open(image)
+    row = page.driver.find_element(By.CSS_SELECTOR, "#disks tbody tr")
+    row.find_element(By.CSS_SELECTOR, "details.force summary").click()
+    Select(row.find_element(By.CSS_SELECTOR, "select.force-kind")).select_by_value("vorxcut 3")
+    row.find_element(By.CSS_SELECTOR, "button.force-button").click()
+    WebDriverWait(page.driver, 30).until(
+        lambda d: d.find_elements(By.CSS_SELECTOR, "[data-cut='0-vorxcut'] .files a"))
+    section = page.driver.find_element(By.CSS_SELECTOR, "[data-cut='0-vorxcut']")
+    got = {a.text: page.download(a, a.text)
+           for a in section.find_elements(By.CSS_SELECTOR, ".files a")}
+    results.check(got == expected and len(expected) > 0,
+                  "a disk taken for vorxcut kind 3 gives what `vorxcut IMAGE 3` cuts")
+    message = section.find_element(By.CSS_SELECTOR, ".message").text
+    results.check(message == done.stderr.decode("cp932").strip(),
+                  f"the forced kind's message is shown ({message!r})")
+
+
 def check_disk_name(page, results, images, work):
     """A disk named in Shift-JIS shows its name as Japanese text."""
     with open(os.path.join(images, "abcut.d88"), "rb") as f:
@@ -409,7 +433,8 @@ def main():
             ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
         ]
         check_disk_name(page, results, os.path.abspath(args.images), work)
-        check_same_names(page, results, os.path.abspath(args.images), tools, work)
+        check_same_names(page, results, images, tools, work)
+        check_forced(page, results, images, tools, work)
         check_bad_files(page, results, work, damaged)
     finally:
         if driver is not None:
