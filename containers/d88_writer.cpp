@@ -10,16 +10,6 @@ namespace containers {
 
 namespace {
 
-void PutU16(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutU32(uint8_t* p, uint32_t value) {
-  PutU16(p, value & 0xFFFF);
-  PutU16(p + 2, value >> 16);
-}
-
 // A D88 size or offset field is 32 bits; no disk the readers write comes
 // near it, but the limit keeps it so whatever the caller asks.
 constexpr size_t kLargestLimit = 0x7FFFFFFF;
@@ -67,12 +57,12 @@ void D88Writer::EndTrack() {
   if (track < 0) return;
   uint8_t* table = bytes.get() + diskStart + d88::kTrackTableOffset;
   if (trackAdded == 0) {
-    PutU32(table + 4 * track, 0);
+    d88::PutU32le(table + 4 * track, 0);
     size = trackStart;  // nothing was written after it
   } else if (trackAdded != trackDeclared) {
     size_t at = trackStart;
     for (int i = 0; i < trackAdded; ++i) {
-      PutU16(bytes.get() + at + d88::kSectorCountOffset, static_cast<uint32_t>(trackAdded));
+      d88::PutU16le(bytes.get() + at + d88::kSectorCountOffset, static_cast<uint32_t>(trackAdded));
       at += d88::kSectorHeaderSize +
             d88::GetU16le(bytes.get() + at + d88::kDataLengthOffset);
     }
@@ -94,7 +84,7 @@ bool D88Writer::BeginTrack(int index, int sectorCount) {
   trackStart = size;
   trackDeclared = sectorCount;
   trackAdded = 0;
-  PutU32(table + 4 * index, static_cast<uint32_t>(size - diskStart));
+  d88::PutU32le(table + 4 * index, static_cast<uint32_t>(size - diskStart));
   return true;
 }
 
@@ -108,11 +98,11 @@ bool D88Writer::AddHeader(const SectorRecord& record, int length) {
   header[d88::kSectorHOffset] = record.h;
   header[d88::kSectorROffset] = record.r;
   header[d88::kSectorNOffset] = record.n;
-  PutU16(header + d88::kSectorCountOffset, static_cast<uint32_t>(trackDeclared));
+  d88::PutU16le(header + d88::kSectorCountOffset, static_cast<uint32_t>(trackDeclared));
   header[d88::kDensityOffset] = record.density;
   header[d88::kDeletedOffset] = record.deleted;
   header[d88::kStatusOffset] = record.status;
-  PutU16(header + d88::kDataLengthOffset, static_cast<uint32_t>(length));
+  d88::PutU16le(header + d88::kDataLengthOffset, static_cast<uint32_t>(length));
   ++trackAdded;
   return true;
 }
@@ -133,7 +123,8 @@ bool D88Writer::AddFilledSector(const SectorRecord& record, uint8_t fill, int le
 bool D88Writer::EndDisk() {
   if (failed || !inDisk) return Fail();
   EndTrack();
-  PutU32(bytes.get() + diskStart + d88::kDiskSizeOffset, static_cast<uint32_t>(size - diskStart));
+  d88::PutU32le(bytes.get() + diskStart + d88::kDiskSizeOffset,
+                static_cast<uint32_t>(size - diskStart));
   inDisk = false;
   return true;
 }

@@ -57,13 +57,21 @@ constexpr int kDataLengthOffset = 14;
 // track needs to read more.
 constexpr int kMaxHeadersPerTrack = 65535;
 
-// The one place little-endian fields are decoded, byte by byte, so the
-// host's byte order never matters.
+// The one place little-endian fields are decoded and encoded, byte by
+// byte, so the host's byte order never matters.
 constexpr uint32_t GetU16le(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
 }
 constexpr uint32_t GetU32le(const uint8_t* p) {
   return GetU16le(p) | GetU16le(p + 2) << 16;
+}
+inline void PutU16le(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+inline void PutU32le(uint8_t* p, uint32_t value) {
+  PutU16le(p, value & 0xFFFF);
+  PutU16le(p + 2, value >> 16);
 }
 
 // The 688-byte header at the start of every disk.

@@ -11,16 +11,6 @@ namespace testimg {
 
 namespace {
 
-void PutU16(Bytes& to, size_t at, uint32_t value) {
-  to[at] = static_cast<uint8_t>(value);
-  to[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutU32(Bytes& to, size_t at, uint32_t value) {
-  PutU16(to, at, value & 0xFFFF);
-  PutU16(to, at + 2, value >> 16);
-}
-
 }  // namespace
 
 Bytes Filler(const std::string& tag, int track, int r, int length) {
@@ -98,7 +88,8 @@ Bytes Disk::Build() const {
   for (const auto& [index, sectors] : tracks) {
     if (sectors.empty()) continue;
     if (index >= 0 && index < kTrackCount) {
-      PutU32(image, kTrackTableOffset + 4 * index, static_cast<uint32_t>(image.size()));
+      d88::PutU32le(image.data() + kTrackTableOffset + 4 * index,
+                    static_cast<uint32_t>(image.size()));
     }
     for (const Sector& s : sectors) {
       Bytes header(kSectorHeaderSize, 0);
@@ -106,17 +97,22 @@ Bytes Disk::Build() const {
       header[kSectorHOffset] = s.h;
       header[kSectorROffset] = s.r;
       header[kSectorNOffset] = s.n;
-      PutU16(header, kSectorCountOffset, static_cast<uint32_t>(s.count >= 0 ? s.count : static_cast<int>(sectors.size())));
+      const int count = s.count >= 0 ? s.count : static_cast<int>(sectors.size());
+      d88::PutU16le(header.data() + kSectorCountOffset, static_cast<uint32_t>(count));
       header[kDensityOffset] = s.density;
       header[kDeletedOffset] = s.deleted;
       header[kStatusOffset] = s.status;
-      PutU16(header, kDataLengthOffset, static_cast<uint32_t>(s.length >= 0 ? s.length : static_cast<int>(s.data.size())));
+      const int length = s.length >= 0 ? s.length : static_cast<int>(s.data.size());
+      d88::PutU16le(header.data() + kDataLengthOffset, static_cast<uint32_t>(length));
       image.insert(image.end(), header.begin(), header.end());
       image.insert(image.end(), s.data.begin(), s.data.end());
     }
   }
-  for (const auto& [index, offset] : trackOffsets) PutU32(image, kTrackTableOffset + 4 * index, offset);
-  PutU32(image, kDiskSizeOffset, sizeField >= 0 ? static_cast<uint32_t>(sizeField) : static_cast<uint32_t>(image.size()));
+  for (const auto& [index, offset] : trackOffsets) {
+    d88::PutU32le(image.data() + kTrackTableOffset + 4 * index, offset);
+  }
+  const int64_t size = sizeField >= 0 ? sizeField : static_cast<int64_t>(image.size());
+  d88::PutU32le(image.data() + kDiskSizeOffset, static_cast<uint32_t>(size));
   return image;
 }
 

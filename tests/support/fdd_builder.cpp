@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "containers/fdd_format.h"
+#include "d88/d88_format.h"
 #include "support/container_builder.h"
 
 namespace testimg {
@@ -9,10 +10,6 @@ namespace testimg {
 namespace fdd = containers::fdd;
 
 namespace {
-
-void PutU32(uint8_t* to, uint32_t value) {
-  for (int k = 0; k < 4; ++k) to[k] = static_cast<uint8_t>(value >> (8 * k));
-}
 
 // The one value every byte of `data` has, or -1.
 int Uniform(const Bytes& data) {
@@ -51,10 +48,10 @@ Bytes BuildFdd(const Disk& disk, const FddOptions& options) {
       const int fill = options.fillUniform ? Uniform(data) : -1;
       if (fill >= 0 && fill != fdd::kStored) {
         rec[fdd::kRecordFill] = static_cast<uint8_t>(fill);
-        PutU32(rec + fdd::kRecordData, fdd::kNotStored);
+        d88::PutU32le(rec + fdd::kRecordData, fdd::kNotStored);
       } else {
         rec[fdd::kRecordFill] = fdd::kStored;
-        PutU32(rec + fdd::kRecordData, static_cast<uint32_t>(image.size()));
+        d88::PutU32le(rec + fdd::kRecordData, static_cast<uint32_t>(image.size()));
         image.insert(image.end(), data.begin(), data.end());  // rec is not used after this
       }
     }

@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "containers/fdi_format.h"
+#include "d88/d88_format.h"
 #include "support/container_builder.h"
 
 namespace testimg {
 
+namespace fdi = containers::fdi;
+
 namespace {
 
 constexpr uint8_t kUnformatted = 0xE5;
-
-void PutU32(Bytes& to, size_t at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) to[at + i] = static_cast<uint8_t>(value >> (8 * i));
-}
 
 [[noreturn]] void Refuse(const char* what) {
   std::fprintf(stderr, "builder: %s\n", what);
@@ -60,39 +60,10 @@ bool Same(const Layout& a, const Layout& b) {
          a.sectorSize == b.sectorSize && a.track0Fm == b.track0Fm;
 }
 
-}  // namespace
-
-Disk Stored(const Disk& disk, const Layout& layout, bool onlyTracksOf) {
-  Disk stored;
-  stored.name = "";
-  stored.tag = disk.tag;
-  stored.mediaType = layout.sectors * layout.sectorSize >= 5000 ? 0x20 : 0x10;
-  for (int c = 0; c < layout.cylinders; ++c) {
-    for (int h = 0; h < layout.heads; ++h) {
-      const int t = c * 2 + h;
-      if (onlyTracksOf && !HasTrack(disk, t)) continue;
-      const bool fm = t == 0 && layout.track0Fm;
-      const int sectors = fm ? 26 : layout.sectors;
-      const int size = fm ? 128 : layout.sectorSize;
-      std::vector<Sector>& track = stored.tracks[t];
-      for (int r = 1; r <= sectors; ++r) {
-        Sector s;
-        s.c = static_cast<uint8_t>(c);
-        s.h = static_cast<uint8_t>(h);
-        s.r = static_cast<uint8_t>(r);
-        s.n = static_cast<uint8_t>(SizeCode(size));
-        s.density = fm ? 0x40 : 0x00;
-        s.data = SectorBytes(disk, t, r, size);
-        track.push_back(s);
-      }
-    }
-  }
-  return stored;
-}
-
-Disk Formatted(const Layout& layout, const std::string& tag) {
-  Disk disk;
-  disk.tag = tag;
+// Visits every sector of `layout` in stored order with its place and ID
+// (track 0 FM 26 x 128 where the layout says so).
+template <typename Visit>
+void ForEachSector(const Layout& layout, Visit visit) {
   for (int c = 0; c < layout.cylinders; ++c) {
     for (int h = 0; h < layout.heads; ++h) {
       const int t = c * 2 + h;
@@ -105,29 +76,52 @@ Disk Formatted(const Layout& layout, const std::string& tag) {
         s.r = static_cast<uint8_t>(r);
         s.n = static_cast<uint8_t>(SizeCode(size));
         s.density = fm ? 0x40 : 0x00;
-        s.data = Filler(tag, t, r, size);
-        disk.tracks[t].push_back(s);
+        visit(t, size, s);
       }
     }
   }
+}
+
+}  // namespace
+
+Disk Stored(const Disk& disk, const Layout& layout, bool onlyTracksOf) {
+  Disk stored;
+  stored.name = "";
+  stored.tag = disk.tag;
+  stored.mediaType = layout.sectors * layout.sectorSize >= 5000 ? 0x20 : 0x10;
+  ForEachSector(layout, [&](int t, int size, Sector& s) {
+    if (onlyTracksOf && !HasTrack(disk, t)) return;
+    s.data = SectorBytes(disk, t, s.r, size);
+    stored.tracks[t].push_back(s);
+  });
+  return stored;
+}
+
+Disk Formatted(const Layout& layout, const std::string& tag) {
+  Disk disk;
+  disk.tag = tag;
+  ForEachSector(layout, [&](int t, int size, Sector& s) {
+    s.data = Filler(tag, t, s.r, size);
+    disk.tracks[t].push_back(s);
+  });
   return disk;
 }
 
 Bytes BuildFdi(const Disk& disk, const Layout& layout) {
   if (layout.track0Fm) Refuse("FDI has no FM track");
   const Bytes data = Sectors(Stored(disk, layout));
-  Bytes image(4096, 0);
+  Bytes image(fdi::kUsualHeaderSize, 0);
   const int trackBytes = layout.sectors * layout.sectorSize;
   const uint32_t type = layout.sectors == 18 && layout.sectorSize == 512 ? 0x30
                         : trackBytes >= 5000                            ? 0x90
                                                                         : 0x10;
-  PutU32(image, 0x04, type);
-  PutU32(image, 0x08, 4096);
-  PutU32(image, 0x0C, static_cast<uint32_t>(data.size()));
-  PutU32(image, 0x10, static_cast<uint32_t>(layout.sectorSize));
-  PutU32(image, 0x14, static_cast<uint32_t>(layout.sectors));
-  PutU32(image, 0x18, static_cast<uint32_t>(layout.heads));
-  PutU32(image, 0x1C, static_cast<uint32_t>(layout.cylinders));
+  d88::PutU32le(image.data() + fdi::kTypeOffset, type);
+  d88::PutU32le(image.data() + fdi::kHeaderSizeOffset, fdi::kUsualHeaderSize);
+  d88::PutU32le(image.data() + fdi::kDataSizeOffset, static_cast<uint32_t>(data.size()));
+  d88::PutU32le(image.data() + fdi::kSectorSizeOffset, static_cast<uint32_t>(layout.sectorSize));
+  d88::PutU32le(image.data() + fdi::kSectorsOffset, static_cast<uint32_t>(layout.sectors));
+  d88::PutU32le(image.data() + fdi::kSurfacesOffset, static_cast<uint32_t>(layout.heads));
+  d88::PutU32le(image.data() + fdi::kCylindersOffset, static_cast<uint32_t>(layout.cylinders));
   return Concat(image, data);
 }
 

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "containers/nfd_format.h"
+#include "d88/d88_format.h"
 #include "support/container_builder.h"
 
 namespace testimg {
@@ -10,16 +11,6 @@ namespace testimg {
 namespace nfd = containers::nfd;
 
 namespace {
-
-void PutU16(Bytes& to, size_t at, uint32_t value) {
-  to[at] = static_cast<uint8_t>(value);
-  to[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutU32(Bytes& to, size_t at, uint32_t value) {
-  PutU16(to, at, value & 0xFFFF);
-  PutU16(to, at + 2, value >> 16);
-}
 
 uint8_t Device(uint8_t mediaType) {
   switch (mediaType) {
@@ -40,7 +31,7 @@ Bytes CommonHeader(const Disk& disk, const char* magic, size_t headSize) {
   std::memcpy(image.data(), magic, nfd::kMagicLength);
   std::copy_n(disk.name.begin(), std::min<size_t>(disk.name.size(), nfd::kCommentLength - 1),
               image.begin() + nfd::kCommentOffset);
-  PutU32(image, nfd::kHeadSizeOffset, static_cast<uint32_t>(headSize));
+  d88::PutU32le(image.data() + nfd::kHeadSizeOffset, static_cast<uint32_t>(headSize));
   image[nfd::kProtectOffset] = disk.writeProtect != 0 ? 1 : 0;
   image[nfd::kHeadsOffset] = 2;
   return image;
@@ -112,9 +103,9 @@ Bytes BuildNfdR1(const Disk& disk, const NfdR1Extras& extras) {
   Bytes payload;
   size_t block = extras.firstBlock;
   for (const auto& [t, counts] : blocks) {
-    PutU32(image, nfd::kR1TrackTableOffset + 4 * t, static_cast<uint32_t>(block));
-    PutU16(image, block + nfd::kBlockSectors, static_cast<uint32_t>(counts.first));
-    PutU16(image, block + nfd::kBlockDiags, static_cast<uint32_t>(counts.second));
+    d88::PutU32le(image.data() + nfd::kR1TrackTableOffset + 4 * t, static_cast<uint32_t>(block));
+    d88::PutU16le(image.data() + block + nfd::kBlockSectors, static_cast<uint32_t>(counts.first));
+    d88::PutU16le(image.data() + block + nfd::kBlockDiags, static_cast<uint32_t>(counts.second));
     uint8_t* rec = image.data() + block + nfd::kBlockHeaderSize;
     const auto track = disk.tracks.find(t);
     for (size_t i = 0; i < counts.first; ++i, rec += nfd::kRecordSize) {
