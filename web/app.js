@@ -31,7 +31,7 @@ const state = {
   bytes: null,
   path: '',
   doc: null,
-  cuts: [],        // {index, program, number, kind, status, message, warnings, files}
+  cuts: [],        // {index, program, kind, forced, status, message, warnings, files}
 };
 
 let modulePromise = null;
@@ -115,7 +115,8 @@ function forgetCut(entry) {
 
 function resetImage() {
   state.cuts.forEach(forgetCut);
-  Object.assign(state, { name: '', bytes: null, path: '', doc: null, cuts: [] });
+  // No module holds the next image yet.
+  Object.assign(state, { mod: null, name: '', bytes: null, path: '', doc: null, cuts: [] });
   $('image').hidden = true;
   $('results').hidden = true;
   $('cuts').replaceChildren();
