@@ -182,7 +182,10 @@ function showImage(doc) {
   const warnings = [...(doc.warnings || []), ...extentWarnings(disks, container.format)];
   for (const disk of disks) {
     if (disk.error) warnings.push(`Disk ${disk.index}: ${disk.error}.`);
-    else if (!looksSound(disk)) warnings.push(`Disk ${disk.index} looks damaged: media ${disk.media}, ${plural(disk.sectorCount, 'sector')}.`);
+    else if (!looksSound(disk)) {
+      warnings.push(`Disk ${disk.index} looks damaged: media ${disk.media}, ` +
+                    `${plural(disk.sectorCount, 'sector')}.`);
+    }
   }
   $('image-warnings').replaceChildren(...warnings.map((w) => element('li', { textContent: w })));
 
