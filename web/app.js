@@ -260,7 +260,9 @@ function diskRow(disk) {
   tr.append(cell('Tracks / sectors', `${disk.trackCount} / ${disk.sectorCount}`, 'num'));
   const kinds = element('div');
   const recognised = disk.recognised || [];
-  if (recognised.length === 0) kinds.append(element('span', { className: 'none', textContent: 'none' }));
+  if (recognised.length === 0) {
+    kinds.append(element('span', { className: 'none', textContent: 'none' }));
+  }
   for (const r of recognised) {
     const button = element('button', {
       type: 'button',
@@ -400,11 +402,15 @@ function cutSection(entry) {
   if (entry.status !== 0) {
     section.append(element('p', {
       className: 'warning',
-      textContent: `${entry.program} ended with status ${entry.status}: not every file was written.`,
+      textContent: `${entry.program} ended with status ${entry.status}: ` +
+                   'not every file was written.',
     }));
   }
   if (entry.files.length === 0) {
-    section.append(element('p', { className: 'hint', textContent: 'This disk kind has no files to cut.' }));
+    section.append(element('p', {
+      className: 'hint',
+      textContent: 'No file was written: this kind has none, or the disk lacks its sectors.',
+    }));
     return section;
   }
   const list = element('ul', { className: 'files' });
@@ -475,7 +481,9 @@ function setUpDropZone() {
 }
 
 async function start() {
-  window.addEventListener('error', (event) => showProblem(`Something went wrong: ${event.message}`));
+  window.addEventListener('error', (event) => {
+    showProblem(`Something went wrong: ${event.message}`);
+  });
   window.addEventListener('unhandledrejection', (event) => {
     showProblem(`Something went wrong: ${event.reason}`);
   });

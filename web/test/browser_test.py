@@ -425,9 +425,9 @@ def main():
             d88 = f.read()
         with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
             fdi = f.read()
-        doc = json.loads(subprocess.run(
-            [os.path.join(tools, "d88info", "d88info"), "--json", os.path.join(images, "vorxcut.d88")],
-            capture_output=True, check=True).stdout)
+        doc = json.loads(subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json",
+                                         os.path.join(images, "vorxcut.d88")],
+                                        capture_output=True, check=True).stdout)
         damaged = [
             ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
             ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
