@@ -90,6 +90,13 @@ def run_native(program, args, cwd):
     return done, files
 
 
+def native_doc(tools, image):
+    """What `d88info --json` says of `image`."""
+    done = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", image],
+                          capture_output=True, check=True)
+    return json.loads(done.stdout)
+
+
 def disk_extent(doc, index, total):
     """Where disk `index` lies in the image: to the next disk, the last to the end."""
     disks = doc["disks"]
@@ -275,8 +282,7 @@ def check_same_names(page, results, images, tools, work):
     source = os.path.join(images, "abcut.d88")
     with open(source, "rb") as f:
         data = f.read()
-    doc = json.loads(subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", source],
-                                    capture_output=True, check=True).stdout)
+    doc = native_doc(tools, source)
     start, end = disk_extent(doc, 0, len(data))
     one = os.path.join(work, "disk-a.d88")
     with open(one, "wb") as f:
@@ -425,9 +431,7 @@ def main():
             d88 = f.read()
         with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
             fdi = f.read()
-        doc = json.loads(subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json",
-                                         os.path.join(images, "vorxcut.d88")],
-                                        capture_output=True, check=True).stdout)
+        doc = native_doc(tools, os.path.join(images, "vorxcut.d88"))
         damaged = [
             ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
             ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
