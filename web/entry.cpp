@@ -5,6 +5,7 @@
 // run prints to standard output and standard error goes to two files the
 // page reads afterwards.  Nothing here decides anything a program would:
 // the page sees exactly what the console programs print and write.
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -96,8 +97,9 @@ WEB_EXPORT int web_run(const char* program, int argc, const char* const* argv,
 // starts (the last disk: to the end), taken from the file itself for a D88
 // file and from its conversion for any other container.  Running a program
 // on that image is running it on that disk alone.  Returns the bytes
-// written, or -1.
-WEB_EXPORT long long web_disk(const char* path, int index, const char* outPath) {
+// written (an int, which JavaScript takes whole; no disk comes near its
+// limit), or -1.
+WEB_EXPORT int web_disk(const char* path, int index, const char* outPath) {
   static containers::ImageFile file;
   static d88::D88Image image;
   long long written = -1;
@@ -124,5 +126,5 @@ WEB_EXPORT long long web_disk(const char* path, int index, const char* outPath) 
     }
   }
   image.Open(nullptr);
-  return written;
+  return written <= INT_MAX ? static_cast<int>(written) : -1;
 }
