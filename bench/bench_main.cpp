@@ -7,7 +7,11 @@
 //       for them on every read.  Run with the number of the kind with the
 //       most cuts (forced on disk 0, which is of that kind) and without.
 // Each command runs several times; the table shows medians and the ratio to
-// `cp`.  Usage: d88bench WORKDIR [RUNS [keep]]; "keep" leaves the images.
+// `cp`.  Then, for one full 2HD disk of the kind with the most cuts stored
+// in each container the programs read, each program's time on the
+// container beside its time on the same disk as D88 (the D88 the container
+// converts to), with the ratio.
+// Usage: d88bench WORKDIR [RUNS [keep]]; "keep" leaves the images.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,7 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "containers/container.h"
 #include "cut/run.h"
+#include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
 #include "support/test_catalogue.h"
@@ -158,6 +164,98 @@ void Compare(const std::string& dir, const Program& p, const std::string& image,
   std::fflush(stdout);
 }
 
+// The kind with the most cuts: the one whose run reads the most.
+int MostCuts(const cut::Catalogue& catalogue) {
+  int most = 0;
+  for (int k = 1; k < catalogue.rules.count; ++k) {
+    if (CutCount(catalogue.rules.data[k]) > CutCount(catalogue.rules.data[most])) most = k;
+  }
+  return most;
+}
+
+// A single disk is read in a few milliseconds, about what starting the
+// program costs, so each timing is of a batch of runs in one shell.
+constexpr int kBatch = 10;
+
+double BatchMs(const std::string& program, const std::string& image, const std::string& out) {
+  const std::string run = "cd '" + out + "' && for i in 1 2 3 4 5 6 7 8 9 10; do '" + program +
+                          "' '" + image + "' >/dev/null 2>&1; done";
+  return Seconds(run) * 1e3 / kBatch;
+}
+
+// One full 2HD disk of kind k in every container, each timed against the
+// D88 it converts to.
+int CompareContainers(const std::string& dir, const Program& p, int runs) {
+  const cut::Catalogue& catalogue = *p.catalogue;
+  const int k = MostCuts(catalogue);
+  testimg::Disk disk = testimg::KindDisk(catalogue, catalogue.rules.data[k]);
+  disk.mediaType = 0x20;
+  for (int t = 0; t <= kLastTrack; ++t) {
+    if (disk.tracks.count(t) == 0) disk.Format(t, t);
+  }
+  struct Stored {
+    const char* label;
+    const char* name;
+    testimg::Bytes bytes;
+  };
+  const Stored stored[] = {
+      {"FDI", "disk.fdi", testimg::BuildFdi(disk, testimg::k2hd26)},
+      {"NFD r0", "disk.nfd", testimg::BuildNfdR0(disk)},
+      {"NFD r1", "disk.nfd", testimg::BuildNfdR1(disk)},
+      {"FDD", "disk.fdd", testimg::BuildFdd(disk)},
+      {"DCP", "disk.dcp", testimg::BuildDcp(disk, testimg::k2hd26)},
+      {"raw", "disk.img", testimg::BuildRaw(disk, testimg::k2hd26)},
+      // DIP holds 8 sectors of 1024 bytes only: no kind is recognised, but
+      // reading and converting it is timed the same.
+      {"DIP 8x1024 (no kind)", "disk.dip", testimg::BuildDip(disk)},
+  };
+  static d88::D88Image image;
+  int failures = 0;
+  const std::string out = dir + "/out";
+  for (const Stored& s : stored) {
+    const std::string container = dir + "/" + s.name;
+    const std::string d88 = dir + "/disk.d88";
+    containers::ImageFile file;
+    if (!testimg::WriteFile(container, s.bytes) || !file.Open(container.c_str(), image) ||
+        file.D88Data() == nullptr ||
+        !testimg::WriteFile(d88, testimg::Bytes(file.D88Data(), file.D88Data() + file.D88Size()))) {
+      std::fprintf(stderr, "%s: %s not converted\n", p.name, s.label);
+      ++failures;
+      continue;
+    }
+    // The bench means nothing unless the container's disk is taken for
+    // the kind it was built as (DIP aside).
+    static uint8_t probe[cut::kProbeLength];
+    image.SelectDisk(0);
+    image.SetSectorRange(1, testimg::kSectorsPerTrack);
+    const bool dip = std::string(s.name) == "disk.dip";
+    if ((cut::Recognise(image, catalogue, 0, probe) == &catalogue.rules.data[k]) == dip) {
+      std::fprintf(stderr, "%s: the %s disk is not taken for the kind it was built as\n", p.name,
+                   s.label);
+      ++failures;
+    }
+    image.Open(nullptr);
+    std::vector<double> asD88, asContainer;
+    for (int i = 0; i < runs; ++i) {
+      Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
+      asD88.push_back(BatchMs(p.path, d88, out));
+      Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
+      asContainer.push_back(BatchMs(p.path, container, out));
+    }
+    // The fastest batch: a run this short is easily slowed by whatever else
+    // the machine does, never sped up.
+    const double a = *std::min_element(asD88.begin(), asD88.end());
+    const double c = *std::min_element(asContainer.begin(), asContainer.end());
+    std::printf("%-8s %-22s %7.2f %9.2f %10.2f %7.2f\n", p.name, s.label,
+                static_cast<double>(s.bytes.size()) / 1e6, a, c, c / a);
+    std::fflush(stdout);
+    std::remove(container.c_str());
+    std::remove(d88.c_str());
+  }
+  Seconds("rm -rf '" + out + "'");
+  return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -177,10 +275,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   for (const Program& p : kPrograms) {
     const cut::Catalogue& catalogue = *p.catalogue;
-    int most = 0;  // the kind with the most cuts, forced on (b)
-    for (int k = 1; k < catalogue.rules.count; ++k) {
-      if (CutCount(catalogue.rules.data[k]) > CutCount(catalogue.rules.data[most])) most = k;
-    }
+    const int most = MostCuts(catalogue);  // forced on (b)
     const std::string full = dir + "/" + p.name + "-full.d88";
     const std::string crafted = dir + "/" + p.name + "-crafted.d88";
     const long long fullSize = WriteImage(full, catalogue, 0, FullDisk);
@@ -202,5 +297,12 @@ int main(int argc, char** argv) {
     }
   }
   std::remove((dir + "/copy.d88").c_str());
+
+  std::printf("\none full 2HD disk per container; ms per run, the fastest of %d batches of %d "
+              "runs;\nratio = container / the same disk as D88 (the D88 it converts to)\n\n",
+              runs, kBatch);
+  std::printf("%-8s %-22s %7s %9s %10s %7s\n", "program", "container", "MB", "as D88", "container",
+              "ratio");
+  for (const Program& p : kPrograms) failures += CompareContainers(dir, p, runs);
   return failures == 0 ? 0 : 1;
 }

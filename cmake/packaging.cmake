@@ -1,8 +1,8 @@
-# `cmake --install` puts the four programs in bin/, their manual pages in
+# `cmake --install` puts the five programs in bin/, their manual pages in
 # share/man/man1 (where help2man made them) and this README in the
 # documentation folder; `cpack` makes a .tar.gz and a Debian package, and a
 # .zip when built for Windows.
-foreach(program vorxcut abcut oabcut d88info)
+foreach(program vorxcut abcut oabcut d88info d88conv)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION bin)
   endif()

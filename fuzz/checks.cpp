@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
+#include "d88conv/convert.h"
 
 namespace fuzzcheck {
 
@@ -29,6 +31,14 @@ namespace {
     if (!(cond)) Fail(#cond, __FILE__, __LINE__);         \
   } while (0)
 
+// The digest loop is the checks' own, no path of the library: traced for
+// coverage it took half the time an input took.
+#if defined(__clang__)
+#define NO_COVERAGE __attribute__((no_sanitize("coverage")))
+#else
+#define NO_COVERAGE
+#endif
+
 constexpr int kGuardSize = 64;
 constexpr uint8_t kGuardByte = 0xA5;
 // The longest identity list a track can give: 65,535 entries.
@@ -41,20 +51,24 @@ constexpr int kIdsPerTrack = 8;
 
 // A buffer with guard bytes just past the part a call may write, and an
 // unused first byte before it, so a write out of bounds on either side
-// shows even where the sanitizers see a valid object.
+// shows even where the sanitizers see a valid object.  Only the guards are
+// set before each call: the part a call may write is never checked, and
+// filling all 262 KB for every call made the checks a hundred times slower.
 class GuardedBuffer {
  public:
   GuardedBuffer() : bytes(1 + kFullList + kGuardSize) {}
   uint8_t* Prepare(int length) {
     length_ = length;
-    std::fill(bytes.begin(), bytes.end(), kGuardByte);
+    bytes[0] = kGuardByte;
+    std::fill_n(bytes.begin() + 1 + length, kGuardSize, kGuardByte);
     return bytes.data() + 1;
   }
+  // One comparison, not one per byte: per-byte checks, each traced for
+  // coverage, were most of the time an input took.
   void CheckGuards() const {
+    static const std::vector<uint8_t> kGuards(kGuardSize, kGuardByte);
     FUZZ_CHECK(bytes[0] == kGuardByte);
-    for (int i = 0; i < kGuardSize; ++i) {
-      FUZZ_CHECK(bytes[static_cast<size_t>(1 + length_ + i)] == kGuardByte);
-    }
+    FUZZ_CHECK(std::memcmp(bytes.data() + 1 + length_, kGuards.data(), kGuardSize) == 0);
   }
   const uint8_t* data() const { return bytes.data() + 1; }
 
@@ -78,10 +92,30 @@ int PieceLength(int n) { return n >= 9 ? 65536 : 128 << n; }
 
 struct Exerciser {
   d88::D88Image& image;
-  GuardedBuffer buffer;
-  GuardedBuffer second;
+  GuardedBuffer& buffer;
+  GuardedBuffer& second;
   int walks = 0;
   std::set<long long> walkedStarts;
+  // What the reads returned, folded together when two readings of the same
+  // bytes are to be compared (FNV-1a); off otherwise, as it costs.
+  bool digesting = false;
+  uint64_t digest = 14695981039346656037u;
+
+  NO_COVERAGE void Note(const uint8_t* bytes, int length) {
+    if (!digesting) return;
+    int i = 0;
+    for (; i + 8 <= length; i += 8) {  // a word at a time: the bytes can be many
+      uint64_t word;
+      std::memcpy(&word, bytes + i, 8);
+      digest = (digest ^ word) * 1099511628211u;
+    }
+    for (; i < length; ++i) digest = (digest ^ bytes[i]) * 1099511628211u;
+  }
+  void Note(long long value) {
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+    Note(bytes, 8);
+  }
 
   // Nothing may be read from a track the guard refuses.
   void CheckRefused(int track) {
@@ -113,6 +147,7 @@ struct Exerciser {
     ++walks;
     FUZZ_CHECK(listed >= 0 && listed <= kFullList && listed % 4 == 0);
     buffer.CheckGuards();
+    Note(ids, listed);
     std::vector<uint8_t> all(ids, ids + listed);
 
     // A shorter output lists a prefix of the same entries.
@@ -145,6 +180,7 @@ struct Exerciser {
     const int got = image.ReadSector(track, c, h, r, n, whole, 65535);
     FUZZ_CHECK(got >= 0 && got <= 65535);
     buffer.CheckGuards();
+    Note(whole, got);
     for (int maxLength : {0, 1, 256}) {
       uint8_t* part = second.Prepare(maxLength);
       const int some = image.ReadSector(track, c, h, r, n, part, maxLength);
@@ -166,6 +202,7 @@ struct Exerciser {
         FUZZ_CHECK(total >= 0 && total <= length);
         FUZZ_CHECK(total == length || total % piece == 0);
         buffer.CheckGuards();
+        Note(total);
         walks += 4;
       }
     }
@@ -173,12 +210,17 @@ struct Exerciser {
   }
 };
 
-}  // namespace
+// The image and the buffers live as long as the process: allocating their
+// 600 KB afresh for every input cost more in page faults than the reads.
+d88::D88Image g_image;
+GuardedBuffer g_buffer;
+GuardedBuffer g_second;
 
-// Reads every disk of an opened image of `fileSize` bytes every way the
-// library allows, and closes it.
-void ExerciseOpened(d88::D88Image& image, long long fileSize) {
-  Exerciser ex{image, {}, {}, 0, {}};
+// Reads every disk of the image just opened in `image`, `fileSize` bytes,
+// every way the library allows, and closes it.
+uint64_t ExerciseOpened(d88::D88Image& image, long long fileSize, bool digest) {
+  Exerciser ex{image, g_buffer, g_second, 0, {}};
+  ex.digesting = digest;
 
   const int count = image.DiskCount();
   FUZZ_CHECK(count >= 0 && count <= d88::kMaxDisks);
@@ -187,6 +229,7 @@ void ExerciseOpened(d88::D88Image& image, long long fileSize) {
     // The scan lists only headers it read whole.
     const long long at = image.DiskPosition(i);
     FUZZ_CHECK(at >= 0 && at + d88::kDiskHeaderSize <= fileSize);
+    ex.Note(at);
   }
   ex.CheckUnselected();
 
@@ -195,6 +238,8 @@ void ExerciseOpened(d88::D88Image& image, long long fileSize) {
     FUZZ_CHECK(image.CurrentDisk() == i);
     FUZZ_CHECK(image.MediaType() >= 0 && image.MediaType() <= 255);
     FUZZ_CHECK(std::strlen(image.DiskName()) <= static_cast<size_t>(d88::kDiskNameLength));
+    ex.Note(image.MediaType());
+    ex.Note(image.DiskSize());
     image.SetSectorRange(1, 26);
     for (int track = 0; track < d88::kTrackCount; ++track) {
       ex.ExerciseTrack(track, image.DiskPosition(i) + image.TrackOffset(track));
@@ -206,31 +251,40 @@ void ExerciseOpened(d88::D88Image& image, long long fileSize) {
   ex.CheckUnselected();
   FUZZ_CHECK(image.Open(nullptr));
   FUZZ_CHECK(image.DiskCount() == 0);
+  return ex.digest;
 }
 
-void ExerciseImage(const std::string& path) {
+}  // namespace
+
+uint64_t ExerciseImage(const std::string& path, bool digest) {
   const long long fileSize = FileSize(path);
-  d88::D88Image image;
-  FUZZ_CHECK(image.Open(path.c_str()));
-  ExerciseOpened(image, fileSize);
+  FUZZ_CHECK(g_image.Open(path.c_str()));
+  return ExerciseOpened(g_image, fileSize, digest);
 }
+
+uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest) {
+  static const uint8_t kNoBytes[1] = {0};
+  FUZZ_CHECK(g_image.OpenMemory(size == 0 ? kNoBytes : data, size));
+  return ExerciseOpened(g_image, static_cast<long long>(size), digest);
+}
+
+void CheckSameReading(uint64_t fromMemory, uint64_t fromFile) { FUZZ_CHECK(fromMemory == fromFile); }
 
 void ExerciseContainer(const std::string& path) {
-  static d88::D88Image image;
   containers::ImageFile file;
-  FUZZ_CHECK(file.Open(path.c_str(), image));
+  FUZZ_CHECK(file.Open(path.c_str(), g_image));
   // One line at most, for the frame to print after the file's name.
   FUZZ_CHECK(file.Warning().find('\n') == std::string::npos);
   if (file.GetKind() == containers::Kind::kD88) {
     FUZZ_CHECK(file.D88Data() == nullptr && file.D88Size() == 0);
-    ExerciseOpened(image, FileSize(path));
+    ExerciseOpened(g_image, FileSize(path), false);
     return;
   }
   // A conversion is a sound D88 chain, bounded whatever the input.
   FUZZ_CHECK(file.D88Data() != nullptr);
   FUZZ_CHECK(file.D88Size() <= containers::kLargestConversion);
   FUZZ_CHECK(containers::IsD88(file.D88Data(), file.D88Size()));
-  ExerciseOpened(image, static_cast<long long>(file.D88Size()));
+  ExerciseOpened(g_image, static_cast<long long>(file.D88Size()), false);
 }
 
 std::string DiskArgument(const uint8_t* data, size_t size) {
@@ -278,6 +332,88 @@ void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string
     FUZZ_CHECK(disk.at("tracks").size() == disk.at("trackCount").get<size_t>());
     FUZZ_CHECK(sectors == disk.at("sectorCount").get<size_t>());
   }
+}
+
+namespace {
+
+// Whether disk `track`'s sectors are to read the same from a D88 d88conv
+// wrote: a track that starts inside the disk, after its table, and is no
+// phantom of a 160-entry table (whose first track stands at 0x2A0, where
+// entries 160 to 163 hold that track's first header).  Entries pointing
+// into the header or at the disk's very end read bytes of no track.
+bool ComparableTrack(const d88::D88Image& image, int track) {
+  const uint32_t offset = image.TrackOffset(track);
+  if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) || offset >= image.DiskSize()) {
+    return false;
+  }
+  if (track < 160) return true;
+  uint32_t smallest = 0;
+  for (int t = 0; t < 160; ++t) {
+    const uint32_t other = image.TrackOffset(t);
+    if (other != 0 && (smallest == 0 || other < smallest)) smallest = other;
+  }
+  return smallest != 0x2A0;
+}
+
+// Every sector of `track` lists, flags and reads the same in both images.
+void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track) {
+  uint8_t* ids = g_buffer.Prepare(kFullList);
+  const int listed = input.ListSectorIds(track, ids, kFullList);
+  uint8_t* again = g_second.Prepare(kFullList);
+  FUZZ_CHECK(output.ListSectorIds(track, again, kFullList) == listed);
+  FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(listed)) == 0);
+  const std::vector<uint8_t> all(ids, ids + listed);
+  const int flags = input.ListSectorFlags(track, ids, kFullList);
+  FUZZ_CHECK(output.ListSectorFlags(track, again, kFullList) == flags);
+  FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(flags)) == 0);
+  for (int k = 0; k < listed / 4 && k < kIdsPerTrack; ++k) {
+    const int c = all[4 * k], h = all[4 * k + 1], r = all[4 * k + 2], n = all[4 * k + 3];
+    uint8_t* first = g_buffer.Prepare(65535);
+    const int got = input.ReadSector(track, c, h, r, n, first, 65535);
+    uint8_t* second = g_second.Prepare(65535);
+    FUZZ_CHECK(output.ReadSector(track, c, h, r, n, second, 65535) == got);
+    FUZZ_CHECK(std::memcmp(first, second, static_cast<size_t>(got)) == 0);
+  }
+}
+
+}  // namespace
+
+void ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  fs::remove(out, ignored);
+  const char* argv[] = {"d88conv", "-f", "-o", out.c_str(), in.c_str()};
+  const int status = d88conv::Run(5, argv, sink, sink);
+  // Nothing is a usage error here, and only a finished run leaves a file:
+  // the output, and no temporary beside it.
+  FUZZ_CHECK(status == 0 || status == 1);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(out).parent_path(), ignored)) {
+    FUZZ_CHECK(entry.path() == fs::path(out));
+    ++files;
+  }
+  FUZZ_CHECK(files == (status == 0 ? 1 : 0));
+  if (status != 0) return;
+
+  // What it wrote reads as the image did, disk by disk and track by track.
+  static d88::D88Image input;
+  static d88::D88Image output;
+  containers::ImageFile file;
+  FUZZ_CHECK(file.Open(in.c_str(), input));
+  FUZZ_CHECK(output.Open(out.c_str()));
+  FUZZ_CHECK(output.DiskCount() == input.DiskCount());
+  for (int i = 0; i < input.DiskCount(); ++i) {
+    FUZZ_CHECK(input.SelectDisk(i) && output.SelectDisk(i));
+    FUZZ_CHECK(output.MediaType() == input.MediaType());
+    FUZZ_CHECK(output.WriteProtect() == input.WriteProtect());
+    FUZZ_CHECK(std::strcmp(output.DiskName(), input.DiskName()) == 0);
+    for (int t = 0; t < d88::kTrackCount; ++t) {
+      if (ComparableTrack(input, t)) CompareTrack(input, output, t);
+    }
+  }
+  input.Open(nullptr);
+  output.Open(nullptr);
+  fs::remove(out, ignored);
 }
 
 }  // namespace fuzzcheck

@@ -14,15 +14,26 @@
 
 namespace fuzzcheck {
 
-// Opens the image file at `path` with a D88Image of its own and reads every
-// disk every way the library allows: sectors of every listed identity and
-// of absent ones, runs across track ends, identity lists of several sizes.
-void ExerciseImage(const std::string& path);
+// Opens the image file at `path` and reads every disk every way the
+// library allows: sectors of every listed identity and of absent ones, runs
+// across track ends, identity lists of several sizes.  With `digest`,
+// returns a digest of everything the reads returned (else a constant).
+uint64_t ExerciseImage(const std::string& path, bool digest = false);
+// The same over `size` bytes in memory.
+uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest = false);
+// Aborts unless the bytes read from memory and from a file gave the same.
+void CheckSameReading(uint64_t fromMemory, uint64_t fromFile);
 
 // Opens the file at `path` through the container layer and checks what it
 // made: a D88 read from the file, or a sound, bounded D88 conversion with
 // at most a one-line warning; then reads it as ExerciseImage does.
 void ExerciseContainer(const std::string& path);
+
+// Runs d88conv in-process on the image at `in`, writing `out` (alone in
+// its folder): the run must finish or fail without a usage error, leave
+// the output only when it finished and never a temporary file, and what it
+// wrote must list, flag and read every sector of every track as the image.
+void ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink);
 
 // The disk-number argument an input asks for: the byte at 0x19 of the first
 // disk header (reserved, never read by the library), or "" for none.

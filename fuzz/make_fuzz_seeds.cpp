@@ -118,6 +118,41 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "plain.d88", small.Build());
 }
 
+// d88conv's: every image and container seed, and D88 disks it writes
+// afresh (a 160-entry table, a size field beyond the file, a file cut
+// inside a sector).
+void WriteConversionSeeds(const fs::path& out) {
+  const fs::path dir = out / "d88conv";
+  fs::create_directories(dir);
+  for (const char* from : {"image", "container"}) {
+    for (const auto& entry : fs::directory_iterator(out / from)) {
+      // The whole-disk dumps only size tells apart are fuzz_container's:
+      // here they would make every input a megabyte long.
+      if (entry.file_size() > (256u << 10)) continue;
+      fs::copy_file(entry.path(), dir / (std::string(from) + "-" + entry.path().filename().string()),
+                    fs::copy_options::overwrite_existing);
+    }
+  }
+  Disk plain;
+  plain.Format(0, 3);
+  plain.tracks[1].push_back(plain.tracks[1][0]);  // a duplicate identity
+  plain.tracks[1].back().data = testimg::Filler("dup", 1, 1);
+  Bytes shortTable = plain.Build();
+  const int cut = d88::kTrackTableOffset + 160 * 4;
+  shortTable.erase(shortTable.begin() + cut, shortTable.begin() + d88::kDiskHeaderSize);
+  for (int at = d88::kDiskSizeOffset; at < cut; at += 4) {
+    if (at > d88::kDiskSizeOffset && at < d88::kTrackTableOffset) continue;
+    uint32_t value = d88::GetU32le(&shortTable[static_cast<size_t>(at)]);
+    if (value != 0) value -= d88::kDiskHeaderSize - cut;
+    for (int i = 0; i < 4; ++i) shortTable[static_cast<size_t>(at + i)] = static_cast<uint8_t>(value >> (8 * i));
+  }
+  Write(dir, "short-table.d88", shortTable);
+  Disk beyond = plain;
+  beyond.sizeField = static_cast<int64_t>(plain.Build().size()) + 1000;
+  Write(dir, "size-beyond.d88", testimg::BuildImage({plain, beyond}));
+  Write(dir, "cut-sector.d88", Truncated(plain.Build(), plain.Build().size() - 100));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,5 +164,6 @@ int main(int argc, char** argv) {
   WriteImageSeeds(out);
   WriteContainerSeeds(out);
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) WriteCatalogueSeeds(named, out);
+  WriteConversionSeeds(out);  // from the seeds above
   return 0;
 }

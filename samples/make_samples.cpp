@@ -2,15 +2,19 @@
 // <program>.d88, one disk of every kind the program knows, in the order of
 // the disk numbers.  The contents are synthetic: the builder's filler,
 // which names each sector's place, and the signature bytes taken from the
-// catalogue.  Each disk is checked to be taken for its own kind.  Beside
-// them, full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
-// vorxcut kind that has the most files, as large as a real disk; and
+// catalogue.  Each disk is checked to be taken for its own kind.
+//
+// Beside them, abcut-1.nfd: abcut's Disk A alone, stored as a T98-Next NFD
+// r1 image, for the demo to convert to D88 with d88conv and cut; and
+// full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
+// vorxcut kind that has the most files, as large as a real disk, with
 // full-2hd.fdi, the same disk in an FDI file.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "abcut/catalogue.h"
+#include "containers/container.h"
 #include "cut/run.h"
 #include "oabcut/catalogue.h"
 #include "support/container_builder.h"
@@ -48,6 +52,34 @@ bool WriteSample(const cut::Catalogue& catalogue, const std::string& folder) {
     return false;
   }
   std::printf("wrote %s: %d disks\n", path.c_str(), image.DiskCount());
+  return true;
+}
+
+// The first kind of `catalogue` as an NFD r1 image, checked to open as one
+// and to be taken for that kind.
+bool WriteNfdSample(const cut::Catalogue& catalogue, const std::string& folder) {
+  const cut::DiskRule& rule = catalogue.rules.data[0];
+  const std::string path =
+      folder + "/" + catalogue.program + "-" + std::to_string(rule.number) + ".nfd";
+  testimg::Disk disk = testimg::KindDisk(catalogue, rule);
+  disk.mediaType = 0x20;  // 26 sectors of 256 bytes a track: a 2HD disk
+  if (!testimg::WriteFile(path, testimg::BuildNfdR1(disk))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  static d88::D88Image image;
+  containers::ImageFile file;
+  uint8_t probe[cut::kProbeLength];
+  const bool right = file.Open(path.c_str(), image) &&
+                     file.GetKind() == containers::Kind::kNfdR1 && image.SelectDisk(0) &&
+                     cut::Recognise(image, catalogue, 0, probe) == &rule;
+  image.Open(nullptr);
+  if (!right) {
+    std::fprintf(stderr, "make_samples: %s is not an NFD r1 image of %s's kind %d\n",
+                 path.c_str(), catalogue.program, rule.number);
+    return false;
+  }
+  std::printf("wrote %s: 1 disk (NFD r1)\n", path.c_str());
   return true;
 }
 
@@ -98,6 +130,7 @@ int main(int argc, char** argv) {
   }
   bool ok = true;
   for (const cut::Catalogue* catalogue : kCatalogues) ok = WriteSample(*catalogue, argv[1]) && ok;
+  ok = WriteNfdSample(abcut::kCatalogue, argv[1]) && ok;
   ok = WriteFull2hd(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -1,7 +1,9 @@
 # Run by the demo target: writes the sample images into ${DEMO}/images, shows
 # what d88info sees in each, then runs each program on its sample inside
-# ${DEMO}/<program>/ and lists the files it wrote.  The programs' messages
-# are Shift-JIS; they are shown through iconv when it is there.
+# ${DEMO}/<program>/ and lists the files it wrote.  Last, d88conv turns the
+# NFD sample into a D88 image, which abcut cuts in ${DEMO}/abcut-nfd/: the
+# same files as from the D88 sample's Disk A.  The programs' messages are
+# Shift-JIS; they are shown through iconv when it is there.
 file(REMOVE_RECURSE "${DEMO}")
 file(MAKE_DIRECTORY "${DEMO}/images")
 execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
@@ -10,31 +12,31 @@ if(NOT status EQUAL 0)
 endif()
 find_program(ICONV iconv)
 
-foreach(program vorxcut abcut oabcut)
-  set(image "${DEMO}/images/${program}.d88")
-  set(folder "${DEMO}/${program}")
-  file(MAKE_DIRECTORY "${folder}")
-
-  message("\n== d88info images/${program}.d88")
-  execute_process(COMMAND "${D88INFO}" "${image}")
-
-  message("\n== ${program} images/${program}.d88   (in demo/${program}/)")
-  execute_process(COMMAND "${${program}}" "${image}" WORKING_DIRECTORY "${folder}"
+# Runs `program` on `image` (relative to ${DEMO}) inside ${DEMO}/`folder`
+# and shows its messages.
+function(cut_in program image folder)
+  file(MAKE_DIRECTORY "${DEMO}/${folder}")
+  message("\n== ${program} ${image}   (in demo/${folder}/)")
+  execute_process(COMMAND "${${program}}" "${DEMO}/${image}" WORKING_DIRECTORY "${DEMO}/${folder}"
                   OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE status)
-  file(WRITE "${DEMO}/${program}.log" "${log}")
+  file(WRITE "${DEMO}/${folder}.log" "${log}")
   if(ICONV)
-    execute_process(COMMAND "${ICONV}" -f CP932 -t UTF-8 "${DEMO}/${program}.log")
+    execute_process(COMMAND "${ICONV}" -f CP932 -t UTF-8 "${DEMO}/${folder}.log")
   else()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${DEMO}/${program}.log")
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${DEMO}/${folder}.log")
   endif()
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${program} ended with status ${status}")
   endif()
+endfunction()
 
+# Lists the files in ${DEMO}/`folder`, six to a line.
+function(list_files folder)
+  set(folder "${DEMO}/${folder}")
   file(GLOB files RELATIVE "${folder}" "${folder}/*")
   list(SORT files)
   list(LENGTH files count)
-  message("-- demo/${program}/ now holds ${count} files (name, bytes):")
+  message("-- demo/${ARGV0}/ now holds ${count} files (name, bytes):")
   set(line "")
   set(column 0)
   foreach(name IN LISTS files)
@@ -50,4 +52,35 @@ foreach(program vorxcut abcut oabcut)
   if(NOT line STREQUAL "")
     message("${line}")
   endif()
+endfunction()
+
+foreach(program vorxcut abcut oabcut)
+  message("\n== d88info images/${program}.d88")
+  execute_process(COMMAND "${D88INFO}" "${DEMO}/images/${program}.d88")
+  cut_in(${program} images/${program}.d88 ${program})
+  list_files(${program})
 endforeach()
+
+# Another container: abcut's Disk A as an NFD r1 image, made into D88.
+message("\n== d88conv -o abcut-1.d88 abcut-1.nfd   (in demo/images/)")
+execute_process(COMMAND "${D88CONV}" -o abcut-1.d88 abcut-1.nfd WORKING_DIRECTORY "${DEMO}/images"
+                RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "d88conv ended with status ${status}")
+endif()
+message("\n== d88info images/abcut-1.d88")
+execute_process(COMMAND "${D88INFO}" "${DEMO}/images/abcut-1.d88")
+cut_in(abcut images/abcut-1.d88 abcut-nfd)
+list_files(abcut-nfd)
+
+# Disk A's files are the same, byte for byte, whichever image they came from.
+file(GLOB files RELATIVE "${DEMO}/abcut-nfd" "${DEMO}/abcut-nfd/*")
+foreach(name IN LISTS files)
+  file(SHA256 "${DEMO}/abcut-nfd/${name}" converted)
+  file(SHA256 "${DEMO}/abcut/${name}" direct)
+  if(NOT converted STREQUAL direct)
+    message(FATAL_ERROR "demo/abcut-nfd/${name} differs from demo/abcut/${name}")
+  endif()
+endforeach()
+list(LENGTH files count)
+message("-- the ${count} files are those cut from images/abcut.d88, byte for byte")
