@@ -397,7 +397,8 @@ def main():
         page.out = args.out
 
         load_times = []
-        samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi")]
+        samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi"),
+                                                        ("abcut", "abcut-1.nfd")]
         for program, file_name in samples:
             image = os.path.join(os.path.abspath(args.images), file_name)
             load_ms, _ = check_sample(page, results, tools, image, work, program)

@@ -49,8 +49,9 @@ function same(web, want) {
   assert.deepEqual(filesOf(web), want.files);
 }
 
-// Each program on its sample, and a disk in another container than D88.
-const IMAGES = [...SAMPLES.map((p) => [p, `${p}.d88`]), ['vorxcut', 'full-2hd.fdi']];
+// Each program on its sample, and disks in other containers than D88.
+const IMAGES = [...SAMPLES.map((p) => [p, `${p}.d88`]), ['vorxcut', 'full-2hd.fdi'],
+  ['abcut', 'abcut-1.nfd']];
 
 for (const [program, name] of IMAGES) {
   test(`${name}: inspect, every disk and the whole image as the console programs`, () => {
