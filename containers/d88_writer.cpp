@@ -13,24 +13,36 @@ namespace {
 // A D88 size or offset field is 32 bits; no disk the readers write comes
 // near it, but the limit keeps it so whatever the caller asks.
 constexpr size_t kLargestLimit = 0x7FFFFFFF;
+// Room for a 2D disk's headers and a few tracks before the first growth.
+constexpr size_t kFirstCapacity = 64 * 1024;
 
 }  // namespace
 
-D88Writer::D88Writer(size_t limit) : limit(limit < kLargestLimit ? limit : kLargestLimit) {
-  // The whole limit at once: a converted image is a few MB at most, and one
-  // allocation is the only one that can fail.
-  bytes.reset(new (std::nothrow) uint8_t[this->limit > 0 ? this->limit : 1]);
-  if (!bytes) failed = true;
-}
+D88Writer::D88Writer(size_t limit) : limit(limit < kLargestLimit ? limit : kLargestLimit) {}
 
 bool D88Writer::Fail() {
   failed = true;
   return false;
 }
 
+// The buffer grows by doubling up to the limit, so a small or refused
+// container costs little and a full disk a handful of copies.
+bool D88Writer::Grow(size_t needed) {
+  size_t next = capacity > 0 ? capacity : kFirstCapacity;
+  while (next < needed) next = next > limit / 2 ? limit : next * 2;
+  if (next > limit) next = limit;
+  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[next]);
+  if (!grown) return false;
+  if (size > 0) std::memcpy(grown.get(), bytes.get(), size);
+  bytes = std::move(grown);
+  capacity = next;
+  return true;
+}
+
 bool D88Writer::Reserve(size_t length) {
   if (failed) return false;
   if (length > limit - size) return Fail();
+  if (size + length > capacity && !Grow(size + length)) return Fail();
   std::memset(bytes.get() + size, 0, length);
   size += length;
   return true;
@@ -132,6 +144,7 @@ bool D88Writer::EndDisk() {
 std::unique_ptr<uint8_t[]> D88Writer::Release(size_t* released) {
   if (released != nullptr) *released = size;
   size = 0;
+  capacity = 0;
   return std::move(bytes);
 }
 

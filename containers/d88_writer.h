@@ -47,12 +47,14 @@ class D88Writer {
 
  private:
   bool Fail();
+  bool Grow(size_t needed);
   bool Reserve(size_t length);
   void EndTrack();
   bool AddHeader(const SectorRecord& record, int length);
 
   std::unique_ptr<uint8_t[]> bytes;
   size_t limit;
+  size_t capacity = 0;
   size_t size = 0;
   size_t diskStart = 0;
   bool inDisk = false;
