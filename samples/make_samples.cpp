@@ -5,7 +5,10 @@
 // catalogue.  Each disk is checked to be taken for its own kind.
 //
 // Beside them, abcut-1.nfd: abcut's Disk A alone, stored as a T98-Next NFD
-// r1 image, for the demo to convert to D88 with d88conv and cut.
+// r1 image, for the demo to convert to D88 with d88conv and cut; and
+// full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
+// vorxcut kind that has the most files, as large as a real disk, with
+// full-2hd.fdi, the same disk in an FDI file.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -80,6 +83,44 @@ bool WriteNfdSample(const cut::Catalogue& catalogue, const std::string& folder) 
   return true;
 }
 
+// A 2HD disk holds 77 cylinders of two sides.
+constexpr int kFull2hdTracks = 154;
+constexpr uint8_t kMedia2hd = 0x20;
+
+bool WriteFull2hd(const std::string& folder) {
+  const cut::Catalogue& catalogue = vorxcut::kCatalogue;
+  const cut::DiskRule* most = nullptr;
+  int mostFiles = -1;
+  for (const cut::DiskRule& rule : catalogue.rules) {
+    int files = rule.cuts.count;
+    for (const cut::SeriesEntry* e = rule.series.entries; e != nullptr && e->sector != 0; ++e) {
+      ++files;
+    }
+    if (files > mostFiles) {
+      most = &rule;
+      mostFiles = files;
+    }
+  }
+  testimg::Disk disk = testimg::KindDisk(catalogue, *most);
+  disk.mediaType = kMedia2hd;
+  for (int t = 0; t < kFull2hdTracks; ++t) {
+    if (disk.tracks.count(t) == 0) disk.Format(t, t);
+  }
+  const std::string path = folder + "/full-2hd.d88";
+  if (!testimg::WriteFile(path, testimg::BuildImage({disk}))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: 1 full 2HD disk\n", path.c_str());
+  const std::string fdi = folder + "/full-2hd.fdi";
+  if (!testimg::WriteFile(fdi, testimg::BuildFdi(disk, testimg::k2hd26))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", fdi.c_str());
+    return false;
+  }
+  std::printf("wrote %s: the same disk as FDI\n", fdi.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,5 +131,6 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (const cut::Catalogue* catalogue : kCatalogues) ok = WriteSample(*catalogue, argv[1]) && ok;
   ok = WriteNfdSample(abcut::kCatalogue, argv[1]) && ok;
+  ok = WriteFull2hd(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -1,0 +1,515 @@
+// The page: opens an image, shows what d88info makes of its disks, and
+// cuts a recognised disk with its program, listing the files to download.
+// Every answer comes from the programs' own code (d88cut.js); this file
+// only shows it.
+import createD88cut from './d88cut.js';
+import { zipSync } from './fflate.js';
+import * as runs from './runs.js';
+
+// More than any image of 64 full disks; a larger file is no floppy image.
+const MAX_IMAGE_BYTES = 128 * 1024 * 1024;
+const KNOWN_MEDIA = new Set(['2D', '2DD', '2HD', '1D', '1DD']);
+// The programs' own warning lines on standard error.
+const WARNING_LINE = /^(short \.\.\. |failed \.\.\. |warning: )/;
+
+const $ = (id) => document.getElementById(id);
+const shiftJis = new TextDecoder('shift_jis');
+const plain = new TextDecoder('utf-8');
+
+// What the test and a curious user can read back: times in milliseconds,
+// and the last inspection document as d88info printed it.
+const timings = { ready: false, loadMs: null, inspectMs: null, cutMs: null, json: null };
+window.d88cut = timings;
+
+// Each cutting program's disk kinds by number, from its own --help.
+const PROGRAMS = ['vorxcut', 'abcut', 'oabcut'];
+const kindsOf = {};
+
+const state = {
+  mod: null,       // the module the image was last written into
+  name: '',
+  bytes: null,
+  path: '',
+  doc: null,
+  cuts: [],        // {index, program, kind, forced, status, message, warnings, files}
+};
+
+let modulePromise = null;
+function getModule() {
+  if (modulePromise === null) {
+    modulePromise = createD88cut().catch((error) => {
+      modulePromise = null;
+      throw error;
+    });
+  }
+  return modulePromise;
+}
+
+// After a failure inside the module its state is unknown: the next run
+// starts a fresh one.
+function dropModule() {
+  modulePromise = null;
+  state.mod = null;
+}
+
+function nextPaint() {
+  return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+}
+
+function setStatus(text) {
+  $('status').textContent = text;
+}
+
+function showProblem(text) {
+  const box = $('problem');
+  box.textContent = text;
+  box.hidden = false;
+}
+
+function clearProblem() {
+  $('problem').hidden = true;
+  $('problem').textContent = '';
+}
+
+function element(tag, props = {}, children = []) {
+  const node = document.createElement(tag);
+  Object.assign(node, props);
+  for (const child of children) node.append(child);
+  return node;
+}
+
+function bytesText(n) {
+  return `${n.toLocaleString('en-US')} byte${n === 1 ? '' : 's'}`;
+}
+
+function plural(n, noun) {
+  return `${n} ${noun}${n === 1 ? '' : 's'}`;
+}
+
+function baseName(name) {
+  const dot = name.lastIndexOf('.');
+  return dot > 0 ? name.slice(0, dot) : name;
+}
+
+// The image written into the current module (again after a fresh start).
+async function moduleWithImage() {
+  const mod = await getModule();
+  if (state.mod !== mod) {
+    state.path = runs.putImage(mod, state.bytes, state.name);
+    state.mod = mod;
+  }
+  return mod;
+}
+
+// The download address of a cut file, made once and let go with its cut.
+function urlOf(file) {
+  if (!file.url) {
+    file.url = URL.createObjectURL(new Blob([file.bytes], { type: 'application/octet-stream' }));
+  }
+  return file.url;
+}
+
+function forgetCut(entry) {
+  for (const file of entry.files) if (file.url) URL.revokeObjectURL(file.url);
+}
+
+function resetImage() {
+  state.cuts.forEach(forgetCut);
+  // No module holds the next image yet.
+  Object.assign(state, { mod: null, name: '', bytes: null, path: '', doc: null, cuts: [] });
+  $('image').hidden = true;
+  $('results').hidden = true;
+  $('cuts').replaceChildren();
+  $('disks').tBodies[0].replaceChildren();
+  $('image-warnings').replaceChildren();
+}
+
+// A disk the programs could read: its header was read, its media byte is
+// one of the floppy kinds, and it has sectors.
+function looksSound(disk) {
+  return !disk.error && KNOWN_MEDIA.has(disk.media) && disk.sectorCount > 0;
+}
+
+async function openFile(file) {
+  clearProblem();
+  resetImage();
+  if (file.size > MAX_IMAGE_BYTES) {
+    showProblem(`${file.name} is ${bytesText(file.size)} long: far larger than any ` +
+                'floppy-disk image, so it is not opened.');
+    setStatus('');
+    return;
+  }
+  setStatus(`Reading ${file.name}…`);
+  await nextPaint();
+  state.name = file.name;
+  state.bytes = new Uint8Array(await file.arrayBuffer());
+  const mod = await moduleWithImage();
+  const started = performance.now();
+  const result = runs.inspect(mod, state.path);
+  timings.inspectMs = performance.now() - started;
+  timings.json = plain.decode(result.stdout);
+  if (result.doc === null) {
+    const said = plain.decode(result.stderr).trim();
+    showProblem(`${file.name} cannot be read as a disk image.` + (said ? ` (${said})` : ''));
+    setStatus('');
+    return;
+  }
+  state.doc = result.doc;
+  showImage(result.doc);
+}
+
+function showImage(doc) {
+  const disks = doc.disks || [];
+  const sound = disks.filter(looksSound);
+  if (disks.length === 0 || sound.length === 0) {
+    showProblem(disks.length === 0
+      ? `No disk found in ${state.name}: it is not a floppy-disk image the programs can read ` +
+        '(too short for even one disk header).'
+      : `${state.name} does not look like a floppy-disk image: ` +
+        (disks.length === 1 ? 'what would be its disk has no'
+          : `none of what would be its ${disks.length} disks has a`) +
+        ' readable header with sectors. It may be another kind of file, or badly damaged.');
+    setStatus('');
+    return;
+  }
+  $('image-name').textContent = state.name;
+  const container = doc.container || {};
+  const geometry = container.geometry;
+  $('image-facts').textContent = `${container.format || 'D88'} image, ` +
+    `${plural(disks.length, 'disk')}, ${bytesText(state.bytes.length)}` +
+    (geometry ? `; ${geometry.cylinders} cylinders, ${geometry.heads} heads, ` +
+                `${geometry.sectors} sectors of ${geometry.sectorSize} bytes` : '');
+  const warnings = [...(doc.warnings || []), ...extentWarnings(disks, container.format)];
+  for (const disk of disks) {
+    if (disk.error) warnings.push(`Disk ${disk.index}: ${disk.error}.`);
+    else if (!looksSound(disk)) {
+      warnings.push(`Disk ${disk.index} looks damaged: media ${disk.media}, ` +
+                    `${plural(disk.sectorCount, 'sector')}.`);
+    }
+  }
+  $('image-warnings').replaceChildren(...warnings.map((w) => element('li', { textContent: w })));
+
+  const body = $('disks').tBodies[0];
+  body.replaceChildren(...disks.map(diskRow));
+  const recognised = disks.filter((d) => (d.recognised || []).length > 0);
+  $('cut-all').hidden = recognised.length < 2;
+  $('image').hidden = false;
+  setStatus(recognised.length === 0
+    ? `None of the programs recognises a disk of ${state.name}.`
+    : `${plural(recognised.length, 'disk')} of ${disks.length} recognised. ` +
+      'Cut one to get its files.');
+}
+
+// A D88 file whose disks do not end where the file ends: the last disk
+// cut short, or bytes after it that no disk holds.
+function extentWarnings(disks, format) {
+  if (format && format !== 'D88') return [];  // offsets are the conversion's
+  const last = disks[disks.length - 1];
+  if (last.error || typeof last.size !== 'number') return [];
+  const total = state.bytes.length;
+  const end = last.offset + last.size;
+  if (end > total) {
+    return [`Disk ${last.index} is cut short: its header says ${bytesText(last.size)}, ` +
+            `the file holds ${bytesText(total - last.offset)} of it.`];
+  }
+  if (end < total) {
+    return [`${bytesText(total - end)} after the last disk belong to no disk ` +
+            '(a disk cut short in its header, or something else appended).'];
+  }
+  return [];
+}
+
+// d88info writes the name's bytes outside printable ASCII as \xNN; those
+// are mostly Shift-JIS text, shown here as the text they spell.
+function diskNameText(name) {
+  if (!name.includes('\\x')) return name;
+  const bytes = [];
+  for (let i = 0; i < name.length; i += 1) {
+    const m = /^\\x([0-9A-Fa-f]{2})/.exec(name.slice(i, i + 4));
+    if (m) {
+      bytes.push(parseInt(m[1], 16));
+      i += 3;
+    } else {
+      bytes.push(name.charCodeAt(i) & 0xff);
+    }
+  }
+  return shiftJis.decode(new Uint8Array(bytes));
+}
+
+function cell(label, content, className = '') {
+  const td = element('td', { className });
+  td.dataset.label = label;
+  td.append(content);
+  return td;
+}
+
+function diskRow(disk) {
+  const tr = element('tr');
+  tr.dataset.index = disk.index;
+  tr.append(cell('Disk', String(disk.index), 'num'));
+  if (disk.error) {
+    const td = cell('Problem', disk.error);
+    td.colSpan = 4;
+    tr.append(td);
+    return tr;
+  }
+  tr.append(cell('Media', disk.media));
+  const name = cell('Name', disk.name === '' ? '(no name)' : diskNameText(disk.name));
+  name.title = disk.name;
+  tr.append(name);
+  tr.append(cell('Tracks / sectors', `${disk.trackCount} / ${disk.sectorCount}`, 'num'));
+  const kinds = element('div');
+  const recognised = disk.recognised || [];
+  if (recognised.length === 0) {
+    kinds.append(element('span', { className: 'none', textContent: 'none' }));
+  }
+  for (const r of recognised) {
+    const button = element('button', {
+      type: 'button',
+      textContent: `Cut with ${r.program}`,
+      className: 'cut-button',
+    });
+    button.dataset.program = r.program;
+    button.setAttribute('aria-label', `Cut disk ${disk.index} with ${r.program} (${r.kind})`);
+    button.addEventListener('click', () => guarded(() => cutDisk(disk.index, r)));
+    kinds.append(element('div', { className: 'kind' }, [
+      element('span', { textContent: `${r.program} ${r.number}: ${r.kind}` }), button]));
+  }
+  kinds.append(forceControl(disk));
+  tr.append(cell('Recognised as', kinds));
+  return tr;
+}
+
+// The console programs' DISK argument: any kind forced onto the disk,
+// whatever it holds (for a disk whose signature bytes are damaged).
+function forceControl(disk) {
+  const select = element('select', { className: 'force-kind' });
+  select.setAttribute('aria-label', `Kind to take disk ${disk.index} for`);
+  for (const program of PROGRAMS) {
+    const group = element('optgroup', { label: program });
+    for (const { number, kind } of kindsOf[program] || []) {
+      group.append(element('option', { value: `${program} ${number}`,
+                                       textContent: `${program} ${number}: ${kind}` }));
+    }
+    select.append(group);
+  }
+  const button = element('button', { type: 'button', className: 'quiet force-button',
+                                     textContent: 'Cut as this kind' });
+  button.addEventListener('click', () => guarded(() => {
+    const [program, number] = select.value.split(' ');
+    const { kind } = kindsOf[program].find((k) => String(k.number) === number);
+    return cutDisk(disk.index, { program, number: Number(number), kind }, false, true);
+  }));
+  return element('details', { className: 'force' }, [
+    element('summary', { textContent: 'Cut as a kind you choose…' }),
+    element('div', { className: 'kind' }, [select, button])]);
+}
+
+// "  3  VORX98 map disk" lines of a program's --help, after its heading.
+function readKinds(helpText) {
+  const kinds = [];
+  const list = helpText.split('Disk kinds, by DISK number:')[1] || '';
+  for (const line of list.split('\n')) {
+    const m = /^ {2}(\d+) {2}(.+)$/.exec(line);
+    if (m) kinds.push({ number: Number(m[1]), kind: m[2] });
+    else if (kinds.length > 0) break;
+  }
+  return kinds;
+}
+
+// Cuts disk `index` as `recognition.program` would on that disk alone: the
+// disk is written as a one-disk image and the program runs on it (forced:
+// with the kind's number after the image).  Quiet: part of a longer run,
+// which shows the files when it ends.
+async function cutDisk(index, recognition, quiet = false, forced = false) {
+  clearProblem();
+  const started = performance.now();
+  const mod = await moduleWithImage();
+  const disk = runs.diskImage(mod, state.path, index);
+  if (disk === null) {
+    showProblem(`Disk ${index} could not be taken out of ${state.name}.`);
+    return null;
+  }
+  const result = runs.cut(mod, recognition.program, disk, forced ? recognition.number : 0);
+  const lines = shiftJis.decode(result.stderr).split('\n').filter((l) => l !== '');
+  const entry = {
+    index,
+    program: recognition.program,
+    kind: recognition.kind,
+    forced,
+    status: result.status,
+    message: lines.filter((l) => !WARNING_LINE.test(l)),
+    warnings: lines.filter((l) => WARNING_LINE.test(l)),
+    files: result.files,
+  };
+  const at = state.cuts.findIndex((c) => c.index === index && c.program === entry.program);
+  if (at >= 0) {
+    forgetCut(state.cuts[at]);
+    state.cuts[at] = entry;
+  } else {
+    state.cuts.push(entry);
+  }
+  state.cuts.sort((a, b) => a.index - b.index || (a.program < b.program ? -1 : 1));
+  if (!quiet) showCuts();
+  timings.cutMs = performance.now() - started;
+  if (!quiet) {
+    setStatus(`Disk ${index} cut with ${entry.program} in ${timings.cutMs.toFixed(0)} ms: ` +
+              `${plural(entry.files.length, 'file')}.`);
+    const section = document.querySelector(`[data-cut="${index}-${entry.program}"] h3`);
+    if (section) section.focus();
+  }
+  return entry;
+}
+
+async function cutAll() {
+  let files = 0;
+  let count = 0;
+  for (const disk of state.doc.disks) {
+    for (const r of disk.recognised || []) {
+      const entry = await cutDisk(disk.index, r, true);
+      if (entry) {
+        files += entry.files.length;
+        count += 1;
+      }
+    }
+  }
+  showCuts();
+  setStatus(`${plural(count, 'disk')} cut: ${plural(files, 'file')}.`);
+}
+
+function showCuts() {
+  $('cuts').replaceChildren(...state.cuts.map(cutSection));
+  const total = state.cuts.reduce((n, c) => n + c.files.length, 0);
+  $('zip').disabled = total === 0;
+  $('zip').textContent = `Download all (.zip, ${plural(total, 'file')})`;
+  $('results').hidden = state.cuts.length === 0;
+}
+
+function cutSection(entry) {
+  const section = element('section', { className: 'cut' });
+  section.dataset.cut = `${entry.index}-${entry.program}`;
+  section.append(element('h3', {
+    tabIndex: -1,
+    textContent: `Disk ${entry.index}: ${entry.kind} (${entry.program}` +
+                 `${entry.forced ? ', taken for this kind as you chose' : ''})`,
+  }));
+  for (const line of entry.message) {
+    section.append(element('p', { className: 'message', lang: 'ja', textContent: line }));
+  }
+  for (const line of entry.warnings) {
+    section.append(element('p', { className: 'warning', textContent: line }));
+  }
+  if (entry.status !== 0) {
+    section.append(element('p', {
+      className: 'warning',
+      textContent: `${entry.program} ended with status ${entry.status}: ` +
+                   'not every file was written.',
+    }));
+  }
+  if (entry.files.length === 0) {
+    section.append(element('p', {
+      className: 'hint',
+      textContent: 'No file was written: this kind has none, or the disk lacks its sectors.',
+    }));
+    return section;
+  }
+  const list = element('ul', { className: 'files' });
+  for (const file of entry.files) {
+    const link = element('a', { href: urlOf(file), download: file.name, textContent: file.name });
+    list.append(element('li', {}, [link, ' ',
+      element('span', { className: 'size', textContent: `(${bytesText(file.bytes.length)})` })]));
+  }
+  section.append(list);
+  return section;
+}
+
+// Every file cut so far: side by side when no two share a name, else each
+// disk's files in a folder of their own, so none replaces another.
+function zipEntries() {
+  const names = state.cuts.flatMap((c) => c.files.map((f) => f.name));
+  const flat = new Set(names).size === names.length;
+  const entries = {};
+  for (const c of state.cuts) {
+    const folder = flat ? '' : `disk${c.index}-${c.program}/`;
+    for (const f of c.files) entries[folder + f.name] = f.bytes;
+  }
+  return entries;
+}
+
+function downloadZip() {
+  const zip = zipSync(zipEntries(), { level: 6 });
+  const url = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
+  const link = element('a', { href: url, download: `${baseName(state.name)}.zip` });
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// Runs an action of the user's; whatever goes wrong is said on the page.
+async function guarded(action) {
+  try {
+    await action();
+  } catch (error) {
+    dropModule();
+    showProblem(`Something went wrong: ${error && error.message ? error.message : error}. ` +
+                'Try the image again, or reload the page.');
+    setStatus('');
+  }
+}
+
+function setUpDropZone() {
+  const zone = $('drop');
+  const input = $('file');
+  input.addEventListener('change', () => {
+    if (input.files.length > 0) guarded(() => openFile(input.files[0]));
+  });
+  // A file dropped anywhere on the page is taken, never opened by the browser.
+  document.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    zone.classList.add('over');
+  });
+  document.addEventListener('dragleave', (event) => {
+    if (event.relatedTarget === null) zone.classList.remove('over');
+  });
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    zone.classList.remove('over');
+    const files = event.dataTransfer && event.dataTransfer.files;
+    if (files && files.length > 0) guarded(() => openFile(files[0]));
+  });
+}
+
+async function start() {
+  window.addEventListener('error', (event) => {
+    showProblem(`Something went wrong: ${event.message}`);
+  });
+  window.addEventListener('unhandledrejection', (event) => {
+    showProblem(`Something went wrong: ${event.reason}`);
+  });
+  setUpDropZone();
+  $('cut-all').addEventListener('click', () => guarded(cutAll));
+  $('zip').addEventListener('click', () => guarded(downloadZip));
+  $('file').disabled = true;
+  try {
+    const mod = await getModule();
+    const version = runs.run(mod, 'd88info', ['--version']);
+    $('version').textContent = plain.decode(version.stdout).trim().replace(/^d88info /, 'version ');
+    for (const program of PROGRAMS) {
+      kindsOf[program] = readKinds(plain.decode(runs.run(mod, program, ['--help']).stdout));
+    }
+  } catch (error) {
+    showProblem('The programs could not be loaded' +
+                (error && error.message ? ` (${error.message})` : '') +
+                '. Open this page through a web server (python3 -m http.server in its ' +
+                'folder), not straight from the file.');
+    setStatus('');
+    return;
+  }
+  $('file').disabled = false;
+  timings.loadMs = performance.now();
+  timings.ready = true;
+  setStatus('Ready. Open an image.');
+}
+
+start();

@@ -1,0 +1,139 @@
+// The programs' runs as the page (and the entry points' test) make them:
+// each writes its input into the module's in-memory file system, runs the
+// program's own code with the command line a console user would type, and
+// reads back what the run printed and the files it wrote.
+
+const IMAGE_DIR = '/img';
+const DISK_PATH = '/disk/one.d88';
+const OUT_PATH = '/io/stdout';
+const ERR_PATH = '/io/stderr';
+
+let runSerial = 0;
+
+function ensureDir(FS, path) {
+  if (!FS.analyzePath(path).exists) FS.mkdir(path);
+}
+
+// Removes every plain file in `dir`, and `dir` itself when asked.
+function clearDir(FS, dir, removeDir) {
+  if (!FS.analyzePath(dir).exists) return;
+  for (const name of FS.readdir(dir)) {
+    if (name !== '.' && name !== '..') FS.unlink(`${dir}/${name}`);
+  }
+  if (removeDir) FS.rmdir(dir);
+}
+
+// A file name as the in-memory file system can hold it: one path part.
+export function safeName(name) {
+  const part = String(name || '').replace(/[/\\\0]/g, '_');
+  return part === '' || part === '.' || part === '..' ? 'image' : part;
+}
+
+function withStrings(mod, strings, use) {
+  const pointers = strings.map((text) => {
+    const size = mod.lengthBytesUTF8(text) + 1;
+    const pointer = mod._malloc(size);
+    mod.stringToUTF8(text, pointer, size);
+    return pointer;
+  });
+  try {
+    return use(pointers);
+  } finally {
+    pointers.forEach((pointer) => mod._free(pointer));
+  }
+}
+
+// Runs `program` with `args`; returns {status, stdout, stderr} (the two
+// outputs as bytes).  A status of -1 means the run could not be made.
+export function run(mod, program, args) {
+  const { FS } = mod;
+  ensureDir(FS, '/io');
+  const argv = [program, ...args];
+  const status = withStrings(mod, [program, OUT_PATH, ERR_PATH, ...argv], (p) => {
+    const table = mod._malloc(4 * argv.length);
+    try {
+      argv.forEach((_, i) => mod.setValue(table + 4 * i, p[3 + i], 'i32'));
+      return mod._web_run(p[0], argv.length, table, p[1], p[2]);
+    } finally {
+      mod._free(table);
+    }
+  });
+  const read = (path) => (FS.analyzePath(path).exists ? FS.readFile(path) : new Uint8Array(0));
+  return { status, stdout: read(OUT_PATH), stderr: read(ERR_PATH) };
+}
+
+// Keeps `bytes` as the image `name` for the runs that follow (replacing
+// the one before) and returns its path.
+export function putImage(mod, bytes, name) {
+  const { FS } = mod;
+  ensureDir(FS, IMAGE_DIR);
+  clearDir(FS, IMAGE_DIR, false);
+  const path = `${IMAGE_DIR}/${safeName(name)}`;
+  FS.writeFile(path, bytes);
+  return path;
+}
+
+// `d88info --json` on the image at `path`, run beside it so that the
+// document names the image as the user's file is named.  Returns the run
+// and its document (null when the run failed or printed no JSON).
+export function inspect(mod, path) {
+  const { FS } = mod;
+  const slash = path.lastIndexOf('/');
+  FS.chdir(path.slice(0, slash) || '/');
+  let result;
+  try {
+    result = run(mod, 'd88info', ['--json', '--', path.slice(slash + 1)]);
+  } finally {
+    FS.chdir('/');
+  }
+  let doc = null;
+  if (result.status === 0) {
+    try {
+      doc = JSON.parse(new TextDecoder('utf-8').decode(result.stdout));
+    } catch (e) {
+      doc = null;
+    }
+  }
+  return { ...result, doc };
+}
+
+// Writes disk `index` of the image at `path` as a one-disk image (from
+// the container's conversion where the image is no D88 file) and returns
+// its path, or null.
+export function diskImage(mod, path, index) {
+  ensureDir(mod.FS, '/disk');
+  const written = withStrings(mod, [path, DISK_PATH], (p) => mod._web_disk(p[0], index, p[1]));
+  return written >= 0 ? DISK_PATH : null;
+}
+
+// Runs cutting program `program` on the image at `path` (with a disk
+// number when `diskNo` is given) in a fresh empty folder, as the console
+// program runs in the current folder.  Returns the run and the files it
+// wrote, in the order it wrote them, as {name, bytes}.
+export function cut(mod, program, path, diskNo) {
+  const { FS } = mod;
+  runSerial += 1;
+  const folder = `/run${runSerial}`;
+  FS.mkdir(folder);
+  FS.chdir(folder);
+  let result;
+  try {
+    // Shift-JIS, as the console program writes into a file or a pipe.
+    const args = ['--encoding=sjis', '--', path];
+    result = run(mod, program, diskNo ? [...args, String(diskNo)] : args);
+  } finally {
+    FS.chdir('/');
+  }
+  const order = new Map();
+  const text = new TextDecoder('latin1').decode(result.stdout);
+  for (const line of text.split('\n')) {
+    const m = /^cutting \.\.\. (.*)$/.exec(line);
+    if (m && !order.has(m[1])) order.set(m[1], order.size);
+  }
+  const rank = (name) => (order.has(name) ? order.get(name) : order.size);
+  const names = FS.readdir(folder).filter((n) => n !== '.' && n !== '..');
+  names.sort((a, b) => rank(a) - rank(b) || (a < b ? -1 : a > b ? 1 : 0));
+  const files = names.map((name) => ({ name, bytes: FS.readFile(`${folder}/${name}`) }));
+  clearDir(FS, folder, true);
+  return { ...result, files };
+}

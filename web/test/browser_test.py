@@ -1,0 +1,467 @@
+#!/usr/bin/env python3
+"""The page in a real browser (headless Chromium through Selenium).
+
+Serves the built page on 127.0.0.1, opens each sample image through the
+file input, and checks what the page shows and lets the user download
+against the console programs run on the same bytes: the inspection
+document byte for byte against `d88info --json`, and every cut file and
+the zip's contents byte for byte against the cutting program run in a
+folder of its own.  Also opens a damaged image and files that are no
+image, and saves screenshots of the page after a cut (desktop and phone).
+
+  browser_test.py --page build-web/web --images build/demo/images \
+                  --tools build/tools --out build-web
+"""
+import argparse
+import functools
+import http.server
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zipfile
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+SAMPLES = ["vorxcut", "abcut", "oabcut"]
+# A cut or a load of the page takes well under a second; these bounds only
+# catch a page that has become far slower.
+MAX_LOAD_MS = 3000
+MAX_CUT_MS = 1000
+
+
+class Results:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, ok, what):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print(f"FAIL: {what}", flush=True)
+        return ok
+
+
+def serve(folder):
+    handler = functools.partial(QuietHandler, directory=folder)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+# Python's own static server, as the README tells users to run it.
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def start_browser(profile, downloads):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                 "--no-first-run", "--disable-background-networking",
+                 "--disable-component-update", "--disable-sync",
+                 "--disable-dev-shm-usage", f"--user-data-dir={profile}",
+                 "--window-size=1280,1000"]:
+        options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": downloads})
+    return driver
+
+
+def run_native(program, args, cwd):
+    done = subprocess.run([program, *args], cwd=cwd, capture_output=True, timeout=60)
+    files = {}
+    for name in os.listdir(cwd):
+        with open(os.path.join(cwd, name), "rb") as f:
+            files[name] = f.read()
+    return done, files
+
+
+def native_doc(tools, image):
+    """What `d88info --json` says of `image`."""
+    done = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", image],
+                          capture_output=True, check=True)
+    return json.loads(done.stdout)
+
+
+def disk_extent(doc, index, total):
+    """Where disk `index` lies in the image: to the next disk, the last to the end."""
+    disks = doc["disks"]
+    start = disks[index]["offset"]
+    end = disks[index + 1]["offset"] if index + 1 < len(disks) else total
+    return start, end
+
+
+class Page:
+    def __init__(self, driver, url, downloads):
+        self.driver = driver
+        self.url = url
+        self.downloads = downloads
+        self.retries = 0
+
+    def load(self):
+        self.driver.get(self.url)
+        WebDriverWait(self.driver, 30).until(
+            lambda d: d.execute_script("return window.d88cut && window.d88cut.ready"))
+        return self.driver.execute_script("return window.d88cut.loadMs")
+
+    def open(self, path):
+        self.driver.find_element(By.ID, "file").send_keys(path)
+        WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
+            "return !document.getElementById('image').hidden ||"
+            " !document.getElementById('problem').hidden"))
+
+    def offline(self, offline):
+        self.driver.execute_cdp_cmd("Network.enable", {})
+        self.driver.execute_cdp_cmd("Network.emulateNetworkConditions", {
+            "offline": offline, "latency": 0, "downloadThroughput": -1, "uploadThroughput": -1})
+
+    def shown(self, element_id):
+        return self.driver.execute_script(
+            f"return !document.getElementById('{element_id}').hidden")
+
+    def text(self, element_id):
+        return self.driver.find_element(By.ID, element_id).text
+
+    def download(self, link_or_button, name):
+        """Clicks something that downloads `name` and returns the bytes.
+
+        Headless Chromium now and then drops one of many downloads started
+        in quick succession; such a click is made once more, as a user
+        would, and counted."""
+        target = os.path.join(self.downloads, name)
+        for attempt in range(2):
+            if os.path.exists(target):
+                os.remove(target)
+            self.driver.execute_script("arguments[0].scrollIntoView({block:'center'})",
+                                       link_or_button)
+            link_or_button.click()
+            deadline = time.time() + 5
+            while time.time() < deadline:
+                if self.finished(target):
+                    with open(target, "rb") as f:
+                        data = f.read()
+                    os.remove(target)
+                    return data
+                time.sleep(0.02)
+            self.retries += 1
+        return None
+
+    def finished(self, target):
+        """Chromium puts an empty file in place before the bytes arrive
+        (through a .crdownload file), so a download is done only when no
+        partial file is left and the size holds still."""
+        if not os.path.exists(target):
+            return False
+        size = os.path.getsize(target)
+        time.sleep(0.05)
+        partial = any(n.endswith(".crdownload") for n in os.listdir(self.downloads))
+        return not partial and os.path.getsize(target) == size and size > 0
+
+    def console_errors(self):
+        return [e["message"] for e in self.driver.get_log("browser")
+                if e["level"] in ("SEVERE",)]
+
+
+def check_sample(page, results, tools, image, work, whole_program):
+    name = os.path.basename(image)
+    program_of = {p: os.path.join(tools, p, p) for p in SAMPLES}
+    with open(image, "rb") as f:
+        image_bytes = f.read()
+
+    load_ms = page.load()
+    # Once loaded, the page needs nothing from the network.
+    page.offline(True)
+    page.open(image)
+    results.check(page.shown("image"), f"{name}: the disk table is shown")
+
+    # The page's document against the console's, run beside the image.
+    native = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", "--", name],
+                            cwd=os.path.dirname(image), capture_output=True, timeout=60)
+    page_json = page.driver.execute_script("return window.d88cut.json")
+    results.check(page_json == native.stdout.decode("utf-8"),
+                  f"{name}: the page's document equals d88info --json")
+    doc = json.loads(native.stdout)
+
+    rows = page.driver.find_elements(By.CSS_SELECTOR, "#disks tbody tr")
+    results.check(len(rows) == len(doc["disks"]), f"{name}: one row per disk")
+    whole_files = {}
+    page_union = {}
+    cut_ms = []
+    for disk, row in zip(doc["disks"], rows):
+        kinds = row.find_element(By.CSS_SELECTOR, "td[data-label='Recognised as']").text
+        for r in disk["recognised"]:
+            results.check(f"{r['program']} {r['number']}: {r['kind']}" in kinds,
+                          f"{name} disk {disk['index']}: the table names {r['kind']}")
+        if not disk["recognised"]:
+            results.check("none" in kinds, f"{name} disk {disk['index']}: recognised by none")
+        for r in disk["recognised"]:
+            button = row.find_element(
+                By.CSS_SELECTOR, f"button.cut-button[data-program='{r['program']}']")
+            button.click()
+            selector = f"[data-cut='{disk['index']}-{r['program']}']"
+            WebDriverWait(page.driver, 30).until(
+                lambda d: d.find_elements(By.CSS_SELECTOR, selector))
+            cut_ms.append(page.driver.execute_script("return window.d88cut.cutMs"))
+            section = page.driver.find_element(By.CSS_SELECTOR, selector)
+
+            # The console program on that disk alone (the only disk of any
+            # other container).
+            one = image
+            if doc["container"]["format"] == "D88":
+                start, end = disk_extent(doc, disk["index"], len(image_bytes))
+                one = os.path.join(work, f"{name}-{disk['index']}.d88")
+                with open(one, "wb") as f:
+                    f.write(image_bytes[start:end])
+            else:
+                results.check(len(doc["disks"]) == 1, f"{name}: one disk")
+            folder = tempfile.mkdtemp(dir=work)
+            done, expected = run_native(program_of[r["program"]], [one], folder)
+            message = done.stderr.decode("cp932").strip()
+            shown = "\n".join(p.text for p in section.find_elements(By.CSS_SELECTOR, ".message"))
+            results.check(shown == message,
+                          f"{name} disk {disk['index']}: the message shown is {message!r}"
+                          f" (shown: {shown!r})")
+            got = {}
+            for link in section.find_elements(By.CSS_SELECTOR, ".files a"):
+                got[link.text] = page.download(link, link.text)
+            differ = sorted(n for n in set(got) | set(expected) if got.get(n) != expected.get(n))
+            results.check(not differ,
+                          f"{name} disk {disk['index']}: downloads equal {r['program']}'s files"
+                          f" (these differ: {differ})")
+            page_union.update(got)
+
+    # The console program on the whole image writes the same files.
+    folder = tempfile.mkdtemp(dir=work)
+    _, whole_files = run_native(program_of[whole_program], [image], folder)
+    results.check(page_union == whole_files,
+                  f"{name}: the disks' files together equal a run on the whole image")
+    check_zip(page, results, name, whole_files, "after each disk's own cut")
+    errors = page.console_errors()
+    results.check(not errors, f"{name}: no errors in the browser's console ({errors})")
+    foreign = page.driver.execute_script(
+        "return performance.getEntriesByType('resource').map(e => e.name)"
+        ".filter(u => !u.startsWith(location.origin + '/'))")
+    results.check(not foreign, f"{name}: the page fetched nothing from elsewhere ({foreign})")
+    page.offline(False)
+    # Once more from a fresh page, through the one button that cuts them all.
+    if sum(1 for d in doc["disks"] if d["recognised"]) > 1:
+        page.load()
+        page.open(image)
+        page.driver.find_element(By.ID, "cut-all").click()
+        WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
+        check_zip(page, results, name, whole_files, "after cutting every disk at once")
+    return load_ms, cut_ms
+
+
+def check_zip(page, results, name, expected, when):
+    zip_bytes = page.download(page.driver.find_element(By.ID, "zip"),
+                              name.rsplit(".", 1)[0] + ".zip")
+    results.check(zip_bytes is not None, f"{name}: the zip downloads {when}")
+    if zip_bytes is not None:
+        with zipfile.ZipFile(io.BytesIO(zip_bytes)) as z:
+            zipped = {n: z.read(n) for n in z.namelist()}
+        results.check(zipped == expected, f"{name}: the zip holds exactly those files {when}")
+
+
+def check_same_names(page, results, images, tools, work):
+    """Two disks whose files have the same names: the zip keeps both."""
+    source = os.path.join(images, "abcut.d88")
+    with open(source, "rb") as f:
+        data = f.read()
+    doc = native_doc(tools, source)
+    start, end = disk_extent(doc, 0, len(data))
+    one = os.path.join(work, "disk-a.d88")
+    with open(one, "wb") as f:
+        f.write(data[start:end])
+    _, files = run_native(os.path.join(tools, "abcut", "abcut"), [one], tempfile.mkdtemp(dir=work))
+    path = os.path.join(work, "twice.d88")
+    with open(path, "wb") as f:
+        f.write(data[start:end] * 2)
+    page.load()
+    page.open(path)
+    page.driver.find_element(By.ID, "cut-all").click()
+    WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
+    expected = {f"disk{i}-abcut/{n}": b for i in (0, 1) for n, b in files.items()}
+    check_zip(page, results, "twice.d88", expected, "with each disk in a folder of its own")
+
+
+def check_forced(page, results, images, tools, work):
+    """A kind forced onto a disk: the console program with a disk number.
+    The full 2HD disk (every track formatted) taken for vorxcut's map disk."""
+    image = os.path.join(images, "full-2hd.d88")
+    done, expected = run_native(os.path.join(tools, "vorxcut", "vorxcut"), [image, "3"],
+                                tempfile.mkdtemp(dir=work))
+    page.load()
+    page.open(image)
+    row = page.driver.find_element(By.CSS_SELECTOR, "#disks tbody tr")
+    row.find_element(By.CSS_SELECTOR, "details.force summary").click()
+    Select(row.find_element(By.CSS_SELECTOR, "select.force-kind")).select_by_value("vorxcut 3")
+    row.find_element(By.CSS_SELECTOR, "button.force-button").click()
+    WebDriverWait(page.driver, 30).until(
+        lambda d: d.find_elements(By.CSS_SELECTOR, "[data-cut='0-vorxcut'] .files a"))
+    section = page.driver.find_element(By.CSS_SELECTOR, "[data-cut='0-vorxcut']")
+    got = {a.text: page.download(a, a.text)
+           for a in section.find_elements(By.CSS_SELECTOR, ".files a")}
+    results.check(got == expected and len(expected) > 0,
+                  "a disk taken for vorxcut kind 3 gives what `vorxcut IMAGE 3` cuts")
+    message = section.find_element(By.CSS_SELECTOR, ".message").text
+    results.check(message == done.stderr.decode("cp932").strip(),
+                  f"the forced kind's message is shown ({message!r})")
+
+
+def check_disk_name(page, results, images, work):
+    """A disk named in Shift-JIS shows its name as Japanese text."""
+    with open(os.path.join(images, "abcut.d88"), "rb") as f:
+        data = bytearray(f.read())
+    name = "音楽ディスク"
+    encoded = name.encode("cp932")
+    data[0:17] = encoded + b"\x00" * (17 - len(encoded))
+    path = os.path.join(work, "named.d88")
+    with open(path, "wb") as f:
+        f.write(data)
+    page.load()
+    page.open(path)
+    cell = page.driver.find_element(By.CSS_SELECTOR, "#disks tbody tr td[data-label='Name']")
+    results.check(cell.text == name, f"a Shift-JIS disk name shows as {name} ({cell.text!r})")
+
+
+def check_bad_files(page, results, work, damaged):
+    cases = [
+        # name, bytes, words the message must hold
+        ("notes.txt", b"These are not the disks you are looking for.\n" * 40,
+         "does not look like a floppy-disk image"),
+        ("tiny.d88", b"\x00" * 100, "No disk found"),
+        ("empty.d88", b"", "No disk found"),
+    ]
+    # One after another on one page, as a user tries file after file.
+    page.load()
+    for name, data, words in cases:
+        path = os.path.join(work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        page.open(path)
+        if name == "notes.txt":
+            page.driver.save_screenshot(os.path.join(page.out, "page-not-an-image.png"))
+        problem = page.text("problem") if page.shown("problem") else ""
+        results.check(words in problem, f"{name}: the page says {words!r} (it says {problem!r})")
+        results.check(not page.shown("image"), f"{name}: no disk table")
+
+    # Damaged images: their disks are still listed, and the damage is said.
+    for name, data, words in damaged:
+        path = os.path.join(work, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        page.open(path)
+        warnings = page.text("image-warnings") if page.shown("image") else ""
+        results.check(words in warnings, f"{name}: the damage is shown (shown: {warnings!r})")
+    errors = page.console_errors()
+    results.check(not errors, f"bad files: no errors in the browser's console ({errors})")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--page", required=True)
+    parser.add_argument("--images", required=True)
+    parser.add_argument("--tools", required=True)
+    parser.add_argument("--out", required=True)
+    args = parser.parse_args()
+    page_dir = os.path.abspath(args.page)
+    tools = os.path.abspath(args.tools)
+
+    results = Results()
+    scratch = tempfile.mkdtemp(prefix="d88cut-web-")
+    server = serve(page_dir)
+    driver = None
+    try:
+        downloads = os.path.join(scratch, "downloads")
+        work = os.path.join(scratch, "work")
+        os.makedirs(downloads)
+        os.makedirs(work)
+        driver = start_browser(os.path.join(scratch, "profile"), downloads)
+        page = Page(driver, f"http://127.0.0.1:{server.server_address[1]}/index.html",
+                    downloads)
+        page.out = args.out
+
+        load_times = []
+        samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi"),
+                                                        ("abcut", "abcut-1.nfd")]
+        for program, file_name in samples:
+            image = os.path.join(os.path.abspath(args.images), file_name)
+            load_ms, _ = check_sample(page, results, tools, image, work, program)
+            load_times.append(load_ms)
+            if file_name == "vorxcut.d88":
+                os.makedirs(args.out, exist_ok=True)
+                driver.execute_script("window.scrollTo(0, 0)")
+                driver.save_screenshot(os.path.join(args.out, "page-after-cut.png"))
+                driver.set_window_size(390, 844)
+                driver.execute_script(
+                    "document.getElementById('results').scrollIntoView({block: 'start'})")
+                driver.save_screenshot(os.path.join(args.out, "page-after-cut-phone.png"))
+                driver.execute_script(
+                    "document.getElementById('image').scrollIntoView({block: 'start'})")
+                driver.save_screenshot(os.path.join(args.out, "page-phone-disks.png"))
+                driver.set_window_size(1280, 1000)
+
+        # A full 2HD disk: the time of its cut.
+        full = os.path.join(os.path.abspath(args.images), "full-2hd.d88")
+        _, inspect_ms, cut_ms = check_sample_timing(page, results, full)
+        print(f"page load: {max(load_times):.0f} ms at most over {len(load_times)} loads; "
+              f"full 2HD disk: inspected in {inspect_ms:.0f} ms, cut in {cut_ms:.0f} ms; "
+              f"downloads clicked twice: {page.retries}", flush=True)
+        results.check(max(load_times) < MAX_LOAD_MS, f"the page loads in under {MAX_LOAD_MS} ms")
+        results.check(cut_ms < MAX_CUT_MS, f"a full 2HD disk is cut in under {MAX_CUT_MS} ms")
+
+        # The vorxcut sample cut short inside its third disk, and the FDI
+        # sample inside its 75th track.
+        images = os.path.abspath(args.images)
+        with open(os.path.join(images, "vorxcut.d88"), "rb") as f:
+            d88 = f.read()
+        with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
+            fdi = f.read()
+        doc = native_doc(tools, os.path.join(images, "vorxcut.d88"))
+        damaged = [
+            ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
+            ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
+        ]
+        check_disk_name(page, results, os.path.abspath(args.images), work)
+        check_same_names(page, results, images, tools, work)
+        check_forced(page, results, images, tools, work)
+        check_bad_files(page, results, work, damaged)
+    finally:
+        if driver is not None:
+            driver.quit()
+        server.shutdown()
+        shutil.rmtree(scratch, ignore_errors=True)
+
+    print(f"{results.passed} passed, {results.failed} failed", flush=True)
+    return 0 if results.failed == 0 and results.passed > 0 else 1
+
+
+def check_sample_timing(page, results, image):
+    load_ms = page.load()
+    page.open(image)
+    button = page.driver.find_element(By.CSS_SELECTOR, "button.cut-button")
+    button.click()
+    WebDriverWait(page.driver, 30).until(
+        lambda d: d.find_elements(By.CSS_SELECTOR, "[data-cut] .files a"))
+    results.check(page.shown("results"), f"{os.path.basename(image)}: the cut is shown")
+    return (load_ms, page.driver.execute_script("return window.d88cut.inspectMs"),
+            page.driver.execute_script("return window.d88cut.cutMs"))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,129 @@
+// The entry points under Node, through the page's own runs.js, against the
+// native programs run on the same bytes.
+//
+//   D88CUT_NODE_MODULE=build-web/node/d88cut-node.js D88CUT_TOOLS=build/tools \
+//   D88CUT_IMAGES=build/demo/images node --test web/test/entry_test.mjs
+import assert from 'node:assert/strict';
+import { execFileSync, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import { createRequire } from 'node:module';
+import os from 'node:os';
+import path from 'node:path';
+import { before, test } from 'node:test';
+
+import * as runs from '../runs.js';
+
+const require = createRequire(import.meta.url);
+const env = (name) => {
+  const value = process.env[name];
+  if (!value) throw new Error(`${name} is not set`);
+  return path.resolve(value);
+};
+const tools = env('D88CUT_TOOLS');
+const images = env('D88CUT_IMAGES');
+const tool = (program) => path.join(tools, program, program);
+const SAMPLES = ['vorxcut', 'abcut', 'oabcut'];
+
+let mod;
+before(async () => {
+  mod = await require(env('D88CUT_NODE_MODULE'))();
+});
+
+// The native program run in a fresh folder: its outputs and its files.
+function native(program, args, cwd = fs.mkdtempSync(path.join(os.tmpdir(), 'd88cut-'))) {
+  const done = spawnSync(tool(program), args, { cwd });
+  const files = {};
+  for (const name of fs.readdirSync(cwd)) files[name] = fs.readFileSync(path.join(cwd, name));
+  fs.rmSync(cwd, { recursive: true });
+  return { status: done.status, stdout: done.stdout, stderr: done.stderr, files };
+}
+
+function filesOf(result) {
+  return Object.fromEntries(result.files.map((f) => [f.name, Buffer.from(f.bytes)]));
+}
+
+function same(web, want) {
+  assert.equal(web.status, want.status);
+  assert.deepEqual(Buffer.from(web.stdout), want.stdout);
+  assert.deepEqual(Buffer.from(web.stderr), want.stderr);
+  assert.deepEqual(filesOf(web), want.files);
+}
+
+// Each program on its sample, and disks in other containers than D88.
+const IMAGES = [...SAMPLES.map((p) => [p, `${p}.d88`]), ['vorxcut', 'full-2hd.fdi'],
+  ['abcut', 'abcut-1.nfd']];
+
+for (const [program, name] of IMAGES) {
+  test(`${name}: inspect, every disk and the whole image as the console programs`, () => {
+    const file = path.join(images, name);
+    const bytes = fs.readFileSync(file);
+    const at = runs.putImage(mod, bytes, name);
+
+    const inspected = runs.inspect(mod, at);
+    const json = execFileSync(tool('d88info'), ['--json', '--', name], { cwd: images });
+    assert.equal(inspected.status, 0);
+    assert.deepEqual(Buffer.from(inspected.stdout), json);
+
+    const doc = inspected.doc;
+    const d88 = doc.container.format === 'D88';
+    doc.disks.forEach((disk, i) => {
+      const diskPath = runs.diskImage(mod, at, i);
+      // A D88 disk is its bytes of the file; any other container holds one
+      // disk, which the console program cuts from the file itself.
+      let one = file;
+      if (d88) {
+        const end = i + 1 < doc.disks.length ? doc.disks[i + 1].offset : bytes.length;
+        one = path.join(os.tmpdir(), `d88cut-one-${process.pid}.d88`);
+        fs.writeFileSync(one, bytes.subarray(disk.offset, end));
+        assert.deepEqual(Buffer.from(mod.FS.readFile(diskPath)), fs.readFileSync(one));
+      } else {
+        // The one disk as d88conv writes it.
+        assert.equal(doc.disks.length, 1);
+        const converted = path.join(os.tmpdir(), `d88cut-conv-${process.pid}.d88`);
+        execFileSync(tool('d88conv'), ['-f', '-o', converted, file]);
+        assert.deepEqual(Buffer.from(mod.FS.readFile(diskPath)), fs.readFileSync(converted));
+        fs.rmSync(converted);
+      }
+      same(runs.cut(mod, program, diskPath), native(program, [one]));
+      if (d88) fs.rmSync(one);
+    });
+    same(runs.cut(mod, program, at), native(program, [file]));
+  });
+}
+
+test('a disk number forces its kind onto the first disk, as on the console', () => {
+  const file = path.join(images, 'abcut.d88');
+  const at = runs.putImage(mod, fs.readFileSync(file), 'abcut.d88');
+  same(runs.cut(mod, 'abcut', at, 1), native('abcut', [file, '1']));
+});
+
+test('runs that cannot be made say so', () => {
+  const at = runs.putImage(mod, fs.readFileSync(path.join(images, 'abcut.d88')), 'abcut.d88');
+  const cases = [
+    ['a program the build does not hold', () => runs.run(mod, 'nocut', [at]).status, -1],
+    ['a disk the image does not hold', () => runs.diskImage(mod, at, 2), null],
+    ['a negative disk index', () => runs.diskImage(mod, at, -1), null],
+    ['an image that is not there', () => runs.diskImage(mod, '/img/none.d88', 0), null],
+  ];
+  for (const [what, call, want] of cases) assert.equal(call(), want, what);
+});
+
+test('file names are kept as one path part and never read as options', () => {
+  const bytes = fs.readFileSync(path.join(images, 'oabcut.d88'));
+  const cases = [
+    ['--help', '--help'],
+    ['a/b.d88', 'a_b.d88'],
+    ['..', 'image'],
+    ['', 'image'],
+    ['ディスク.d88', 'ディスク.d88'],
+  ];
+  for (const [given, kept] of cases) {
+    const at = runs.putImage(mod, bytes, given);
+    assert.equal(at, `/img/${kept}`);
+    const inspected = runs.inspect(mod, at);
+    assert.equal(inspected.status, 0, given);
+    assert.equal(inspected.doc.image, kept);
+    assert.equal(inspected.doc.disks.length, 3);
+  }
+  assert.deepEqual(mod.FS.readdir('/img').filter((n) => !n.startsWith('.')), ['ディスク.d88']);
+});
