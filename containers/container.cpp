@@ -37,13 +37,10 @@ std::string Extension(const char* path) {
   return extension;
 }
 
-// The whole file, when it can be read and is no larger than any container.
-struct Loaded {
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-};
-
-bool Load(const char* path, Loaded* loaded) {
+// Reads the whole file into `loaded`, when it can be read and is no larger
+// than any container; the buffer is kept from one file to the next.
+bool Load(const char* path, OwnedBytes* loaded) {
+  loaded->size = 0;
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) return false;
   // Where the file tells its size, a larger file is not read at all, and
@@ -62,7 +59,10 @@ bool Load(const char* path, Loaded* loaded) {
     std::fclose(file);
     return false;
   }
-  loaded->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
+  if (loaded->capacity < capacity + 1) {
+    loaded->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
+    loaded->capacity = loaded->bytes ? capacity + 1 : 0;
+  }
   bool ok = loaded->bytes != nullptr;
   while (ok && loaded->size <= capacity) {
     const size_t got = std::fread(loaded->bytes.get() + loaded->size, 1,
@@ -77,12 +77,19 @@ bool Load(const char* path, Loaded* loaded) {
   return ok && loaded->size <= capacity;
 }
 
-// Converts `file` when it is a container other than D88; false (with
-// perhaps a warning in `info`) when it is to be read as D88.
+// Converts `file` into `converted` when it is a container other than D88;
+// false (with perhaps a warning in `info`) when it is to be read as D88.
+// `converted` comes in as a spare buffer and keeps it either way.
 bool Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
-             std::unique_ptr<uint8_t[]>* converted, size_t* convertedSize) {
+             OwnedBytes* converted) {
+  converted->size = 0;
   if (IsD88(file, size)) return false;
-  D88Writer out(kLargestConversion);
+  D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
+  const auto keep = [&] {
+    const bool sound = !out.Failed();
+    converted->bytes = out.Release(&converted->size, &converted->capacity);
+    return sound;
+  };
   bool detected = true;
   bool taken = false;
   if (DetectNfd(file, size)) {
@@ -108,6 +115,8 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
                     "D88 disk size field does not match the file's %lu bytes; read as D88",
                     static_cast<unsigned long>(size));
       info->warning = text;
+      keep();
+      converted->size = 0;
       return false;
     }
     info->kind = Kind::kRaw;
@@ -116,10 +125,9 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
     detected = false;
     ExplainFdiRefusal(file, size, &info->warning);
   }
-  if (taken && !out.Failed()) {
-    *converted = out.Release(convertedSize);
-    return true;
-  }
+  const bool sound = keep();
+  if (taken && sound) return true;
+  converted->size = 0;
   if (detected) {
     const std::string why = out.Failed() ? " would convert to more than any disk holds"
                                          : " could not be converted";
@@ -150,34 +158,28 @@ ImageFile::~ImageFile() = default;
 
 bool ImageFile::Open(const char* path, d88::D88Image& image) {
   Conversion info;
-  std::unique_ptr<uint8_t[]> converted;
-  size_t convertedSize = 0;
+  bool isConverted = false;
+  // The image may still read the last conversion; it reads nothing of it
+  // from here on, whichever way this Open goes, so its buffer is reused.
   if (path != nullptr) {
-    Loaded loaded;
     // A file that cannot be loaded (missing, unreadable, or larger than any
     // container) is left to the D88 reading, which says what it says today.
     if (Load(path, &loaded)) {
-      Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted,
-              &convertedSize);
+      isConverted = Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
     }
   }
-  if (!converted) {
-    // The image stops reading any converted bytes held here, whether this
-    // Open succeeds or not, so they can go.
+  if (!isConverted) {
     const bool opened = image.Open(path);
     kind = Kind::kD88;
     geometry = Geometry();
     warning = opened ? info.warning : std::string();
-    d88.reset();
-    d88Size = 0;
+    converted.size = 0;
     return opened;
   }
-  image.OpenMemory(converted.get(), convertedSize);
+  image.OpenMemory(converted.bytes.get(), converted.size);
   kind = info.kind;
   geometry = info.geometry;
   warning = info.warning;
-  d88 = std::move(converted);
-  d88Size = convertedSize;
   return true;
 }
 

@@ -35,6 +35,13 @@ struct Geometry {
   bool track0Fm = false;  // cylinder 0 head 0 is FM, 26 sectors of 128 bytes
 };
 
+// Bytes on the heap: `size` of them used, room for `capacity`.
+struct OwnedBytes {
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+  size_t capacity = 0;
+};
+
 // One image file opened for reading, whatever its container.
 class ImageFile {
  public:
@@ -55,15 +62,19 @@ class ImageFile {
   // a damaged container, or empty.
   const std::string& Warning() const { return warning; }
   // The converted disks as D88 bytes; empty for a file read as D88.
-  const uint8_t* D88Data() const { return d88.get(); }
-  size_t D88Size() const { return d88Size; }
+  const uint8_t* D88Data() const {
+    return converted.size > 0 ? converted.bytes.get() : nullptr;
+  }
+  size_t D88Size() const { return converted.size; }
 
  private:
   Kind kind = Kind::kD88;
   Geometry geometry;
   std::string warning;
-  std::unique_ptr<uint8_t[]> d88;
-  size_t d88Size = 0;
+  // Kept from one Open to the next, so that a caller reading image after
+  // image reuses them: the file as loaded, and its conversion.
+  OwnedBytes loaded;
+  OwnedBytes converted;
 };
 
 }  // namespace containers

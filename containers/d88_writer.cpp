@@ -20,6 +20,14 @@ constexpr size_t kFirstCapacity = 64 * 1024;
 
 D88Writer::D88Writer(size_t limit) : limit(limit < kLargestLimit ? limit : kLargestLimit) {}
 
+D88Writer::D88Writer(size_t limit, std::unique_ptr<uint8_t[]> reuse, size_t capacity)
+    : D88Writer(limit) {
+  if (reuse) {
+    bytes = std::move(reuse);
+    this->capacity = capacity;
+  }
+}
+
 bool D88Writer::Fail() {
   failed = true;
   return false;
@@ -141,8 +149,9 @@ bool D88Writer::EndDisk() {
   return true;
 }
 
-std::unique_ptr<uint8_t[]> D88Writer::Release(size_t* released) {
+std::unique_ptr<uint8_t[]> D88Writer::Release(size_t* released, size_t* releasedCapacity) {
   if (released != nullptr) *released = size;
+  if (releasedCapacity != nullptr) *releasedCapacity = capacity;
   size = 0;
   capacity = 0;
   return std::move(bytes);

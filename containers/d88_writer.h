@@ -23,6 +23,9 @@ struct SectorRecord {
 class D88Writer {
  public:
   explicit D88Writer(size_t limit);
+  // The same, writing into `reuse` (of `capacity` bytes) until it is full, so
+  // that a caller converting one image after another keeps one buffer.
+  D88Writer(size_t limit, std::unique_ptr<uint8_t[]> reuse, size_t capacity);
 
   // Starts a disk: the 164-entry track table, `mediaType`, the name (up to
   // 16 bytes) and the write-protect byte.
@@ -43,7 +46,7 @@ class D88Writer {
   // The bytes written so far; the writer keeps ownership until Release.
   const uint8_t* Data() const { return bytes.get(); }
   size_t Size() const { return size; }
-  std::unique_ptr<uint8_t[]> Release(size_t* size);
+  std::unique_ptr<uint8_t[]> Release(size_t* size, size_t* capacity = nullptr);
 
  private:
   bool Fail();

@@ -98,7 +98,8 @@ void WriteImageSeeds(const fs::path& out) {
 }
 
 // Every container holding small disks (a few tracks, so mutations stay
-// quick), a few whole-size layouts only size tells apart, and damaged ones.
+// quick), one whole-size layout only size tells apart (each megabyte input
+// costs the fuzzer as much as a dozen small ones), and damaged ones.
 void WriteContainerSeeds(const fs::path& out) {
   const fs::path dir = out / "container";
   const testimg::Layout twoCylinders{2, 2, 26, 256, false};
@@ -114,7 +115,6 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "small-r0.nfd", testimg::BuildNfdR0(small));
   Write(dir, "small.fdd", testimg::BuildFdd(fm));
   Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
-  Write(dir, "whole.fdi", testimg::BuildFdi(testimg::Formatted(testimg::k2hd8), testimg::k2hd8));
   Write(dir, "plain.d88", small.Build());
 }
 
