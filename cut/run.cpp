@@ -34,8 +34,9 @@ constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
 // The help of every program, around what its catalogue knows.
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
 constexpr char kHelpAbout[] =
-    "Recognises the disks of a D88 image by their signature bytes and cuts\n"
-    "their files out, byte for byte, into the current folder.\n"
+    "Recognises the disks of a floppy-disk image (D88, NFD, FDD, DIP, FDI,\n"
+    "DCP/DCU or a headerless dump) by their signature bytes and cuts their\n"
+    "files out, byte for byte, into the current folder.\n"
     "\n"
     "Disk kinds, by DISK number:\n";
 constexpr char kHelpKind[] = "  %d  %s\n";

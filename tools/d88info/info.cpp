@@ -18,10 +18,10 @@ namespace {
 
 constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
-    "Shows the disks of a D88 image and which program takes each disk for\n"
-    "which kind.  Reads the image only; writes no files.  An image in another\n"
-    "container (FDI, NFD, FDD, DIP, DCP/DCU, headerless) is shown as the D88\n"
-    "it converts to, after a line naming the container.\n"
+    "Shows the disks of a floppy-disk image and which program takes each\n"
+    "disk for which kind.  Reads the image only; writes no files.  An image\n"
+    "in another container than D88 (FDI, NFD, FDD, DIP, DCP/DCU, headerless)\n"
+    "is shown as the D88 it converts to, after a line naming the container.\n"
     "\n"
     "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
     "                         order, their data lengths and which of sectors 1\n"
