@@ -137,16 +137,7 @@ void WriteConversionSeeds(const fs::path& out) {
   plain.Format(0, 3);
   plain.tracks[1].push_back(plain.tracks[1][0]);  // a duplicate identity
   plain.tracks[1].back().data = testimg::Filler("dup", 1, 1);
-  Bytes shortTable = plain.Build();
-  const int cut = d88::kTrackTableOffset + 160 * 4;
-  shortTable.erase(shortTable.begin() + cut, shortTable.begin() + d88::kDiskHeaderSize);
-  for (int at = d88::kDiskSizeOffset; at < cut; at += 4) {
-    if (at > d88::kDiskSizeOffset && at < d88::kTrackTableOffset) continue;
-    uint32_t value = d88::GetU32le(&shortTable[static_cast<size_t>(at)]);
-    if (value != 0) value -= d88::kDiskHeaderSize - cut;
-    for (int i = 0; i < 4; ++i) shortTable[static_cast<size_t>(at + i)] = static_cast<uint8_t>(value >> (8 * i));
-  }
-  Write(dir, "short-table.d88", shortTable);
+  Write(dir, "short-table.d88", testimg::WithShortTrackTable(plain.Build()));
   Disk beyond = plain;
   beyond.sizeField = static_cast<int64_t>(plain.Build().size()) + 1000;
   Write(dir, "size-beyond.d88", testimg::BuildImage({plain, beyond}));

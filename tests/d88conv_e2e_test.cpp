@@ -170,22 +170,6 @@ TEST(D88ConvE2E, SplitWritesADiskPerFile) {
   }
 }
 
-// The layout of writers whose track table has 160 entries (the first track
-// at 0x2A0), as d88info's tests build it.
-Bytes ShortTable(const Bytes& built) {
-  const int cut = d88::kTrackTableOffset + 160 * 4;
-  Bytes bytes = built;
-  bytes.erase(bytes.begin() + cut, bytes.begin() + d88::kDiskHeaderSize);
-  auto shift = [&](int at) {
-    uint32_t value = d88::GetU32le(&bytes[at]);
-    if (value != 0) value -= d88::kDiskHeaderSize - cut;
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  };
-  shift(d88::kDiskSizeOffset);
-  for (int t = 0; t < 160; ++t) shift(d88::kTrackTableOffset + 4 * t);
-  return bytes;
-}
-
 TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   Disk twice = Small("T");  // a duplicate identity with other data, kept
   testimg::Sector copy = twice.tracks[1][0];
@@ -218,7 +202,7 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   const Case cases[] = {
       {"size field beyond the file", tooLong.Build(), twice.Build()},
       {"an entry into the header", intoHeader.Build(), withoutFirst.Build()},
-      {"160-entry track table", ShortTable(plain.Build()), plain.Build()},
+      {"160-entry track table", testimg::WithShortTrackTable(plain.Build()), plain.Build()},
       {"file cut inside a sector", cutShort, shortened.Build()},
       {"damaged disk after a sound one", testimg::Concat(plain.Build(), tooLong.Build()),
        testimg::BuildImage({plain, twice})},

@@ -51,23 +51,6 @@ Disk First() {
   return d;
 }
 
-// The layout of writers whose track table has 160 entries: the first
-// track starts at 0x2A0, so entries 160 to 163 hold its first sector
-// header (C0 H0 R1 N1, the sector count 3, ... the data length 256).
-Bytes ShortTable(const Disk& disk) {
-  const int cut = d88::kTrackTableOffset + 160 * 4;
-  Bytes bytes = disk.Build();
-  bytes.erase(bytes.begin() + cut, bytes.begin() + d88::kDiskHeaderSize);
-  auto shift = [&](int at) {
-    uint32_t value = d88::GetU32le(&bytes[at]);
-    if (value != 0) value -= d88::kDiskHeaderSize - cut;
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
-  };
-  shift(d88::kDiskSizeOffset);
-  for (int t = 0; t < 160; ++t) shift(d88::kTrackTableOffset + 4 * t);
-  return bytes;
-}
-
 TEST(D88InfoE2E, DiskLines) {
   Disk odd;  // a name that needs escaping, no tracks
   odd.name = std::string("\x82\xA0" "A\"\\\x7F~");
@@ -128,7 +111,10 @@ TEST(D88InfoE2E, SectorLists) {
        "  track 6: no sectors\n"
        "  track 8: no sectors\n",
        ""},
-      {"a 160-entry track table shows no phantom tracks", ShortTable(shortTable), {"--sectors"}, 0,
+      // Entries 160 to 163 of a 160-entry table hold the first track's first
+      // sector header (C0 H0 R1 N1, the sector count 3, ... the length 256).
+      {"a 160-entry track table shows no phantom tracks",
+       testimg::WithShortTrackTable(shortTable.Build()), {"--sectors"}, 0,
        "disk 0: offset 0, size 1760, 2D, writable, name \"TEST\", 2 tracks, 4 sectors; recognised by none\n"
        "  track 0: 3 sectors, 256 bytes each, missing 4-26\n"
        "    0/0/1/1 0/0/2/1 0/0/3/1\n"

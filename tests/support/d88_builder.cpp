@@ -137,6 +137,21 @@ Bytes Disk::Run(int track, int r, int length) const {
   return run;
 }
 
+Bytes WithShortTrackTable(const Bytes& disk) {
+  using namespace d88;
+  const int end = kTrackTableOffset + 160 * 4;
+  Bytes bytes = disk;
+  bytes.erase(bytes.begin() + end, bytes.begin() + kDiskHeaderSize);
+  auto shift = [&](int at) {
+    uint32_t value = d88::GetU32le(&bytes[static_cast<size_t>(at)]);
+    if (value != 0) value -= kDiskHeaderSize - end;
+    d88::PutU32le(&bytes[static_cast<size_t>(at)], value);
+  };
+  shift(kDiskSizeOffset);
+  for (int t = 0; t < 160; ++t) shift(kTrackTableOffset + 4 * t);
+  return bytes;
+}
+
 Bytes BuildImage(const std::vector<Disk>& disks) {
   Bytes image;
   for (const Disk& d : disks) image = Concat(image, d.Build());

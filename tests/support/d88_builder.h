@@ -56,6 +56,11 @@ Bytes Filler(const std::string& tag, int track, int r, int length = 256);
 
 Bytes BuildImage(const std::vector<Disk>& disks);
 
+// One built disk as writers with a track table of only 160 entries store
+// it: the table ends at 0x2A0, where the first track then starts, and the
+// size and offsets shrink to match.
+Bytes WithShortTrackTable(const Bytes& disk);
+
 Bytes Concat(const Bytes& a, const Bytes& b);
 bool WriteFile(const std::string& path, const Bytes& bytes);
 Bytes ReadFile(const std::string& path, bool* exists = nullptr);
