@@ -7,6 +7,7 @@
 #include "containers/d88_check.h"
 #include "containers/d88_writer.h"
 #include "containers/readers.h"
+#include "d88/d88_format.h"
 
 namespace containers {
 
@@ -85,6 +86,10 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
   converted->size = 0;
   if (IsD88(file, size)) return false;
   D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
+  // A conversion is about the file's size: its sectors, with a 16-byte
+  // header for every one (a sector of 128 bytes at the least) and a disk
+  // header.
+  out.Expect(size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
   const auto keep = [&] {
     const bool sound = !out.Failed();
     converted->bytes = out.Release(&converted->size, &converted->capacity);

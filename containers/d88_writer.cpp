@@ -47,6 +47,11 @@ bool D88Writer::Grow(size_t needed) {
   return true;
 }
 
+bool D88Writer::Expect(size_t bytes) {
+  if (failed || bytes <= capacity) return false;
+  return Grow(bytes < limit ? bytes : limit);
+}
+
 bool D88Writer::Reserve(size_t length) {
   if (failed) return false;
   if (length > limit - size) return Fail();

@@ -29,6 +29,10 @@ class D88Writer {
 
   // Starts a disk: the 164-entry track table, `mediaType`, the name (up to
   // 16 bytes) and the write-protect byte.
+  // Makes room for `bytes` in one step where the caller can tell what it
+  // will write, sparing the copies of growing; false changes nothing.
+  bool Expect(size_t bytes);
+
   bool BeginDisk(uint8_t mediaType, const char* name = "", uint8_t writeProtect = 0);
   // Starts track index `track` (cylinder * 2 + head) holding `sectorCount`
   // sectors; tracks not begun are absent.
