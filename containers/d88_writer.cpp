@@ -52,11 +52,11 @@ bool D88Writer::Expect(size_t bytes) {
   return Grow(bytes < limit ? bytes : limit);
 }
 
-bool D88Writer::Reserve(size_t length) {
+bool D88Writer::Reserve(size_t length, bool zeroed) {
   if (failed) return false;
   if (length > limit - size) return Fail();
   if (size + length > capacity && !Grow(size + length)) return Fail();
-  std::memset(bytes.get() + size, 0, length);
+  if (zeroed) std::memset(bytes.get() + size, 0, length);
   size += length;
   return true;
 }
@@ -117,8 +117,10 @@ bool D88Writer::AddHeader(const SectorRecord& record, int length) {
   if (failed || track < 0 || trackAdded >= trackDeclared) return Fail();
   if (length < 0 || length > 0xFFFF) return Fail();
   const size_t at = size;
-  if (!Reserve(d88::kSectorHeaderSize + static_cast<size_t>(length))) return false;
+  // The data is the caller's to fill: only the header is cleared.
+  if (!Reserve(d88::kSectorHeaderSize + static_cast<size_t>(length), false)) return false;
   uint8_t* header = bytes.get() + at;
+  std::memset(header, 0, d88::kSectorHeaderSize);
   header[d88::kSectorCOffset] = record.c;
   header[d88::kSectorHOffset] = record.h;
   header[d88::kSectorROffset] = record.r;

@@ -55,7 +55,7 @@ class D88Writer {
  private:
   bool Fail();
   bool Grow(size_t needed);
-  bool Reserve(size_t length);
+  bool Reserve(size_t length, bool zeroed = true);
   void EndTrack();
   bool AddHeader(const SectorRecord& record, int length);
 
