@@ -6,12 +6,7 @@ namespace containers {
 
 namespace {
 
-// Some writers keep a table of 160 entries, so the first track starts at
-// 0x2A0 instead of 0x2B0.
-constexpr uint32_t kShortHeaderSize = 0x2A0;
-constexpr int kShortTrackCount = 160;
-static_assert(d88::kTrackTableOffset + kShortTrackCount * 4 == kShortHeaderSize,
-              "a 160-entry table ends at 0x2A0");
+using d88::kShortHeaderSize;
 
 // No real track holds more sectors than a sector number can name, nor a
 // sector longer than size code 7 gives.
@@ -27,11 +22,8 @@ bool KnownMedia(uint8_t media) {
 // The header size the table's first track proves: 0x2A0 or 0x2B0, or 0
 // when no entry among the first 160 is set; anything else is no D88.
 uint32_t HeaderSize(const uint8_t* disk, bool* sound) {
-  uint32_t smallest = 0;
-  for (int t = 0; t < kShortTrackCount; ++t) {
-    const uint32_t offset = d88::GetU32le(disk + d88::kTrackTableOffset + 4 * t);
-    if (offset != 0 && (smallest == 0 || offset < smallest)) smallest = offset;
-  }
+  const uint32_t smallest = d88::FirstTrackOffset(
+      [&](int t) { return d88::GetU32le(disk + d88::kTrackTableOffset + 4 * t); });
   *sound = smallest == 0 || smallest == kShortHeaderSize ||
            smallest == static_cast<uint32_t>(d88::kDiskHeaderSize);
   return smallest;

@@ -53,6 +53,25 @@ constexpr int kDeletedOffset = 7;
 constexpr int kStatusOffset = 8;
 constexpr int kDataLengthOffset = 14;
 
+// Some writers keep a track table of only 160 entries, so their first track
+// starts at 0x2A0, where entries 160 to 163 of a full table would be.
+constexpr int kShortTrackCount = 160;
+constexpr uint32_t kShortHeaderSize = kTrackTableOffset + 4 * kShortTrackCount;
+static_assert(kShortHeaderSize == 0x2A0, "a 160-entry table ends at 0x2A0");
+
+// Where a disk's first track starts, which tells a 160-entry table from a
+// full one: the smallest entry among the first 160 that is not 0, or 0
+// when none is.  `entry(t)` gives table entry t.
+template <typename Entry>
+uint32_t FirstTrackOffset(Entry entry) {
+  uint32_t smallest = 0;
+  for (int t = 0; t < kShortTrackCount; ++t) {
+    const uint32_t offset = entry(t);
+    if (offset != 0 && (smallest == 0 || offset < smallest)) smallest = offset;
+  }
+  return smallest;
+}
+
 // A 16-bit count can name at most this many headers, so no walk over a
 // track needs to read more.
 constexpr int kMaxHeadersPerTrack = 65535;

@@ -354,13 +354,9 @@ bool ComparableTrack(const d88::D88Image& image, int track) {
   if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) || offset >= image.DiskSize()) {
     return false;
   }
-  if (track < 160) return true;
-  uint32_t smallest = 0;
-  for (int t = 0; t < 160; ++t) {
-    const uint32_t other = image.TrackOffset(t);
-    if (other != 0 && (smallest == 0 || other < smallest)) smallest = other;
-  }
-  return smallest != 0x2A0;
+  if (track < d88::kShortTrackCount) return true;
+  return d88::FirstTrackOffset([&](int t) { return image.TrackOffset(t); }) !=
+         d88::kShortHeaderSize;
 }
 
 // Every sector of `track` lists, flags and reads the same in both images.

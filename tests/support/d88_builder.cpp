@@ -139,7 +139,7 @@ Bytes Disk::Run(int track, int r, int length) const {
 
 Bytes WithShortTrackTable(const Bytes& disk) {
   using namespace d88;
-  const int end = kTrackTableOffset + 160 * 4;
+  const int end = static_cast<int>(kShortHeaderSize);
   Bytes bytes = disk;
   bytes.erase(bytes.begin() + end, bytes.begin() + kDiskHeaderSize);
   auto shift = [&](int at) {
@@ -148,7 +148,7 @@ Bytes WithShortTrackTable(const Bytes& disk) {
     d88::PutU32le(&bytes[static_cast<size_t>(at)], value);
   };
   shift(kDiskSizeOffset);
-  for (int t = 0; t < 160; ++t) shift(kTrackTableOffset + 4 * t);
+  for (int t = 0; t < kShortTrackCount; ++t) shift(kTrackTableOffset + 4 * t);
   return bytes;
 }
 

@@ -71,27 +71,19 @@ size_t WalkTrack(const uint8_t* bytes, size_t size, size_t position, Visit visit
   return position;
 }
 
-// Some writers keep a track table of 160 entries, the first track right
-// after it at 0x2A0, where the last four entries of a 164-entry table would
-// be: then those four are the first sector's header, not tracks.
-constexpr int kShortTableTracks = 160;
-constexpr uint32_t kShortTableEnd = d88::kTrackTableOffset + 4 * kShortTableTracks;
-static_assert(kShortTableEnd == 0x2A0, "a 160-entry table ends at 0x2A0");
-
+// Where the track table ends: after 160 entries where the first track
+// starts at 0x2A0 (then entries 160 to 163 are that track's first sector
+// header, not tracks), else after all 164.
 uint32_t TableEnd(const d88::D88Image& image) {
-  uint32_t smallest = 0;
-  for (int t = 0; t < kShortTableTracks; ++t) {
-    const uint32_t offset = image.TrackOffset(t);
-    if (offset != 0 && (smallest == 0 || offset < smallest)) smallest = offset;
-  }
-  return smallest == kShortTableEnd ? kShortTableEnd : d88::kDiskHeaderSize;
+  const uint32_t first = d88::FirstTrackOffset([&](int t) { return image.TrackOffset(t); });
+  return first == d88::kShortHeaderSize ? d88::kShortHeaderSize : d88::kDiskHeaderSize;
 }
 
 // The tracks of a disk written afresh: entries that start inside the disk,
 // after its table (one pointing into the header is no track).
 bool IsTrack(const d88::D88Image& image, int track, uint32_t tableEnd) {
   const uint32_t offset = image.TrackOffset(track);
-  if (tableEnd == kShortTableEnd && track >= kShortTableTracks) return false;
+  if (tableEnd == d88::kShortHeaderSize && track >= d88::kShortTrackCount) return false;
   return offset >= tableEnd && offset < image.DiskSize();
 }
 
