@@ -163,23 +163,34 @@ ImageFile::~ImageFile() = default;
 
 bool ImageFile::Open(const char* path, d88::D88Image& image) {
   Conversion info;
-  bool isConverted = false;
   // The image may still read the last conversion; it reads nothing of it
   // from here on, whichever way this Open goes, so its buffer is reused.
-  if (path != nullptr) {
-    // A file that cannot be loaded (missing, unreadable, or larger than any
-    // container) is left to the D88 reading, which says what it says today.
-    if (Load(path, &loaded)) {
-      isConverted = Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
-    }
-  }
+  // A file that cannot be loaded (missing, unreadable, or larger than any
+  // container) is left to the D88 reading, which says what it says today.
+  const bool isConverted =
+      path != nullptr && Load(path, &loaded) &&
+      Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
+  return Settle(isConverted, info, !isConverted && image.Open(path), image);
+}
+
+bool ImageFile::OpenBytes(const uint8_t* data, size_t size, const char* name,
+                          d88::D88Image& image) {
+  Conversion info;
+  // Bytes larger than any container are a D88, as such a file is.
+  const std::string extension = Extension(name != nullptr ? name : "");
+  const bool isConverted = data != nullptr && size <= kLargestContainer &&
+                           Convert(data, size, extension, &info, &converted);
+  return Settle(isConverted, info, !isConverted && image.OpenMemory(data, size), image);
+}
+
+bool ImageFile::Settle(bool isConverted, const Conversion& info, bool openedAsD88,
+                       d88::D88Image& image) {
   if (!isConverted) {
-    const bool opened = image.Open(path);
     kind = Kind::kD88;
     geometry = Geometry();
-    warning = opened ? info.warning : std::string();
+    warning = openedAsD88 ? info.warning : std::string();
     converted.size = 0;
-    return opened;
+    return openedAsD88;
   }
   image.OpenMemory(converted.bytes.get(), converted.size);
   kind = info.kind;

@@ -35,6 +35,8 @@ struct Geometry {
   bool track0Fm = false;  // cylinder 0 head 0 is FM, 26 sectors of 128 bytes
 };
 
+struct Conversion;
+
 // Bytes on the heap: `size` of them used, room for `capacity`.
 struct OwnedBytes {
   std::unique_ptr<uint8_t[]> bytes;
@@ -55,6 +57,11 @@ class ImageFile {
   // until the next Open.  False when the file cannot be opened or read; a
   // damaged container opens with what is sound and a Warning().
   bool Open(const char* path, d88::D88Image& image);
+  // Opens `size` bytes at `data` as Open opens a file holding them, named
+  // `name` (whose extension is the only part that counts).  The caller
+  // keeps the bytes unchanged while `image` reads them.  False for null
+  // `data`.
+  bool OpenBytes(const uint8_t* data, size_t size, const char* name, d88::D88Image& image);
 
   Kind GetKind() const { return kind; }
   const Geometry& GetGeometry() const { return geometry; }
@@ -68,6 +75,10 @@ class ImageFile {
   size_t D88Size() const { return converted.size; }
 
  private:
+  // What an Open made of the bytes: their conversion, opened in `image`,
+  // or else a D88 that `openedAsD88` says could be read.
+  bool Settle(bool isConverted, const Conversion& info, bool openedAsD88, d88::D88Image& image);
+
   Kind kind = Kind::kD88;
   Geometry geometry;
   std::string warning;
