@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -77,6 +78,28 @@ int ProcessId() { return static_cast<int>(getpid()); }
 
 bool IsSeparator(char ch) { return ch != '\0' && std::strchr(kSeparators, ch) != nullptr; }
 
+// Where the separators of `path` stand, in order.  On Windows the second
+// byte of a double-byte character is never one: "\x83\x5C" is a katakana
+// in code page 932, not a lead byte and a backslash.
+std::vector<size_t> Separators(const std::string& path) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i < path.size(); ++i) {
+#if defined(_WIN32)
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+#endif
+    if (IsSeparator(path[i])) at.push_back(i);
+  }
+  return at;
+}
+
+bool EndsInSeparator(const std::string& path) {
+  const std::vector<size_t> at = Separators(path);
+  return !at.empty() && at.back() + 1 == path.size();
+}
+
 }  // namespace
 
 Terminal TerminalOf(std::FILE* stream) {
@@ -119,12 +142,29 @@ bool WriteWide(std::FILE* stream, const std::string& text) {
 #endif
 }
 
+size_t NameStart(const std::string& path) {
+  const std::vector<size_t> at = Separators(path);
+  size_t start = at.empty() ? 0 : at.back() + 1;
+#if defined(_WIN32)
+  if (start == 0 && path.size() >= 2 && path[1] == ':') start = 2;
+#endif
+  return start;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+#if defined(_WIN32)
+  if (folder.size() == 2 && folder[1] == ':') return folder + name;  // "C:" is a drive's folder
+#endif
+  return EndsInSeparator(folder) ? folder + name : folder + "/" + name;
+}
+
 PathKind KindOf(const std::string& path) {
 #if defined(_WIN32)
   // The C runtime finds no folder by a name that ends in a separator,
   // except a root ("/", "C:/").
   std::string name = path;
-  while (name.size() > 1 && IsSeparator(name.back()) && name[name.size() - 2] != ':') {
+  while (name.size() > 1 && EndsInSeparator(name) && name[name.size() - 2] != ':') {
     name.pop_back();
   }
   struct _stat64 info;
@@ -144,9 +184,12 @@ bool MakeFolders(const std::string& path) {
   // Every parent in turn; one that cannot be made (a drive, a share, a
   // folder that exists) is no failure as long as the last one stands.
   int error = 0;
-  for (size_t end = 1; end <= path.size(); ++end) {
-    if (end < path.size() && !IsSeparator(path[end])) continue;
-    if (IsSeparator(path[end - 1])) continue;
+  std::vector<size_t> ends = Separators(path);
+  ends.push_back(path.size());
+  for (size_t k = 0; k < ends.size(); ++k) {
+    const size_t end = ends[k];
+    // A leading separator, or the second of two, ends no folder's name.
+    if (end == 0 || (k > 0 && ends[k - 1] + 1 == end)) continue;
     const std::string prefix = path.substr(0, end);
     const PathKind kind = KindOf(prefix);
     if (kind == PathKind::kFolder) continue;
@@ -186,8 +229,7 @@ bool MayWrite(const std::string& path) {
 }
 
 std::FILE* CreateTemporary(const std::string& path, std::string* name) {
-  size_t base = path.size();
-  while (base > 0 && !IsSeparator(path[base - 1])) --base;
+  const size_t base = NameStart(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
     *name = path.substr(0, base) + "." + path.substr(base) + "." + std::to_string(ProcessId()) +
             "-" + std::to_string(++g_temporaryCount) + ".tmp";
@@ -241,6 +283,21 @@ bool Remove(const std::string& path) {
   return _wremove(Wide(path).c_str()) == 0;
 #else
   return std::remove(path.c_str()) == 0;
+#endif
+}
+
+bool AloneOnConsole() {
+#if defined(_WIN32)
+  DWORD mode = 0;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+    return false;
+  }
+  // A console a shell runs in lists the shell too.
+  DWORD processes[2];
+  return GetConsoleProcessList(processes, 2) == 1;
+#else
+  return false;
 #endif
 }
 

@@ -1,10 +1,12 @@
 // The few services the frame needs beyond standard C and C++: what a stream
-// shows its text on, folders, and replacing a file by a rename.  All that
+// shows its text on, the parts of a path, folders, replacing a file by a
+// rename, and whether the program has a console window of its own.  All that
 // differs between POSIX and Windows lives in platform.cpp and nowhere else.
 // Nothing here throws; failures come back as false or null with errno set.
 #ifndef CUT_PLATFORM_H
 #define CUT_PLATFORM_H
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -24,6 +26,14 @@ Terminal TerminalOf(std::FILE* stream);
 // so that it shows right whatever the console's code page; false where
 // there is no such console (and always on POSIX).
 bool WriteWide(std::FILE* stream, const std::string& text);
+
+// Where the last part of `path` (a file's name) starts: after its last
+// separator, or on Windows after a drive ("C:game.d88").  On Windows a name
+// is in the ANSI code page, where the second byte of a double-byte
+// character may be a backslash's byte without being a separator.
+size_t NameStart(const std::string& path);
+// `name` inside the folder `folder` ("" for the current one).
+std::string Join(const std::string& folder, const std::string& name);
 
 enum class PathKind { kMissing, kFile, kFolder, kOther };
 // What stands at `path`, a symbolic link taken for what it names.
@@ -49,6 +59,13 @@ std::FILE* CreateTemporary(const std::string& path, std::string* name);
 bool Replace(const std::string& from, const std::string& to);
 
 bool Remove(const std::string& path);
+
+// Whether the program is the only process on its console and reads its
+// input from it: on Windows, a console program started by a double-click
+// or a drop in Explorer gets a console window of its own, which closes as
+// the program ends.  Never when started from a console or with standard
+// input not a console; always false on other systems.
+bool AloneOnConsole();
 
 }  // namespace platform
 }  // namespace cut
