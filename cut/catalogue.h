@@ -13,6 +13,10 @@ namespace cut {
 // largest request of any catalogue (a 37-sector run).
 constexpr int kSectorBufferSize = 9472;
 
+// The sectors are numbered 1 to 26 on every track the programs read.
+constexpr int kFirstSector = 1;
+constexpr int kLastSector = 26;
+
 // Probes read one 256-byte sector of head 0 with size code 1.
 constexpr int kProbeHead = 0;
 constexpr int kProbeSizeCode = 1;

@@ -55,17 +55,10 @@ constexpr char kHelpOptions[] =
     "1 for a usage error, an image that cannot be opened, an output folder\n"
     "that cannot be made or an output file that could not be written.\n";
 
-// The disk sectors are numbered 1 to 26 on every track the programs read.
-constexpr int kFirstSector = 1;
-constexpr int kLastSector = 26;
-
 bool Matches(const Signature& signature, const uint8_t* probeBytes) {
   return std::memcmp(probeBytes + signature.offset, signature.bytes.data,
                      static_cast<size_t>(signature.bytes.length)) == 0;
 }
-
-// How the Japanese messages are written.
-enum class Encoding { kAuto, kShiftJis, kUtf8, kWide };
 
 struct Options {
   enum class Action { kRun, kHelp, kVersion, kUsage } action = Action::kRun;
@@ -74,17 +67,6 @@ struct Options {
   const char* image = nullptr;
   const char* disk = nullptr;  // null when absent
 };
-
-bool TakeEncoding(const std::string& name, Options* options) {
-  if (name == "sjis") {
-    options->encoding = Encoding::kShiftJis;
-  } else if (name == "utf-8") {
-    options->encoding = Encoding::kUtf8;
-  } else {
-    return false;
-  }
-  return true;
-}
 
 // Options, then the image and the disk number.  A lone "-" is a name, and
 // "--" ends the options, as "./-x" names a file that starts with a dash.
@@ -108,10 +90,10 @@ Options Parse(int argc, const char* const* argv) {
       options.folder = argv[++i];
     } else if (arg.rfind("--output-dir=", 0) == 0 && arg.size() > std::strlen("--output-dir=")) {
       options.folder = argv[i] + std::strlen("--output-dir=");
-    } else if (arg == "--encoding" && hasValue && TakeEncoding(argv[i + 1], &options)) {
+    } else if (arg == "--encoding" && hasValue && TakeEncoding(argv[i + 1], &options.encoding)) {
       ++i;
     } else if (arg.rfind("--encoding=", 0) == 0 &&
-               TakeEncoding(arg.substr(std::strlen("--encoding=")), &options)) {
+               TakeEncoding(arg.substr(std::strlen("--encoding=")), &options.encoding)) {
     } else {
       options.action = Options::Action::kUsage;
       return options;
@@ -137,24 +119,6 @@ void PrintHelp(const Catalogue& catalogue, std::FILE* out) {
     }
   }
   std::fputs(kHelpOptions, out);
-}
-
-Encoding EncodingFor(std::FILE* err, Encoding chosen) {
-  if (chosen != Encoding::kAuto) return chosen;
-  switch (platform::TerminalOf(err)) {
-    case platform::Terminal::kUtf8: return Encoding::kUtf8;
-    case platform::Terminal::kWideConsole: return Encoding::kWide;
-    default: return Encoding::kShiftJis;
-  }
-}
-
-// A message kept as Shift-JIS bytes, in the encoding the run writes.
-void PrintJapanese(const char* text, Encoding encoding, std::FILE* err) {
-  if (encoding == Encoding::kUtf8) {
-    std::fputs(ShiftJisToUtf8(text).c_str(), err);
-  } else if (encoding != Encoding::kWide || !platform::WriteWide(err, ShiftJisToUtf8(text))) {
-    std::fputs(text, err);
-  }
 }
 
 // Writes and closes `file`; errno tells why when it fails.
@@ -201,6 +165,34 @@ bool WriteWhole(const std::string& path, const uint8_t* data, size_t length) {
 
 }  // namespace
 
+bool TakeEncoding(const std::string& name, Encoding* encoding) {
+  if (name == "sjis") {
+    *encoding = Encoding::kShiftJis;
+  } else if (name == "utf-8") {
+    *encoding = Encoding::kUtf8;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+Encoding EncodingFor(std::FILE* stream, Encoding chosen) {
+  if (chosen != Encoding::kAuto) return chosen;
+  switch (platform::TerminalOf(stream)) {
+    case platform::Terminal::kUtf8: return Encoding::kUtf8;
+    case platform::Terminal::kWideConsole: return Encoding::kWide;
+    default: return Encoding::kShiftJis;
+  }
+}
+
+void PrintJapanese(const char* text, Encoding encoding, std::FILE* stream) {
+  if (encoding == Encoding::kUtf8) {
+    std::fputs(ShiftJisToUtf8(text).c_str(), stream);
+  } else if (encoding != Encoding::kWide || !platform::WriteWide(stream, ShiftJisToUtf8(text))) {
+    std::fputs(text, stream);
+  }
+}
+
 const DiskRule* Recognise(d88::D88Image& image, const Catalogue& catalogue,
                           int diskNo, uint8_t* probeBytes) {
   // Bytes a probe did not deliver read as zeros, never as what an earlier
@@ -231,7 +223,7 @@ bool Cutter::CutFile(const char* name, int track, int c, int h, int r, int n,
   const int wanted = skip + length;
   const int got = image.ReadSectors(track, c, h, r, n, buffer, wanted);
   if (got == 0) return false;
-  std::fprintf(out, kCutting, name);
+  if (out != nullptr) std::fprintf(out, kCutting, name);
   if (got < wanted) {
     // The missing part is zeros, never bytes of another file or disk.
     std::memset(buffer + got, 0, static_cast<size_t>(wanted - got));
@@ -239,16 +231,14 @@ bool Cutter::CutFile(const char* name, int track, int c, int h, int r, int n,
     std::fprintf(err, kShortRun, name, found, length);
   }
 
-  std::string path = name;
-  if (folder != nullptr && *folder != '\0') {
-    const char last = folder[std::strlen(folder) - 1];
-    path = std::string(folder) + (last == '/' || last == '\\' ? "" : "/") + name;
-  }
+  const std::string path = platform::Join(folder != nullptr ? folder : "", name);
   if (!WriteWhole(path, buffer + skip, static_cast<size_t>(length))) {
     std::fprintf(err, kWriteFailed, name, std::strerror(errno));
     writeFailed = true;
+    ++filesFailed;
     return false;
   }
+  ++filesWritten;
   return true;
 }
 
@@ -321,20 +311,44 @@ int Run(const Catalogue& catalogue, int argc, const char* const* argv,
     return 1;
   }
 
-  Cutter cutter(g_image, g_sectorBuffer, kSectorBufferSize, out, err);
-  cutter.SetFolder(options.folder);
-  const int count = g_image.DiskCount();
+  CutOutput output;
+  output.program = catalogue.program;
+  output.folder = options.folder;
+  output.out = out;
+  output.err = err;
+  output.encoding = encoding;
+  const CutResult result = CutDisks(g_image, catalogue, diskNo, output);
+  std::fflush(out);
+  return result.failed ? 1 : 0;
+}
+
+CutResult CutDisks(d88::D88Image& image, const Catalogue& catalogue, int diskNo,
+                   const CutOutput& output) {
+  Cutter cutter(image, g_sectorBuffer, kSectorBufferSize, output.out, output.err);
+  cutter.SetFolder(output.folder);
+  CutResult result;
+  const int count = image.DiskCount();
   for (int i = 0; i < count; ++i) {
-    g_image.SelectDisk(i);
-    g_image.SetSectorRange(kFirstSector, kLastSector);
-    const DiskRule* rule = Recognise(g_image, catalogue, diskNo, g_sectorBuffer);
+    image.SelectDisk(i);
+    image.SetSectorRange(kFirstSector, kLastSector);
+    const DiskRule* rule = Recognise(image, catalogue, diskNo, g_sectorBuffer);
     if (rule == nullptr) continue;
-    PrintJapanese(rule->message, encoding, err);
+    if (result.rule == nullptr) {
+      result.rule = rule;
+      if (output.folder != nullptr && !platform::MakeFolders(output.folder)) {
+        std::fprintf(output.err, kNoFolder, output.program, output.folder, std::strerror(errno));
+        result.failed = true;
+        return result;
+      }
+    }
+    if (output.announce) PrintJapanese(rule->message, output.encoding, output.err);
     cutter.Perform(*rule);
     if (diskNo != 0) break;
   }
-  std::fflush(out);
-  return cutter.WriteFailed() ? 1 : 0;
+  result.files = cutter.FilesWritten();
+  result.filesFailed = cutter.FilesFailed();
+  result.failed = cutter.WriteFailed();
+  return result;
 }
 
 }  // namespace cut

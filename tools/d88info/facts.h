@@ -12,9 +12,8 @@
 
 namespace d88info {
 
-// The programs read sectors 1 to 26 of every track.
-constexpr int kFirstSector = 1;
-constexpr int kLastSector = 26;
+using cut::kFirstSector;
+using cut::kLastSector;
 
 // "2D" .. "1DD", else "media 0xNN".
 std::string MediaName(int media);
