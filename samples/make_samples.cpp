@@ -13,19 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "abcut/catalogue.h"
+#include "all_catalogues.h"
 #include "containers/container.h"
 #include "cut/run.h"
-#include "oabcut/catalogue.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
-#include "vorxcut/catalogue.h"
 
 namespace {
-
-const cut::Catalogue* const kCatalogues[] = {&vorxcut::kCatalogue, &abcut::kCatalogue,
-                                             &oabcut::kCatalogue};
 
 bool WriteSample(const cut::Catalogue& catalogue, const std::string& folder) {
   std::vector<testimg::Disk> disks;
@@ -129,7 +124,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   bool ok = true;
-  for (const cut::Catalogue* catalogue : kCatalogues) ok = WriteSample(*catalogue, argv[1]) && ok;
+  for (const cut::Catalogue* catalogue : tools::kAllCatalogues) {
+    ok = WriteSample(*catalogue, argv[1]) && ok;
+  }
   ok = WriteNfdSample(abcut::kCatalogue, argv[1]) && ok;
   ok = WriteFull2hd(argv[1]) && ok;
   return ok ? 0 : 1;

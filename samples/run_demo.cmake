@@ -1,9 +1,11 @@
 # Run by the demo target: writes the sample images into ${DEMO}/images, shows
 # what d88info sees in each, then runs each program on its sample inside
-# ${DEMO}/<program>/ and lists the files it wrote.  Last, d88conv turns the
+# ${DEMO}/<program>/ and lists the files it wrote.  Then d88conv turns the
 # NFD sample into a D88 image, which abcut cuts in ${DEMO}/abcut-nfd/: the
-# same files as from the D88 sample's Disk A.  The programs' messages are
-# Shift-JIS; they are shown through iconv when it is there.
+# same files as from the D88 sample's Disk A.  Last, d88cut cuts every
+# sample at once, each beside itself, a folder per disk: together the same
+# files as each program's run.  The programs' messages are Shift-JIS; they
+# are shown through iconv when it is there.
 file(REMOVE_RECURSE "${DEMO}")
 file(MAKE_DIRECTORY "${DEMO}/images")
 execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
@@ -12,22 +14,28 @@ if(NOT status EQUAL 0)
 endif()
 find_program(ICONV iconv)
 
+# Runs `program` with `args` inside ${DEMO}/`folder`, keeps what it printed
+# in ${DEMO}/`log`.log and shows it.
+function(run_in program folder log)
+  execute_process(COMMAND "${${program}}" ${ARGN} WORKING_DIRECTORY "${DEMO}/${folder}"
+                  OUTPUT_VARIABLE out ERROR_VARIABLE out RESULT_VARIABLE status)
+  file(WRITE "${DEMO}/${log}.log" "${out}")
+  if(ICONV)
+    execute_process(COMMAND "${ICONV}" -f CP932 -t UTF-8 "${DEMO}/${log}.log")
+  else()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${DEMO}/${log}.log")
+  endif()
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${program} ended with status ${status}")
+  endif()
+endfunction()
+
 # Runs `program` on `image` (relative to ${DEMO}) inside ${DEMO}/`folder`
 # and shows its messages.
 function(cut_in program image folder)
   file(MAKE_DIRECTORY "${DEMO}/${folder}")
   message("\n== ${program} ${image}   (in demo/${folder}/)")
-  execute_process(COMMAND "${${program}}" "${DEMO}/${image}" WORKING_DIRECTORY "${DEMO}/${folder}"
-                  OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE status)
-  file(WRITE "${DEMO}/${folder}.log" "${log}")
-  if(ICONV)
-    execute_process(COMMAND "${ICONV}" -f CP932 -t UTF-8 "${DEMO}/${folder}.log")
-  else()
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E cat "${DEMO}/${folder}.log")
-  endif()
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${program} ended with status ${status}")
-  endif()
+  run_in(${program} ${folder} ${folder} "${DEMO}/${image}")
 endfunction()
 
 # Lists the files in ${DEMO}/`folder`, six to a line.
@@ -84,3 +92,32 @@ foreach(name IN LISTS files)
 endforeach()
 list(LENGTH files count)
 message("-- the ${count} files are those cut from images/abcut.d88, byte for byte")
+
+# d88cut on every sample at once, started in the demo folder: each image's
+# disks go beside it, a folder per disk (images/vorxcut/disk00-vorxcut-1/,
+# ...), and together they hold what each program cut from the whole image.
+set(images images/vorxcut.d88 images/abcut.d88 images/oabcut.d88 images/abcut-1.nfd)
+message("\n== d88cut ${images}   (in demo/)")
+run_in(d88cut . d88cut ${images})
+foreach(sample vorxcut abcut oabcut abcut-1)
+  set(whole ${sample})
+  if(sample STREQUAL "abcut-1")
+    set(whole abcut-nfd)
+  endif()
+  file(GLOB_RECURSE cut RELATIVE "${DEMO}/images/${sample}" "${DEMO}/images/${sample}/*")
+  file(GLOB expected RELATIVE "${DEMO}/${whole}" "${DEMO}/${whole}/*")
+  list(LENGTH cut count)
+  list(LENGTH expected wanted)
+  if(NOT count EQUAL wanted)
+    message(FATAL_ERROR "d88cut wrote ${count} files for images/${sample}, ${whole} ${wanted}")
+  endif()
+  foreach(path IN LISTS cut)
+    get_filename_component(name "${path}" NAME)
+    file(SHA256 "${DEMO}/images/${sample}/${path}" mine)
+    file(SHA256 "${DEMO}/${whole}/${name}" theirs)
+    if(NOT mine STREQUAL theirs)
+      message(FATAL_ERROR "demo/images/${sample}/${path} differs from demo/${whole}/${name}")
+    endif()
+  endforeach()
+  message("-- demo/images/${sample}/: ${count} files in its disks' folders, those of demo/${whole}/")
+endforeach()

@@ -43,11 +43,12 @@ TEST(Console, EveryProgramHelpsAndTellsItsVersion) {
   const struct {
     const char* path;
     std::string name;
-    const cut::Catalogue* catalogue;  // null for d88info
+    const cut::Catalogue* catalogue;  // null for d88info and d88cut
   } programs[] = {{VORXCUT_PATH, "vorxcut", &vorxcut::kCatalogue},
                   {ABCUT_PATH, "abcut", &abcut::kCatalogue},
                   {OABCUT_PATH, "oabcut", &oabcut::kCatalogue},
-                  {D88INFO_PATH, "d88info", nullptr}};
+                  {D88INFO_PATH, "d88info", nullptr},
+                  {D88CUT_PATH, "d88cut", nullptr}};
   testimg::ScratchDir dir;
   for (const auto& p : programs) {
     for (const char* option : {"--help", "-h"}) {

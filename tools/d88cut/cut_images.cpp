@@ -1,0 +1,263 @@
+#include "d88cut/cut_images.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "containers/container.h"
+#include "cut/disk_alone.h"
+#include "cut/platform.h"
+#include "cut/run.h"
+#include "d88/d88_image.h"
+
+namespace d88cut {
+
+namespace {
+
+constexpr char kProgram[] = "d88cut";
+constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
+constexpr char kHelp[] =
+    "Tries every disk of each image (D88, NFD, FDD, DIP, FDI, DCP/DCU or a\n"
+    "headerless dump) with every program's catalogue, and cuts each disk a\n"
+    "program recognises into a folder of its own: the files that program\n"
+    "writes for an image of that disk alone, byte for byte.  A disk's folder\n"
+    "is named after its index (from 0), the program and the kind, as\n"
+    "disk02-vorxcut-3, inside a folder named after the image, beside it\n"
+    "(game.d88 -> game), wherever d88cut is started.\n"
+    "\n"
+    "  -o, --output-dir DIR   put the disks' folders into DIR for one image,\n"
+    "                         into DIR/<image name> for several; made if missing\n"
+    "  --encoding=sjis|utf-8  write the Japanese messages in this encoding\n"
+    "                         (default: UTF-8 on a UTF-8 terminal, else Shift-JIS)\n"
+    "  -h, --help             show this help and exit\n"
+    "  --version              show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every image was read and every file written; 1 when\n"
+    "an image could not be read or a file not written (the other images are\n"
+    "still cut); 2 for a usage error.\n";
+constexpr char kPressEnter[] = "Press Enter to close this window.\n";
+
+// An image opened here alone, so that another way of opening images comes
+// in at this one place.
+struct Source {
+  containers::ImageFile file;
+  d88::D88Image image;
+  bool Open(const char* path) { return file.Open(path, image); }
+};
+
+struct Options {
+  const char* folder = nullptr;
+  cut::Encoding encoding = cut::Encoding::kAuto;
+  std::vector<const char*> images;
+};
+
+// What the run did, for the closing line.
+struct Totals {
+  int images = 0;
+  int unread = 0;  // images that could not be read
+  int disks = 0;
+  int folders = 0;
+  int files = 0;
+  int failed = 0;  // files that could not be written
+};
+
+std::string Count(int n, const char* noun) {
+  return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
+int UsageError(std::FILE* err, const std::string& problem) {
+  std::fprintf(err, "%s: %s\n%s", kProgram, problem.c_str(), kUsage);
+  return 2;
+}
+
+std::string Lower(std::string text) {
+  for (char& ch : text) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return text;
+}
+
+// The folder an image's disks go into: DIR for one image with -o, else a
+// folder named after the image (its name without the extension; "NAME_cut"
+// for a name that has none) in DIR or beside the image.  One another image
+// of the run took, on a system that may not tell case apart either, gets
+// "-2", "-3", ... after its name.
+std::string ImageFolder(const std::string& image, const Options& options,
+                        std::vector<std::string>* taken) {
+  if (options.folder != nullptr && options.images.size() == 1) return options.folder;
+  const size_t nameStart = cut::platform::NameStart(image);
+  std::string name = image.substr(nameStart);
+  const size_t dot = name.rfind('.');
+  name = dot != std::string::npos && dot > 0 ? name.substr(0, dot) : name + "_cut";
+  const std::string parent =
+      options.folder != nullptr ? options.folder : image.substr(0, nameStart);
+  std::string folder = cut::platform::Join(parent, name);
+  for (int n = 2;; ++n) {
+    bool used = false;
+    for (const std::string& other : *taken) used = used || Lower(other) == Lower(folder);
+    if (!used) break;
+    folder = cut::platform::Join(parent, name + "-" + std::to_string(n));
+  }
+  taken->push_back(folder);
+  return folder;
+}
+
+// "disk 2: <recognition line> -> disk02-vorxcut-3 (16 files)", in Shift-JIS
+// as the recognition line is.
+std::string DiskLine(int index, const cut::DiskRule& rule, const std::string& folder,
+                     const cut::CutResult& result) {
+  std::string message = rule.message;
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  std::string line = "disk " + std::to_string(index) + ": " + message + " -> " + folder + " (" +
+                     Count(result.files, "file");
+  if (result.filesFailed > 0) line += ", " + std::to_string(result.filesFailed) + " not written";
+  return line + ")\n";
+}
+
+// Cuts every disk of the image at `path` that a catalogue recognises;
+// false when the image, a disk of it or a file could not be read or written.
+bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
+              const std::string& folder, const Options& options, std::FILE* out, std::FILE* err,
+              Totals* totals) {
+  static Source source;  // an image is large: keep it out of the stack
+  static cut::DiskAlone alone;
+  std::fflush(out);  // its lines so far before any error of this image
+  errno = 0;
+  const bool opened = source.Open(path);
+  const int reason = errno;
+  // A file that cannot be read leaves the directory of the image before.
+  if (!opened || source.image.DiskCount() == 0) {
+    const char* why = opened ? "it holds no disk" : reason != 0 ? std::strerror(reason) : nullptr;
+    std::fprintf(err, "%s: cannot read %s%s%s\n", kProgram, path, why != nullptr ? ": " : "",
+                 why != nullptr ? why : "");
+    source.image.Open(nullptr);
+    ++totals->unread;
+    return false;
+  }
+  if (!source.file.Warning().empty()) {
+    std::fprintf(err, "warning: %s: %s\n", path, source.file.Warning().c_str());
+  }
+  const int count = source.image.DiskCount();
+  std::fprintf(out, "%s: %s -> %s\n", path, Count(count, "disk").c_str(), folder.c_str());
+  totals->disks += count;
+  const cut::Encoding encoding = cut::EncodingFor(out, options.encoding);
+  bool sound = true;
+  for (int i = 0; i < count; ++i) {
+    errno = 0;
+    if (!alone.Open(path, source.file, source.image, i)) {
+      std::fprintf(err, "%s: cannot read %s: disk %d: %s\n", kProgram, path, i,
+                   std::strerror(errno != 0 ? errno : EIO));
+      sound = false;
+      continue;
+    }
+    alone.PrintWarning(err);
+    bool recognised = false;
+    for (const cut::Catalogue* catalogue : catalogues) {
+      const cut::DiskRule* rule = alone.Recognise(*catalogue);
+      if (rule == nullptr) continue;
+      recognised = true;
+      const std::string name = DiskFolder(i, catalogue->program, rule->number);
+      const std::string diskFolder = cut::platform::Join(folder, name);
+      cut::CutOutput output;
+      output.program = kProgram;
+      output.folder = diskFolder.c_str();
+      output.err = err;
+      output.announce = false;
+      const cut::CutResult result = alone.Cut(*catalogue, 0, output);
+      cut::PrintJapanese(DiskLine(i, *rule, name, result).c_str(), encoding, out);
+      std::fflush(out);  // in order with the lines on standard error
+      ++totals->folders;
+      totals->files += result.files;
+      totals->failed += result.filesFailed;
+      sound = sound && !result.failed;
+    }
+    if (!recognised) std::fprintf(out, "disk %d: recognised by no program\n", i);
+  }
+  source.image.Open(nullptr);  // the file is not held open once it is cut
+  return sound;
+}
+
+}  // namespace
+
+std::string DiskFolder(int index, const char* program, int number) {
+  char index2[16];
+  std::snprintf(index2, sizeof index2, "%02d", index);
+  return std::string("disk") + index2 + "-" + program + "-" + std::to_string(number);
+}
+
+void PrintHelp(cut::Span<const cut::Catalogue*> catalogues, std::FILE* out) {
+  std::fputs(kUsage, out);
+  std::fputs(kHelp, out);
+  std::fputs("\nPrograms tried, in order:", out);
+  for (const cut::Catalogue* catalogue : catalogues) {
+    const std::string kinds = Count(catalogue->rules.count, "kind");
+    std::fprintf(out, " %s (%s)", catalogue->program, kinds.c_str());
+  }
+  std::fputs("\n", out);
+}
+
+void KeepWindowOpen(std::FILE* in, std::FILE* out) {
+  std::fputs(kPressEnter, out);
+  std::fflush(out);
+  for (int ch = std::fgetc(in); ch != EOF && ch != '\n';) ch = std::fgetc(in);
+}
+
+int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
+        std::FILE* out, std::FILE* err) {
+  Options options;
+  bool optionsEnd = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+      options.images.push_back(argv[i]);
+    } else if (arg == "--") {
+      optionsEnd = true;
+    } else if (arg == "-h" || arg == "--help") {
+      PrintHelp(catalogues, out);
+      std::fflush(out);
+      return 0;
+    } else if (arg == "--version") {
+      cut::PrintVersion(kProgram, out);
+      std::fflush(out);
+      return 0;
+    } else if (arg == "-o" || arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0) {
+      const bool joined = arg[1] == '-' && arg.size() > std::strlen("--output-dir");
+      const char* folder = joined ? argv[i] + std::strlen("--output-dir=") : value;
+      if (folder == nullptr || *folder == '\0') return UsageError(err, arg + " needs a folder");
+      if (options.folder != nullptr) return UsageError(err, "more than one output folder given");
+      options.folder = folder;
+      if (!joined) ++i;
+    } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
+      const bool joined = arg.size() > std::strlen("--encoding");
+      const std::string name = joined ? arg.substr(std::strlen("--encoding=")) : value ? value : "";
+      if (!cut::TakeEncoding(name, &options.encoding)) {
+        return UsageError(err, "--encoding takes sjis or utf-8");
+      }
+      if (!joined) ++i;
+    } else {
+      return UsageError(err, "unknown option '" + arg + "'");
+    }
+  }
+  if (options.images.empty()) return UsageError(err, "no image given");
+
+  Totals totals;
+  std::vector<std::string> taken;
+  bool sound = true;
+  for (const char* image : options.images) {
+    ++totals.images;
+    const std::string folder = ImageFolder(image, options, &taken);
+    sound = CutImage(catalogues, image, folder, options, out, err, &totals) && sound;
+  }
+  std::string summary = Count(totals.images, "image") + ", " + Count(totals.disks, "disk") +
+                        ": " + Count(totals.folders, "folder") + ", " +
+                        Count(totals.files, "file") + " written";
+  if (totals.unread > 0) summary += "; " + Count(totals.unread, "image") + " could not be read";
+  if (totals.failed > 0) summary += "; " + Count(totals.failed, "file") + " could not be written";
+  std::fprintf(out, "%s\n", summary.c_str());
+  std::fflush(out);
+  return sound ? 0 : 1;
+}
+
+}  // namespace d88cut
