@@ -5,17 +5,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "containers/container.h"
 #include "containers/d88_check.h"
+#include "cut/disk_alone.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
 #include "d88conv/convert.h"
+#include "d88cut/cut_images.h"
 
 namespace fuzzcheck {
 
@@ -418,6 +422,65 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   input.Open(nullptr);
   output.Open(nullptr);
   fs::remove(out, ignored);
+}
+
+namespace {
+
+// Every plain file in `dir` by name, with its bytes.
+std::map<std::string, std::string> FilesOf(const std::filesystem::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    FUZZ_CHECK(entry.is_regular_file());
+    std::FILE* f = std::fopen(entry.path().string().c_str(), "rb");
+    FUZZ_CHECK(f != nullptr);
+    std::string bytes;
+    char chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+    std::fclose(f);
+    files[entry.path().filename().string()] = bytes;
+  }
+  return files;
+}
+
+}  // namespace
+
+void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                    const std::string& out, const std::string& scratch, std::FILE* sink) {
+  namespace fs = std::filesystem;
+  const char* const argv[] = {"d88cut", "-o", out.c_str(), path.c_str()};
+  const int status = d88cut::Run(catalogues, 4, argv, sink, sink);
+  static containers::ImageFile file;
+  static d88::D88Image image;
+  static cut::DiskAlone alone;
+  const bool opened = file.Open(path.c_str(), image);
+  FUZZ_CHECK(status == (opened && image.DiskCount() > 0 ? 0 : 1));
+
+  std::set<std::string> folders;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    folders.insert(entry.path().filename().string());
+  }
+  const std::string aloneFile = scratch + "/alone.d88";
+  const std::string expected = scratch + "/expected";
+  for (int i = 0; opened && i < image.DiskCount(); ++i) {
+    FUZZ_CHECK(alone.Open(path.c_str(), file, image, i));
+    std::FILE* f = std::fopen(aloneFile.c_str(), "wb");
+    FUZZ_CHECK(f != nullptr && std::fwrite(alone.Data(), 1, alone.Size(), f) == alone.Size());
+    FUZZ_CHECK(std::fclose(f) == 0);
+    for (const cut::Catalogue* catalogue : catalogues) {
+      const cut::DiskRule* rule = alone.Recognise(*catalogue);
+      if (rule == nullptr) continue;
+      const std::string name = d88cut::DiskFolder(i, catalogue->program, rule->number);
+      FUZZ_CHECK(folders.erase(name) == 1);
+      fs::remove_all(expected);
+      const char* const run[] = {catalogue->program, "-o", expected.c_str(), aloneFile.c_str()};
+      FUZZ_CHECK(cut::Run(*catalogue, 4, run, sink, sink) == 0);
+      FUZZ_CHECK(FilesOf(fs::path(out) / name) == FilesOf(expected));
+    }
+  }
+  FUZZ_CHECK(folders.empty());  // no folder of a disk no catalogue takes
+  image.Open(nullptr);
+  cut::g_image.Open(nullptr);
 }
 
 }  // namespace fuzzcheck

@@ -53,6 +53,15 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
 void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
                   std::FILE* sink, bool readBack);
 
+// Runs d88cut in-process on the image at `path` over `catalogues`, its
+// folders going into the empty folder `out`: the run must fail only for an
+// image that holds no disk, make one folder for each disk and catalogue
+// that takes it, and each must hold exactly what the catalogue's program
+// writes when run on a file of that disk's bytes alone (`scratch`, an
+// empty folder, takes that run).
+void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                    const std::string& out, const std::string& scratch, std::FILE* sink);
+
 }  // namespace fuzzcheck
 
 #endif  // FUZZ_CHECKS_H

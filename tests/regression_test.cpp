@@ -41,6 +41,9 @@ TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
       fuzzcheck::ExerciseRun(*named.catalogue, path, "", sink);
       fs::current_path(before);
     }
+    testimg::ScratchDir out;
+    testimg::ScratchDir scratch;
+    fuzzcheck::ExerciseCutAll(catalogues, path, out.path(), scratch.path(), sink);
   }
   std::fclose(sink);
   if (images == 0) GTEST_SKIP() << "no regression images yet";
