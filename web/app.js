@@ -317,20 +317,19 @@ function readKinds(helpText) {
   return kinds;
 }
 
-// Cuts disk `index` as `recognition.program` would on that disk alone: the
-// disk is written as a one-disk image and the program runs on it (forced:
-// with the kind's number after the image).  Quiet: part of a longer run,
-// which shows the files when it ends.
+// Cuts disk `index` as `recognition.program` would on that disk alone, as
+// d88cut does (forced: with the kind's number after the image).  Quiet:
+// part of a longer run, which shows the files when it ends.
 async function cutDisk(index, recognition, quiet = false, forced = false) {
   clearProblem();
   const started = performance.now();
   const mod = await moduleWithImage();
-  const disk = runs.diskImage(mod, state.path, index);
-  if (disk === null) {
+  const result = runs.cutDisk(mod, recognition.program, state.path, index,
+                              forced ? recognition.number : 0);
+  if (result.status < 0) {
     showProblem(`Disk ${index} could not be taken out of ${state.name}.`);
     return null;
   }
-  const result = runs.cut(mod, recognition.program, disk, forced ? recognition.number : 0);
   const lines = shiftJis.decode(result.stderr).split('\n').filter((l) => l !== '');
   const entry = {
     index,
@@ -501,8 +500,8 @@ async function start() {
   } catch (error) {
     showProblem('The programs could not be loaded' +
                 (error && error.message ? ` (${error.message})` : '') +
-                '. Open this page through a web server (python3 -m http.server in its ' +
-                'folder), not straight from the file.');
+                '. Straight from the disk, open d88cut.html, the page in one file; this ' +
+                'folder\'s index.html needs a web server (python3 -m http.server in its folder).');
     setStatus('');
     return;
   }

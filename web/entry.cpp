@@ -1,24 +1,21 @@
 // The programs' own runs, called from the page's JavaScript.
 //
 // The page writes an image into the in-memory file system and runs a
-// program on it with the command line a console user would type; what the
-// run prints to standard output and standard error goes to two files the
-// page reads afterwards.  Nothing here decides anything a program would:
-// the page sees exactly what the console programs print and write.
+// program on it with the command line a console user would type, or cuts
+// one disk of it as d88cut does; what the run prints to standard output and
+// standard error goes to two files the page reads afterwards.  Nothing here
+// decides anything a program would: the page sees exactly what the console
+// programs print and write.
 #include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
-#include <new>
 
-#include "abcut/catalogue.h"
+#include "all_catalogues.h"
 #include "containers/container.h"
+#include "cut/disk_alone.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
-#include "oabcut/catalogue.h"
-#include "vorxcut/catalogue.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten/emscripten.h>
@@ -29,41 +26,36 @@
 
 namespace {
 
-const cut::Catalogue* const kCatalogues[] = {&vorxcut::kCatalogue, &abcut::kCatalogue,
-                                             &oabcut::kCatalogue};
-
 const cut::Catalogue* CatalogueOf(const char* program) {
-  for (const cut::Catalogue* catalogue : kCatalogues) {
+  for (const cut::Catalogue* catalogue : tools::kAllCatalogues) {
     if (std::strcmp(catalogue->program, program) == 0) return catalogue;
   }
   return nullptr;
 }
 
-// Copies bytes [from, to) of `source` into a new file `path`, in one piece
-// where memory allows: the in-memory file system grows a file written in
-// small pieces by an eighth at a time, copying it each time.
-bool CopyRange(std::FILE* source, long long from, long long to, const char* path) {
-  constexpr size_t kSmallChunk = 65536;
-  const size_t total = static_cast<size_t>(to - from);
-  size_t chunkSize = total > 0 ? total : 1;
-  std::unique_ptr<uint8_t[]> chunk(new (std::nothrow) uint8_t[chunkSize]);
-  if (chunk == nullptr) {
-    chunkSize = kSmallChunk;
-    chunk.reset(new (std::nothrow) uint8_t[chunkSize]);
-  }
-  if (chunk == nullptr || std::fseek(source, static_cast<long>(from), SEEK_SET) != 0) {
-    return false;
-  }
-  std::FILE* out = std::fopen(path, "wb");
-  if (out == nullptr) return false;
-  bool ok = true;
-  for (size_t left = total; ok && left > 0;) {
-    const size_t want = left < chunkSize ? left : chunkSize;
-    const size_t got = std::fread(chunk.get(), 1, want, source);
-    ok = got == want && std::fwrite(chunk.get(), 1, got, out) == got;
-    left -= got;
-  }
-  return std::fclose(out) == 0 && ok;
+// The image the last call opened, and its disk made an image of its own.
+containers::ImageFile g_file;
+d88::D88Image g_whole;
+cut::DiskAlone g_alone;
+
+// Opens the image at `path` and makes disk `index` of it an image alone.
+bool OpenDisk(const char* path, int index) {
+  return g_file.Open(path, g_whole) && g_alone.Open(path, g_file, g_whole, index);
+}
+
+// Opens the files a run prints to; false (both closed) when one cannot be.
+bool OpenOutputs(const char* outPath, const char* errPath, std::FILE** out, std::FILE** err) {
+  *out = std::fopen(outPath, "wb");
+  *err = std::fopen(errPath, "wb");
+  if (*out != nullptr && *err != nullptr) return true;
+  if (*out != nullptr) std::fclose(*out);
+  if (*err != nullptr) std::fclose(*err);
+  return false;
+}
+
+bool CloseOutputs(std::FILE* out, std::FILE* err) {
+  const bool outClosed = std::fclose(out) == 0;
+  return std::fclose(err) == 0 && outClosed;
 }
 
 }  // namespace
@@ -76,55 +68,57 @@ WEB_EXPORT int web_run(const char* program, int argc, const char* const* argv,
                        const char* outPath, const char* errPath) {
   const cut::Catalogue* catalogue = CatalogueOf(program);
   const bool info = std::strcmp(program, "d88info") == 0;
-  if (catalogue == nullptr && !info) return -1;
-  std::FILE* out = std::fopen(outPath, "wb");
-  std::FILE* err = std::fopen(errPath, "wb");
-  int status = -1;
-  if (out != nullptr && err != nullptr) {
-    status = info ? d88info::Run(kCatalogues, argc, argv, out, err)
-                  : cut::Run(*catalogue, argc, argv, out, err);
-  }
-  const bool closed = (out == nullptr || std::fclose(out) == 0) &&
-                      (err == nullptr || std::fclose(err) == 0);
+  std::FILE* out;
+  std::FILE* err;
+  if ((catalogue == nullptr && !info) || !OpenOutputs(outPath, errPath, &out, &err)) return -1;
+  const int status = info ? d88info::Run(tools::kAllCatalogues, argc, argv, out, err)
+                          : cut::Run(*catalogue, argc, argv, out, err);
   // The program's image stays open until its next run; let it go now, so
   // a dropped image is not held on to.
   cut::g_image.Open(nullptr);
-  return closed ? status : -1;
+  return CloseOutputs(out, err) ? status : -1;
 }
 
-// Writes disk `index` of the image at `path` as a one-disk D88 image to
-// `outPath`: the bytes from where the disk starts to where the next one
-// starts (the last disk: to the end), taken from the file itself for a D88
-// file and from its conversion for any other container.  Running a program
-// on that image is running it on that disk alone.  Returns the bytes
-// written (an int, which JavaScript takes whole; no disk comes near its
-// limit), or -1.
+// Cuts disk `index` of the image at `path` with `program` into `folder` as
+// d88cut does: as the program run on an image of that disk alone (with
+// `diskNo` above 0, given that disk number) writes it and prints it to the
+// files `outPath` and `errPath`, its Japanese lines in Shift-JIS.  Returns
+// the program's exit status, or -1 for a program this build does not hold,
+// a disk the image does not hold or output that cannot be kept.
+WEB_EXPORT int web_cut(const char* path, int index, const char* program, int diskNo,
+                       const char* folder, const char* outPath, const char* errPath) {
+  const cut::Catalogue* catalogue = CatalogueOf(program);
+  std::FILE* out;
+  std::FILE* err;
+  if (catalogue == nullptr || diskNo < 0 || diskNo > catalogue->rules.count ||
+      !OpenOutputs(outPath, errPath, &out, &err)) {
+    return -1;
+  }
+  int status = -1;
+  if (OpenDisk(path, index)) {
+    g_alone.PrintWarning(err);
+    cut::CutOutput output;
+    output.program = catalogue->program;
+    output.folder = folder;
+    output.out = out;
+    output.err = err;
+    status = g_alone.Cut(*catalogue, diskNo, output).failed ? 1 : 0;
+  }
+  g_whole.Open(nullptr);
+  return CloseOutputs(out, err) ? status : -1;
+}
+
+// Writes disk `index` of the image at `path` as the image of that disk
+// alone that web_cut cuts, to `outPath`.  Returns the bytes written (an
+// int, which JavaScript takes whole; no disk comes near its limit), or -1.
 WEB_EXPORT int web_disk(const char* path, int index, const char* outPath) {
-  static containers::ImageFile file;
-  static d88::D88Image image;
   long long written = -1;
-  if (file.Open(path, image) && index >= 0 && index < image.DiskCount()) {
-    const long long from = image.DiskPosition(index);
-    long long to = index + 1 < image.DiskCount() ? image.DiskPosition(index + 1) : -1;
-    if (file.D88Data() != nullptr) {
-      const long long size = static_cast<long long>(file.D88Size());
-      if (to < 0 || to > size) to = size;
-      std::FILE* out = std::fopen(outPath, "wb");
-      if (out != nullptr && from <= to) {
-        const size_t length = static_cast<size_t>(to - from);
-        const bool ok = std::fwrite(file.D88Data() + from, 1, length, out) == length;
-        if (std::fclose(out) == 0 && ok) written = to - from;
-      } else if (out != nullptr) {
-        std::fclose(out);
-      }
-    } else if (std::FILE* source = std::fopen(path, "rb")) {
-      long long size = -1;
-      if (std::fseek(source, 0, SEEK_END) == 0) size = std::ftell(source);
-      if (to < 0 || to > size) to = size;
-      if (size >= 0 && from <= to && CopyRange(source, from, to, outPath)) written = to - from;
-      std::fclose(source);
+  if (OpenDisk(path, index)) {
+    if (std::FILE* out = std::fopen(outPath, "wb")) {
+      const bool ok = std::fwrite(g_alone.Data(), 1, g_alone.Size(), out) == g_alone.Size();
+      if (std::fclose(out) == 0 && ok) written = static_cast<long long>(g_alone.Size());
     }
   }
-  image.Open(nullptr);
+  g_whole.Open(nullptr);
   return written <= INT_MAX ? static_cast<int>(written) : -1;
 }

@@ -43,23 +43,35 @@ function withStrings(mod, strings, use) {
   }
 }
 
-// Runs `program` with `args`; returns {status, stdout, stderr} (the two
-// outputs as bytes).  A status of -1 means the run could not be made.
-export function run(mod, program, args) {
+// Makes a run with `call`, which is given the two output files' paths and
+// returns the exit status; returns {status, stdout, stderr} (the two
+// outputs as bytes).  The files are removed first, so that a run that
+// could not be made shows nothing of an earlier one.
+function withOutputs(mod, call) {
   const { FS } = mod;
   ensureDir(FS, '/io');
-  const argv = [program, ...args];
-  const status = withStrings(mod, [program, OUT_PATH, ERR_PATH, ...argv], (p) => {
-    const table = mod._malloc(4 * argv.length);
-    try {
-      argv.forEach((_, i) => mod.setValue(table + 4 * i, p[3 + i], 'i32'));
-      return mod._web_run(p[0], argv.length, table, p[1], p[2]);
-    } finally {
-      mod._free(table);
-    }
-  });
+  for (const path of [OUT_PATH, ERR_PATH]) {
+    if (FS.analyzePath(path).exists) FS.unlink(path);
+  }
+  const status = call(OUT_PATH, ERR_PATH);
   const read = (path) => (FS.analyzePath(path).exists ? FS.readFile(path) : new Uint8Array(0));
   return { status, stdout: read(OUT_PATH), stderr: read(ERR_PATH) };
+}
+
+// Runs `program` with `args`; returns {status, stdout, stderr}.  A status
+// of -1 means the run could not be made.
+export function run(mod, program, args) {
+  const argv = [program, ...args];
+  return withOutputs(mod, (outPath, errPath) =>
+    withStrings(mod, [program, outPath, errPath, ...argv], (p) => {
+      const table = mod._malloc(4 * argv.length);
+      try {
+        argv.forEach((_, i) => mod.setValue(table + 4 * i, p[3 + i], 'i32'));
+        return mod._web_run(p[0], argv.length, table, p[1], p[2]);
+      } finally {
+        mod._free(table);
+      }
+    }));
 }
 
 // Keeps `bytes` as the image `name` for the runs that follow (replacing
@@ -97,33 +109,24 @@ export function inspect(mod, path) {
   return { ...result, doc };
 }
 
-// Writes disk `index` of the image at `path` as a one-disk image (from
-// the container's conversion where the image is no D88 file) and returns
-// its path, or null.
+// Writes disk `index` of the image at `path` as the image of that disk
+// alone that cutDisk cuts (from the container's conversion where the image
+// is no D88 file) and returns its path, or null.
 export function diskImage(mod, path, index) {
   ensureDir(mod.FS, '/disk');
   const written = withStrings(mod, [path, DISK_PATH], (p) => mod._web_disk(p[0], index, p[1]));
   return written >= 0 ? DISK_PATH : null;
 }
 
-// Runs cutting program `program` on the image at `path` (with a disk
-// number when `diskNo` is given) in a fresh empty folder, as the console
-// program runs in the current folder.  Returns the run and the files it
-// wrote, in the order it wrote them, as {name, bytes}.
-export function cut(mod, program, path, diskNo) {
+// Runs `start(folder)` for a run that writes its files into a fresh empty
+// folder, and returns what it returned with the files it wrote there, in
+// the order its "cutting ... NAME" lines name them, as {name, bytes}.
+function inFreshFolder(mod, start) {
   const { FS } = mod;
   runSerial += 1;
   const folder = `/run${runSerial}`;
   FS.mkdir(folder);
-  FS.chdir(folder);
-  let result;
-  try {
-    // Shift-JIS, as the console program writes into a file or a pipe.
-    const args = ['--encoding=sjis', '--', path];
-    result = run(mod, program, diskNo ? [...args, String(diskNo)] : args);
-  } finally {
-    FS.chdir('/');
-  }
+  const result = start(folder);
   const order = new Map();
   const text = new TextDecoder('latin1').decode(result.stdout);
   for (const line of text.split('\n')) {
@@ -136,4 +139,32 @@ export function cut(mod, program, path, diskNo) {
   const files = names.map((name) => ({ name, bytes: FS.readFile(`${folder}/${name}`) }));
   clearDir(FS, folder, true);
   return { ...result, files };
+}
+
+// Runs cutting program `program` on the image at `path` (with a disk
+// number when `diskNo` is given) in a fresh empty folder, as the console
+// program runs in the current folder.  Returns the run and its files.
+export function cut(mod, program, path, diskNo) {
+  const { FS } = mod;
+  return inFreshFolder(mod, (folder) => {
+    FS.chdir(folder);
+    try {
+      // Shift-JIS, as the console program writes into a file or a pipe.
+      const args = ['--encoding=sjis', '--', path];
+      return run(mod, program, diskNo ? [...args, String(diskNo)] : args);
+    } finally {
+      FS.chdir('/');
+    }
+  });
+}
+
+// Cuts disk `index` of the image at `path` with cutting program `program`
+// as d88cut does: what the program prints and writes when run on an image
+// of that disk alone (with a disk number when `diskNo` is given).  Returns
+// the run and its files, as cut does; a status of -1 means the disk could
+// not be taken out of the image.
+export function cutDisk(mod, program, path, index, diskNo) {
+  return inFreshFolder(mod, (folder) => withOutputs(mod, (outPath, errPath) =>
+    withStrings(mod, [path, program, folder, outPath, errPath], (p) =>
+      mod._web_cut(p[0], index, p[1], diskNo || 0, p[2], p[3], p[4]))));
 }

@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
 """The page in a real browser (headless Chromium through Selenium).
 
-Serves the built page on 127.0.0.1, opens each sample image through the
-file input, and checks what the page shows and lets the user download
-against the console programs run on the same bytes: the inspection
-document byte for byte against `d88info --json`, and every cut file and
-the zip's contents byte for byte against the cutting program run in a
-folder of its own.  Also opens a damaged image and files that are no
+Runs every check twice: on the built page served on 127.0.0.1, and on the
+page in one file (d88cut.html) opened straight from the disk as a file://
+address, alone in a folder of its own.  Each time it opens each sample
+image through the file input, and checks what the page shows and lets the
+user download against the console programs run on the same bytes: the
+inspection document byte for byte against `d88info --json`, and every cut
+file and the zip's contents byte for byte against the cutting program run
+in a folder of its own.  Also opens a damaged image and files that are no
 image, and saves screenshots of the page after a cut (desktop and phone).
 
-  browser_test.py --page build-web/web --images build/demo/images \
-                  --tools build/tools --out build-web
+  browser_test.py --page build-web/web --one-file build-web/d88cut.html \
+                  --images build/demo/images --tools build/tools --out build-web
 """
 import argparse
 import functools
@@ -18,6 +20,7 @@ import http.server
 import io
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -42,13 +45,14 @@ class Results:
     def __init__(self):
         self.passed = 0
         self.failed = 0
+        self.where = ""  # which page the checks are made on
 
     def check(self, ok, what):
         if ok:
             self.passed += 1
         else:
             self.failed += 1
-            print(f"FAIL: {what}", flush=True)
+            print(f"FAIL ({self.where}): {what}", flush=True)
         return ok
 
 
@@ -252,9 +256,12 @@ def check_sample(page, results, tools, image, work, whole_program):
     check_zip(page, results, name, whole_files, "after each disk's own cut")
     errors = page.console_errors()
     results.check(not errors, f"{name}: no errors in the browser's console ({errors})")
+    # Served, the page fetches only its own files; from the disk, nothing
+    # but what it holds (its WebAssembly as a data: address).
     foreign = page.driver.execute_script(
         "return performance.getEntriesByType('resource').map(e => e.name)"
-        ".filter(u => !u.startsWith(location.origin + '/'))")
+        ".filter(u => location.protocol === 'file:' ? !u.startsWith('data:')"
+        "             : !u.startsWith(location.origin + '/'))")
     results.check(not foreign, f"{name}: the page fetched nothing from elsewhere ({foreign})")
     page.offline(False)
     # Once more from a fresh page, through the one button that cuts them all.
@@ -354,7 +361,7 @@ def check_bad_files(page, results, work, damaged):
         with open(path, "wb") as f:
             f.write(data)
         page.open(path)
-        if name == "notes.txt":
+        if name == "notes.txt" and page.shots:
             page.driver.save_screenshot(os.path.join(page.out, "page-not-an-image.png"))
         problem = page.text("problem") if page.shown("problem") else ""
         results.check(words in problem, f"{name}: the page says {words!r} (it says {problem!r})")
@@ -372,9 +379,69 @@ def check_bad_files(page, results, work, damaged):
     results.check(not errors, f"bad files: no errors in the browser's console ({errors})")
 
 
+def check_one_file(results, path):
+    """The page in one file refers to nothing beside it."""
+    with open(path, encoding="utf-8") as f:
+        html = f.read()
+    results.check(not re.search(r"<script[^>]*\ssrc=", html) and 'rel="stylesheet"' not in html
+                  and "from './" not in html,
+                  "d88cut.html loads no script, style or module from beside it")
+
+
+def check_page(page, results, args, tools, work):
+    """Every check on one page: served, or the one file from the disk."""
+    images = os.path.abspath(args.images)
+    load_times = []
+    samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi"),
+                                                    ("abcut", "abcut-1.nfd")]
+    for program, file_name in samples:
+        image = os.path.join(images, file_name)
+        load_ms, _ = check_sample(page, results, tools, image, work, program)
+        load_times.append(load_ms)
+        if file_name == "vorxcut.d88" and page.shots:
+            driver = page.driver
+            os.makedirs(args.out, exist_ok=True)
+            driver.execute_script("window.scrollTo(0, 0)")
+            driver.save_screenshot(os.path.join(args.out, "page-after-cut.png"))
+            driver.set_window_size(390, 844)
+            driver.execute_script(
+                "document.getElementById('results').scrollIntoView({block: 'start'})")
+            driver.save_screenshot(os.path.join(args.out, "page-after-cut-phone.png"))
+            driver.execute_script(
+                "document.getElementById('image').scrollIntoView({block: 'start'})")
+            driver.save_screenshot(os.path.join(args.out, "page-phone-disks.png"))
+            driver.set_window_size(1280, 1000)
+
+    # A full 2HD disk: the time of its cut.
+    full = os.path.join(images, "full-2hd.d88")
+    _, inspect_ms, cut_ms = check_sample_timing(page, results, full)
+    print(f"{results.where}: page load: {max(load_times):.0f} ms at most over "
+          f"{len(load_times)} loads; full 2HD disk: inspected in {inspect_ms:.0f} ms, "
+          f"cut in {cut_ms:.0f} ms; downloads clicked twice: {page.retries}", flush=True)
+    results.check(max(load_times) < MAX_LOAD_MS, f"the page loads in under {MAX_LOAD_MS} ms")
+    results.check(cut_ms < MAX_CUT_MS, f"a full 2HD disk is cut in under {MAX_CUT_MS} ms")
+
+    # The vorxcut sample cut short inside its third disk, and the FDI
+    # sample inside its 75th track.
+    with open(os.path.join(images, "vorxcut.d88"), "rb") as f:
+        d88 = f.read()
+    with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
+        fdi = f.read()
+    doc = native_doc(tools, os.path.join(images, "vorxcut.d88"))
+    damaged = [
+        ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
+        ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
+    ]
+    check_disk_name(page, results, images, work)
+    check_same_names(page, results, images, tools, work)
+    check_forced(page, results, images, tools, work)
+    check_bad_files(page, results, work, damaged)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--page", required=True)
+    parser.add_argument("--one-file", required=True)
     parser.add_argument("--images", required=True)
     parser.add_argument("--tools", required=True)
     parser.add_argument("--out", required=True)
@@ -389,58 +456,23 @@ def main():
     try:
         downloads = os.path.join(scratch, "downloads")
         work = os.path.join(scratch, "work")
-        os.makedirs(downloads)
-        os.makedirs(work)
+        alone = os.path.join(scratch, "alone")
+        for folder in (downloads, work, alone):
+            os.makedirs(folder)
+        # The one file in a folder of its own, so that nothing beside it
+        # could stand in for what it should hold.
+        one_file = os.path.join(alone, "d88cut.html")
+        shutil.copyfile(args.one_file, one_file)
+        check_one_file(results, one_file)
         driver = start_browser(os.path.join(scratch, "profile"), downloads)
-        page = Page(driver, f"http://127.0.0.1:{server.server_address[1]}/index.html",
-                    downloads)
-        page.out = args.out
-
-        load_times = []
-        samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi"),
-                                                        ("abcut", "abcut-1.nfd")]
-        for program, file_name in samples:
-            image = os.path.join(os.path.abspath(args.images), file_name)
-            load_ms, _ = check_sample(page, results, tools, image, work, program)
-            load_times.append(load_ms)
-            if file_name == "vorxcut.d88":
-                os.makedirs(args.out, exist_ok=True)
-                driver.execute_script("window.scrollTo(0, 0)")
-                driver.save_screenshot(os.path.join(args.out, "page-after-cut.png"))
-                driver.set_window_size(390, 844)
-                driver.execute_script(
-                    "document.getElementById('results').scrollIntoView({block: 'start'})")
-                driver.save_screenshot(os.path.join(args.out, "page-after-cut-phone.png"))
-                driver.execute_script(
-                    "document.getElementById('image').scrollIntoView({block: 'start'})")
-                driver.save_screenshot(os.path.join(args.out, "page-phone-disks.png"))
-                driver.set_window_size(1280, 1000)
-
-        # A full 2HD disk: the time of its cut.
-        full = os.path.join(os.path.abspath(args.images), "full-2hd.d88")
-        _, inspect_ms, cut_ms = check_sample_timing(page, results, full)
-        print(f"page load: {max(load_times):.0f} ms at most over {len(load_times)} loads; "
-              f"full 2HD disk: inspected in {inspect_ms:.0f} ms, cut in {cut_ms:.0f} ms; "
-              f"downloads clicked twice: {page.retries}", flush=True)
-        results.check(max(load_times) < MAX_LOAD_MS, f"the page loads in under {MAX_LOAD_MS} ms")
-        results.check(cut_ms < MAX_CUT_MS, f"a full 2HD disk is cut in under {MAX_CUT_MS} ms")
-
-        # The vorxcut sample cut short inside its third disk, and the FDI
-        # sample inside its 75th track.
-        images = os.path.abspath(args.images)
-        with open(os.path.join(images, "vorxcut.d88"), "rb") as f:
-            d88 = f.read()
-        with open(os.path.join(images, "full-2hd.fdi"), "rb") as f:
-            fdi = f.read()
-        doc = native_doc(tools, os.path.join(images, "vorxcut.d88"))
-        damaged = [
-            ("damaged.d88", d88[:doc["disks"][2]["offset"] + 1000], "is cut short"),
-            ("damaged.fdi", fdi[:500000], "FDI image ends inside track 74"),
-        ]
-        check_disk_name(page, results, os.path.abspath(args.images), work)
-        check_same_names(page, results, images, tools, work)
-        check_forced(page, results, images, tools, work)
-        check_bad_files(page, results, work, damaged)
+        pages = [("served", f"http://127.0.0.1:{server.server_address[1]}/index.html", True),
+                 ("one file from the disk", "file://" + one_file, False)]
+        for where, url, shots in pages:
+            results.where = where
+            page = Page(driver, url, downloads)
+            page.out = args.out
+            page.shots = shots
+            check_page(page, results, args, tools, work)
     finally:
         if driver is not None:
             driver.quit()

@@ -84,7 +84,8 @@ for (const [program, name] of IMAGES) {
         assert.deepEqual(Buffer.from(mod.FS.readFile(diskPath)), fs.readFileSync(converted));
         fs.rmSync(converted);
       }
-      same(runs.cut(mod, program, diskPath), native(program, [one]));
+      // The disk cut as d88cut and the page cut it, by the program alone.
+      same(runs.cutDisk(mod, program, at, i), native(program, [one]));
       if (d88) fs.rmSync(one);
     });
     same(runs.cut(mod, program, at), native(program, [file]));
@@ -95,6 +96,7 @@ test('a disk number forces its kind onto the first disk, as on the console', () 
   const file = path.join(images, 'abcut.d88');
   const at = runs.putImage(mod, fs.readFileSync(file), 'abcut.d88');
   same(runs.cut(mod, 'abcut', at, 1), native('abcut', [file, '1']));
+  same(runs.cutDisk(mod, 'abcut', at, 0, 1), native('abcut', [file, '1']));
 });
 
 test('runs that cannot be made say so', () => {
@@ -104,6 +106,10 @@ test('runs that cannot be made say so', () => {
     ['a disk the image does not hold', () => runs.diskImage(mod, at, 2), null],
     ['a negative disk index', () => runs.diskImage(mod, at, -1), null],
     ['an image that is not there', () => runs.diskImage(mod, '/img/none.d88', 0), null],
+    ['a cut of a disk the image does not hold', () => runs.cutDisk(mod, 'abcut', at, 2).status, -1],
+    ['a cut by a program the build does not hold', () => runs.cutDisk(mod, 'x', at, 0).status, -1],
+    ['a cut with a disk number beyond the kinds', () => runs.cutDisk(mod, 'abcut', at, 0, 3).status,
+      -1],
   ];
   for (const [what, call, want] of cases) assert.equal(call(), want, what);
 });
