@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "d88info/info.h"
 #include "d88conv/convert.h"
 #include "d88cut/cut_images.h"
+#include "support/process.h"
 
 namespace fuzzcheck {
 
@@ -424,27 +424,6 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   fs::remove(out, ignored);
 }
 
-namespace {
-
-// Every plain file in `dir` by name, with its bytes.
-std::map<std::string, std::string> FilesOf(const std::filesystem::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    FUZZ_CHECK(entry.is_regular_file());
-    std::FILE* f = std::fopen(entry.path().string().c_str(), "rb");
-    FUZZ_CHECK(f != nullptr);
-    std::string bytes;
-    char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
-    std::fclose(f);
-    files[entry.path().filename().string()] = bytes;
-  }
-  return files;
-}
-
-}  // namespace
-
 void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
                     const std::string& out, const std::string& scratch, std::FILE* sink) {
   namespace fs = std::filesystem;
@@ -475,7 +454,7 @@ void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::stri
       fs::remove_all(expected);
       const char* const run[] = {catalogue->program, "-o", expected.c_str(), aloneFile.c_str()};
       FUZZ_CHECK(cut::Run(*catalogue, 4, run, sink, sink) == 0);
-      FUZZ_CHECK(FilesOf(fs::path(out) / name) == FilesOf(expected));
+      FUZZ_CHECK(testimg::FilesIn((fs::path(out) / name).string()) == testimg::FilesIn(expected));
     }
   }
   FUZZ_CHECK(folders.empty());  // no folder of a disk no catalogue takes

@@ -54,25 +54,19 @@ const cut::DiskRule& Rule(const cut::Catalogue& catalogue, int number) {
   return catalogue.rules.data[0];
 }
 
-// A disk of each kind `program` knows, in the order of their numbers.
-std::vector<Disk> EveryKind(const cut::Catalogue& catalogue) {
-  std::vector<Disk> disks;
-  for (int number = 1; number <= catalogue.rules.count; ++number) {
-    disks.push_back(testimg::KindDisk(catalogue, Rule(catalogue, number)));
-  }
-  return disks;
-}
-
 // What a disk holds and which programs take it for which kind.
 struct DiskSpec {
   Disk disk;
   std::vector<std::pair<std::string, int>> takers;  // program, kind number
 };
 
+// A disk of each kind the catalogue knows, in the order of their numbers.
 std::vector<DiskSpec> Specs(const cut::Catalogue& catalogue) {
   std::vector<DiskSpec> specs;
-  int number = 0;
-  for (const Disk& disk : EveryKind(catalogue)) specs.push_back({disk, {{catalogue.program, ++number}}});
+  for (int number = 1; number <= catalogue.rules.count; ++number) {
+    specs.push_back({testimg::KindDisk(catalogue, Rule(catalogue, number)),
+                     {{catalogue.program, number}}});
+  }
   return specs;
 }
 
@@ -266,31 +260,26 @@ TEST(D88cutE2E, PrintsALinePerDiskAndACount) {
   }
 }
 
-TEST(D88cutE2E, UsageErrorsHelpAndVersion) {
+// Help and version are the console tests'.
+TEST(D88cutE2E, UsageErrors) {
   const std::string usage = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
   const struct {
     std::vector<std::string> args;
-    int status;
-    std::string out, err;
+    std::string err;
   } cases[] = {
-      {{}, 2, "", "d88cut: no image given\n" + usage},
-      {{"-x", "a.d88"}, 2, "", "d88cut: unknown option '-x'\n" + usage},
-      {{"a.d88", "-o"}, 2, "", "d88cut: -o needs a folder\n" + usage},
-      {{"-o", "x", "--output-dir", "y", "a"}, 2, "", "d88cut: more than one output folder given\n" + usage},
-      {{"--encoding=latin1", "a"}, 2, "", "d88cut: --encoding takes sjis or utf-8\n" + usage},
-      {{"--version"}, 0, "d88cut " D88CUT_VERSION "\n", ""},
+      {{}, "no image given"},
+      {{"-x", "a.d88"}, "unknown option '-x'"},
+      {{"a.d88", "-o"}, "-o needs a folder"},
+      {{"-o", "x", "--output-dir", "y", "a"}, "more than one output folder given"},
+      {{"--encoding=latin1", "a"}, "--encoding takes sjis or utf-8"},
   };
   testimg::ScratchDir dir;
   for (const auto& c : cases) {
     const testimg::ProcessResult run = testimg::RunProcess(kD88cut, c.args, dir.path());
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "d88cut: " + c.err + "\n" + usage);
   }
-  const testimg::ProcessResult help = testimg::RunProcess(kD88cut, {"--help"}, dir.path());
-  EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind(usage, 0), 0u);
-  EXPECT_NE(help.out.find("vorxcut (8 kinds) abcut (2 kinds) oabcut (3 kinds)"), std::string::npos);
   EXPECT_TRUE(Tree(dir.path()).empty());
 }
 
