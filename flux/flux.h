@@ -65,6 +65,11 @@ struct Track {
   int rateKbps = 0;                     // data rate at the disk's own speed
   int revolutions = 0;                  // revolutions decoded
   int attempts = 0;                     // decodings tried (PLL settings)
+  // Raw cells (half data bits at the MFM rate) per revolution the track was
+  // decoded at: 166,667 for 2HD, 100,000 for 2DD and 2D, 200,000 for 1.44 MB
+  // and 83,333 for 250 kbit/s disks written at 360 rpm; 0 when no rate fit.
+  int cellsPerRevolution = 0;
+  int driveRpm = 0;  // the drive's speed as the index times show it; 0: none
 };
 
 // Decodes one track.  Work and memory are bounded by the flux given; a
