@@ -96,13 +96,18 @@ TEST(FluxStages, PllGivesBackTheCells) {
     std::string what;
     int cellsPerRevolution;
     FluxOptions options;
+    // No index: the cell length is the nominal one, not measured by the
+    // revolution, and the loop must follow the speed error.
+    bool unindexed = false;
   };
-  FluxOptions jitter, slow, drive300, fast2dd, drive360;
+  FluxOptions jitter, slow, drive300, fast2dd, drive360, slowOnce, fastOnce;
   jitter.jitter = 0.18;
   slow.speedError = 0.03, slow.jitter = 0.1;
   drive300.driveRpm = 300, drive300.jitter = 0.1;
   fast2dd.speedError = -0.03, fast2dd.jitter = 0.1;
+  fastOnce = fast2dd, fastOnce.revolutions = 1;
   drive360.driveRpm = 360;
+  slowOnce = slow, slowOnce.revolutions = 1;
   const Case cases[] = {
       {"2HD ideal", 166667, {}},
       {"2HD jitter 0.18 cells", 166667, jitter},
@@ -111,21 +116,25 @@ TEST(FluxStages, PllGivesBackTheCells) {
       {"2DD 3% fast", 100000, fast2dd},
       {"2DD in a 360-rpm drive", 100000, drive360},
       {"1.44 MB", 200000, {}},
+      {"no index, 3% slow", 166667, slowOnce, true},
+      {"no index, 2DD 3% fast", 100000, fastOnce, true},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> cells =
         testimg::TrackCells(Formatted(1, 8, 2).tracks[0], c.cellsPerRevolution);
-    const flux::TrackFlux tf = testimg::CellsToFlux(cells, c.cellsPerRevolution, c.options, 0);
+    flux::TrackFlux tf = testimg::CellsToFlux(cells, c.cellsPerRevolution, c.options, 0);
+    tf.indexCued = !c.unindexed;
     const std::vector<flux::Span> revolutions = flux::Revolutions(tf);
     const flux::Timing timing = flux::MeasureTiming(tf, revolutions);
     ASSERT_NE(timing.rate, nullptr) << c.what;
     EXPECT_EQ(timing.rate->cellsPerRevolution, c.cellsPerRevolution) << c.what;
     flux::Bitstream bits;
     flux::RunPll(tf, revolutions, timing, flux::kPllSettings[0], bits);
+    const size_t total = cells.size() * static_cast<size_t>(c.options.revolutions);
     size_t wrong = 0;
-    for (uint32_t i = 0; i < bits.cells && i < cells.size() * 3; ++i) wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
+    for (uint32_t i = 0; i < bits.cells && i < total; ++i) wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
     EXPECT_EQ(wrong, 0u) << c.what;
-    EXPECT_NEAR(bits.cells, cells.size() * 3, 4) << c.what;
+    EXPECT_NEAR(bits.cells, total, 4) << c.what;
   }
 }
 
