@@ -105,9 +105,9 @@ TEST(FluxStages, PllGivesBackTheCells) {
   slow.speedError = 0.03, slow.jitter = 0.1;
   drive300.driveRpm = 300, drive300.jitter = 0.1;
   fast2dd.speedError = -0.03, fast2dd.jitter = 0.1;
-  fastOnce = fast2dd, fastOnce.revolutions = 1;
+  fastOnce = fast2dd, fastOnce.revolutions = 1, fastOnce.speedError = -0.07;
   drive360.driveRpm = 360;
-  slowOnce = slow, slowOnce.revolutions = 1;
+  slowOnce = slow, slowOnce.revolutions = 1, slowOnce.speedError = 0.07;
   const Case cases[] = {
       {"2HD ideal", 166667, {}},
       {"2HD jitter 0.18 cells", 166667, jitter},
@@ -116,8 +116,8 @@ TEST(FluxStages, PllGivesBackTheCells) {
       {"2DD 3% fast", 100000, fast2dd},
       {"2DD in a 360-rpm drive", 100000, drive360},
       {"1.44 MB", 200000, {}},
-      {"no index, 3% slow", 166667, slowOnce, true},
-      {"no index, 2DD 3% fast", 100000, fastOnce, true},
+      {"no index, 7% slow", 166667, slowOnce, true},
+      {"no index, 2DD 7% fast", 100000, fastOnce, true},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> cells =
