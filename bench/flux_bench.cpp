@@ -116,7 +116,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
 
-  // The stages apart, on the default PLL setting (what a sound disk needs).
+  // The stages apart, on the default PLL setting (what a sound disk needs),
+  // each over the whole disk: each reads the flux from memory afresh, where
+  // the decoder reads a track's while it is still in the cache.
   std::vector<flux::Timing> timings(tracks.size());
   std::vector<std::vector<flux::Span>> spans(tracks.size());
   std::vector<flux::Bitstream> bits(tracks.size());

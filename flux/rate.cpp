@@ -55,7 +55,9 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
   std::vector<uint64_t> candidates;  // lengths of revolutions that run index to index
   size_t total = 0;
   for (size_t r = 0; r < count; ++r) {
-    for (size_t i = revolutions[r].begin; i < revolutions[r].end; ++i) ticks[r] += flux.intervals[i];
+    uint64_t sum = 0;  // a local, so the loop is vectorised
+    for (size_t i = revolutions[r].begin; i < revolutions[r].end; ++i) sum += flux.intervals[i];
+    ticks[r] = sum;
     total += revolutions[r].end - revolutions[r].begin;
     // A recorded length the intervals fall well short of: the file lost some.
     const uint64_t recorded = r < flux.revolutionTicks.size() ? flux.revolutionTicks[r] : 0;
