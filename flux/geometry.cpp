@@ -17,16 +17,12 @@ namespace flux {
 
 namespace {
 
-constexpr uint8_t kMedia2D = 0x00;
-constexpr uint8_t kMedia2DD = 0x10;
-constexpr uint8_t kMedia2HD = 0x20;
 constexpr int kMost2DCylinders = 42;
 constexpr int kHighDensityCells = 150000;  // 2HD 166,667; 2DD 100,000
 
-bool Sound(const Sector& s) { return s.status == 0x00 || s.status == 0x10; }
-
 int SoundCount(const Track& track) {
-  return static_cast<int>(std::count_if(track.sectors.begin(), track.sectors.end(), Sound));
+  return static_cast<int>(
+      std::count_if(track.sectors.begin(), track.sectors.end(), [](const Sector& s) { return s.Sound(); }));
 }
 
 // The cylinder most of the track's sound IDs name; -1 for none.
@@ -34,7 +30,7 @@ int MostNamedCylinder(const Track& track) {
   int counts[256] = {};
   int best = -1;
   for (const Sector& s : track.sectors) {
-    if (!Sound(s)) continue;
+    if (!s.Sound()) continue;
     if (++counts[s.c] > (best < 0 ? 0 : counts[best])) best = s.c;
   }
   return best;

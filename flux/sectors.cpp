@@ -9,12 +9,6 @@ namespace {
 
 constexpr int32_t kSameSectorCells = 1000;
 
-constexpr uint8_t kStatusSound = 0x00;
-constexpr uint8_t kStatusDeleted = 0x10;
-constexpr uint8_t kStatusIdCrc = 0xA0;
-constexpr uint8_t kStatusDataCrc = 0xB0;
-constexpr uint8_t kStatusNoData = 0xF0;
-
 // The member whose key most members share, the earliest of them on a tie.
 // By sorting keys, not comparing members pairwise: a hostile track may
 // pile up many sightings in one place.
@@ -111,7 +105,7 @@ std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings, const
 
 bool LosesSectors(const std::vector<Sector>& sectors, uint32_t wholeRevolutions) {
   for (const Sector& s : sectors) {
-    if (s.status != kStatusSound && s.status != kStatusDeleted) return true;
+    if (!s.Sound()) return true;
     if ((s.seenIn & wholeRevolutions) != wholeRevolutions) return true;
   }
   return false;

@@ -433,16 +433,18 @@ void ExerciseFlux(const uint8_t* data, size_t size) {
   for (const flux::Sector& s : track.sectors) {
     FUZZ_CHECK(s.data.size() <= 128u << 8);  // N is never an allocation size
     FUZZ_CHECK(s.seenIn != 0 && (s.seenIn & ~revolutions) == 0 && (s.badCopies & ~s.seenIn) == 0);
-    FUZZ_CHECK(s.status == 0x00 || s.status == 0x10 || s.status == 0xA0 || s.status == 0xB0 || s.status == 0xF0);
-    FUZZ_CHECK(s.status != 0xF0 || s.data.empty());
-    FUZZ_CHECK(s.deleted == (s.status == 0x10) || s.status >= 0xA0);
+    FUZZ_CHECK(s.Sound() || s.status == flux::kStatusIdCrc || s.status == flux::kStatusDataCrc ||
+               s.status == flux::kStatusNoData);
+    FUZZ_CHECK(s.status != flux::kStatusNoData || s.data.empty());
+    FUZZ_CHECK(!s.Sound() || s.deleted == (s.status == flux::kStatusDeleted));
   }
   flux::Track next = track;
   next.cylinder = 1, next.head = 1;
   const flux::Disk disk = flux::AssembleDisk({std::move(track), std::move(next)});
   FUZZ_CHECK(disk.tracks.size() == static_cast<size_t>(disk.cylinders) * 2);
   FUZZ_CHECK(disk.heads >= 0 && disk.heads <= 2 && disk.cylinders <= 2);
-  FUZZ_CHECK(disk.mediaType == 0x00 || disk.mediaType == 0x10 || disk.mediaType == 0x20);
+  FUZZ_CHECK(disk.mediaType == flux::kMedia2D || disk.mediaType == flux::kMedia2DD ||
+             disk.mediaType == flux::kMedia2HD);
 }
 
 }  // namespace fuzzcheck

@@ -21,6 +21,7 @@ namespace {
 using testimg::Bytes;
 using testimg::Disk;
 using testimg::FluxOptions;
+using testimg::MakeSector;
 using testimg::Sector;
 
 TEST(FluxStages, CrcCheckValues) {
@@ -65,14 +66,6 @@ TEST(FluxStages, BytesAndMarksFromCells) {
   }
 }
 
-Sector MakeSector(int c, int h, int r, int n, Bytes data, uint8_t density = 0) {
-  Sector s;
-  s.c = static_cast<uint8_t>(c), s.h = static_cast<uint8_t>(h), s.r = static_cast<uint8_t>(r),
-  s.n = static_cast<uint8_t>(n);
-  s.data = std::move(data);
-  s.density = density;
-  return s;
-}
 
 // Data that changes from byte to byte, as real data does.
 Bytes Noisy(int length, uint32_t seed) {

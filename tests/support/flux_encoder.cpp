@@ -16,12 +16,8 @@ namespace {
 using flux::Encoding;
 
 constexpr uint8_t kFmDensity = 0x40;
-constexpr uint8_t kStatusIdCrc = 0xA0;
-constexpr uint8_t kStatusDataCrc = 0xB0;
-constexpr uint8_t kStatusNoData = 0xF0;
 constexpr int k2hdCells = 166667;
 constexpr int k2ddCells = 100000;
-constexpr uint8_t kMedia2hd = 0x20;
 constexpr double kNsPerMinute = 60e9;
 
 // Gap lengths in bytes of the encoding.
@@ -114,13 +110,13 @@ bool LayOut(const std::vector<Sector>& sectors, size_t turn, int gap3Cap, std::v
     const Gaps& gaps = GapsOf(e);
     w.Mark(e, flux::kIdMark);
     const uint8_t id[] = {s.c, s.h, s.r, s.n};
-    w.Field(e, flux::kIdMark, id, sizeof id, s.status == kStatusIdCrc);
+    w.Field(e, flux::kIdMark, id, sizeof id, s.status == flux::kStatusIdCrc);
     w.Gap(e, gaps.gap2);
-    if (s.status != kStatusNoData) {
+    if (s.status != flux::kStatusNoData) {
       dataField[0] = w.Size();
       const uint8_t mark = s.deleted != 0 ? flux::kDeletedMark : flux::kDataMark;
       w.Mark(e, mark);
-      w.Field(e, mark, s.data.data(), s.data.size(), s.status == kStatusDataCrc);
+      w.Field(e, mark, s.data.data(), s.data.size(), s.status == flux::kStatusDataCrc);
       dataField[1] = w.Size();
     }
     w.Gap(e, std::min(gaps.gap3[std::min<int>(s.n, 3)], gap3Cap));
@@ -140,7 +136,7 @@ double Uniform(std::mt19937& random) { return (random() >> 8) * (1.0 / (1 << 24)
 
 int FluxCellsPerRevolution(const Disk& disk, const FluxOptions& options) {
   if (options.cellsPerRevolution > 0) return options.cellsPerRevolution;
-  if (disk.mediaType == kMedia2hd) return k2hdCells;
+  if (disk.mediaType == flux::kMedia2HD) return k2hdCells;
   std::vector<uint8_t> cells;
   size_t field[2];
   for (const auto& track : disk.tracks) {
