@@ -100,7 +100,8 @@ struct Disk {
   uint8_t mediaType = kMedia2D;  // kMedia2D, kMedia2DD or kMedia2HD
 };
 
-// `tracks` in any order, by physical cylinder and head.
+// `tracks` in any order, by physical cylinder and head; tracks of heads
+// other than 0 and 1 or cylinders past 255 are left out.
 Disk AssembleDisk(std::vector<Track> tracks);
 
 }  // namespace flux

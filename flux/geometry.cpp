@@ -18,6 +18,9 @@ namespace flux {
 namespace {
 
 constexpr int kMost2DCylinders = 42;
+// No dump layout numbers more (HFE's count is a byte); a track said to lie
+// further out is the file's fault and is left out.
+constexpr int kLastCylinder = 255;
 constexpr int kHighDensityCells = 150000;  // 2HD 166,667; 2DD 100,000
 
 int SoundCount(const Track& track) {
@@ -43,7 +46,7 @@ Disk AssembleDisk(std::vector<Track> tracks) {
   // By (physical cylinder, head); of two reads of one place, the sounder.
   std::map<std::pair<int, int>, Track> byPlace;
   for (Track& track : tracks) {
-    if (track.cylinder < 0 || track.head < 0 || track.head > 1) continue;
+    if (track.cylinder < 0 || track.cylinder > kLastCylinder || track.head < 0 || track.head > 1) continue;
     const std::pair<int, int> place{track.cylinder, track.head};
     auto it = byPlace.find(place);
     if (it == byPlace.end()) {

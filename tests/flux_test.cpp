@@ -386,6 +386,8 @@ TEST(FluxGeometry, FoundFromTheTracks) {
       {"side 1 alone", sideOne, 3, 2, false, 0x20, ""},
       {"two reads of one place: the sounder", {track(0, 0, 0, 166667, 1), track(0, 0, 0, 166667, 3)}, 1, 1, false, 0x20, "0:3"},
       {"nothing formatted", {flux::Track{}}, 0, 0, false, 0x00, ""},
+      {"cylinders and heads no dump has", {track(100000000, 0, 0, 166667), track(0, 2, 0, 166667), track(-1, 0, 0, 166667)},
+       0, 0, false, 0x00, ""},
   };
   // clang-format on
   for (const Case& c : cases) {
