@@ -149,7 +149,8 @@ void WriteConversionSeeds(const fs::path& out) {
 // The flux target's: tracks the encoder writes, most of them cut to the
 // first few sectors of a revolution (a partial revolution, measured by the
 // cell lengths the rates give), so that an input decodes in well under a
-// millisecond; one whole revolution of a 2D track and two of a 2HD one.
+// millisecond; one whole revolution of a 2D track, and two of a track at
+// the rate with the fewest cells, its last sector across the index.
 void WriteFluxSeeds(const fs::path& out) {
   const fs::path dir = out / "flux";
   auto sector = [](int r, int n, uint8_t density) {
@@ -190,11 +191,12 @@ void WriteFluxSeeds(const fs::path& out) {
   testimg::FluxOptions kryoflux = jitter;  // the tick of a KryoFlux stream
   kryoflux.tickNs = fuzzflux::kTicksNs[1];
   Write(dir, "2d-whole.flux", fuzzflux::BytesFromFlux(testimg::EncodeFlux(twoD, kryoflux).front(), 1, true));
+  // Two revolutions at the rate with the fewest cells (250 kbit/s at 360 rpm).
   testimg::FluxOptions twice;
   twice.revolutions = 2;
-  twice.acrossIndex = true;
-  Write(dir, "2hd-two.flux",
-        fuzzflux::BytesFromFlux(testimg::CellsToFlux(testimg::TrackCells(odd, hd, true), hd, twice, 0), 0, true));
+  const int fewest = 83333;
+  Write(dir, "two-turns.flux",
+        fuzzflux::BytesFromFlux(testimg::CellsToFlux(testimg::TrackCells(odd, fewest, true), fewest, twice, 0), 0, true));
 }
 
 }  // namespace
