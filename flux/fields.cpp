@@ -43,9 +43,9 @@ class Reader {
           break;
         case MarkKind::kData:
         case MarkKind::kDeleted:
+          // (FM IDs with a bad CRC are never pending.)
           if (pending_ && pendingSighting_.encoding == mark.encoding && mark.cell >= pendingEnd_ &&
-              mark.cell - pendingEnd_ <= kDataWindowBytes * perByte &&
-              (mark.encoding == Encoding::kMfm || pendingSighting_.idGood)) {
+              mark.cell - pendingEnd_ <= kDataWindowBytes * perByte) {
             ReadData(k, byte, perByte);
             Flush();
           }
