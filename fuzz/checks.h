@@ -62,6 +62,11 @@ void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string
 void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
                     const std::string& out, const std::string& scratch, std::FILE* sink);
 
+// Decodes `size` bytes as one track's flux (fuzz/flux_bytes.h): the
+// sectors must be bounded as the decoder promises, their revolutions the
+// track's, and the track and a copy of it one cylinder on must make a disk.
+void ExerciseFlux(const uint8_t* data, size_t size);
+
 }  // namespace fuzzcheck
 
 #endif  // FUZZ_CHECKS_H

@@ -1,0 +1,171 @@
+#include "flux/fields.h"
+
+#include <algorithm>
+
+#include "flux/crc.h"
+#include "flux/marks.h"
+
+namespace flux {
+
+namespace {
+
+constexpr uint32_t kDataWindowBytes = 60;  // from an ID's end to its data mark
+constexpr uint32_t kIdFieldBytes = 7;      // mark, C H R N, CRC
+constexpr uint32_t kCrcBytes = 2;
+constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
+constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
+
+uint16_t CrcPreset(Encoding encoding) {
+  return encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset;
+}
+uint8_t GapByte(Encoding encoding) { return encoding == Encoding::kFm ? kFmGapByte : kMfmGapByte; }
+// The sync cells in front of a mark: three A1 in MFM, one 00 in FM.
+uint32_t SyncCells(Encoding encoding) { return encoding == Encoding::kFm ? 32 : 48; }
+
+class Reader {
+ public:
+  Reader(const Bitstream& bits, std::vector<Sighting>& out, std::vector<uint8_t>& pool)
+      : bits_(bits), out_(out), pool_(pool) {}
+
+  void Run() {
+    const std::vector<MarkAt>& marks = bits_.marks;
+    for (size_t k = 0; k < marks.size(); ++k) {
+      const MarkAt mark = marks[k];
+      if (mark.cell < soundUntil_) continue;
+      const uint32_t perByte = static_cast<uint32_t>(CellsPerByte(mark.encoding));
+      if (bits_.end - mark.cell < perByte) continue;
+      const uint64_t cells = bits_.Window(mark.cell);
+      if (mark.encoding == Encoding::kFm && FmClock(cells) != kFmMarkClock) continue;
+      const uint8_t byte = mark.encoding == Encoding::kFm ? FmByte(cells) : MfmByte(cells);
+      switch (KindOfMark(byte)) {
+        case MarkKind::kId:
+          ReadId(mark, perByte);
+          break;
+        case MarkKind::kData:
+        case MarkKind::kDeleted:
+          // (FM IDs with a bad CRC are never pending.)
+          if (pending_ && pendingSighting_.encoding == mark.encoding && mark.cell >= pendingEnd_ &&
+              mark.cell - pendingEnd_ <= kDataWindowBytes * perByte) {
+            ReadData(k, byte, perByte);
+            Flush();
+          }
+          break;
+        case MarkKind::kNone:
+          break;
+      }
+    }
+    Flush();
+  }
+
+ private:
+  // Reads `count` bytes from cell `at` on (all within the stream) into `to`.
+  void ReadBytes(uint32_t at, Encoding encoding, size_t count, uint8_t* to) const {
+    if (encoding == Encoding::kMfm) {
+      size_t i = 0;
+      for (; i + 4 <= count; i += 4, at += 64) {
+        const uint64_t w = bits_.Window(at);
+        to[i] = MfmByte(w), to[i + 1] = MfmByte(w << 16), to[i + 2] = MfmByte(w << 32),
+        to[i + 3] = MfmByte(w << 48);
+      }
+      for (; i < count; ++i, at += 16) to[i] = MfmByte(bits_.Window(at));
+    } else {
+      for (size_t i = 0; i < count; ++i, at += 32) to[i] = FmByte(bits_.Window(at));
+    }
+  }
+
+  void ReadId(const MarkAt& mark, uint32_t perByte) {
+    // IDs past the revolutions are the first revolution's once more.
+    if (mark.cell >= bits_.cells || bits_.end - mark.cell < kIdFieldBytes * perByte) return;
+    uint8_t field[kIdFieldBytes];
+    ReadBytes(mark.cell, mark.encoding, kIdFieldBytes, field);
+    const bool good = Crc(CrcPreset(mark.encoding), field, kIdFieldBytes) == 0;
+    if (mark.encoding == Encoding::kFm && !good) return;  // most likely no ID at all
+    Flush();
+    Sighting& s = pendingSighting_;
+    s = Sighting();
+    s.offset = bits_.Offset(mark.cell);
+    s.revolution = static_cast<uint8_t>(bits_.Revolution(mark.cell));
+    s.encoding = mark.encoding;
+    std::copy(field + 1, field + 5, s.id);
+    s.idGood = good;
+    pending_ = true;
+    pendingEnd_ = mark.cell + kIdFieldBytes * perByte;
+  }
+
+  // The data field whose mark is marks[k], for the pending ID.
+  void ReadData(size_t k, uint8_t markByte, uint32_t perByte) {
+    const MarkAt& mark = bits_.marks[k];
+    const Encoding encoding = mark.encoding;
+    const uint32_t start = mark.cell + perByte;
+    uint32_t cut = bits_.end;
+    for (size_t j = k + 1; j < bits_.marks.size(); ++j) {
+      if (bits_.marks[j].encoding != encoding) continue;
+      const uint32_t sync =
+          bits_.marks[j].cell - std::min(bits_.marks[j].cell, SyncCells(encoding));
+      cut = std::min(cut, std::max(sync, start));
+      break;
+    }
+    const size_t available = cut > start ? (cut - start) / perByte : 0;
+    const int sizeCode = std::min<int>(pendingSighting_.id[3], kLargestSizeCode);
+    const size_t nominal = size_t{128} << sizeCode;
+    const uint16_t preset = CrcByte(CrcPreset(encoding), markByte);
+
+    const size_t base = pool_.size();
+    size_t read = std::min(nominal + kCrcBytes, available);
+    pool_.resize(base + available);
+    uint8_t* bytes = pool_.data() + base;
+    ReadBytes(start, encoding, read, bytes);
+    size_t length = 0;
+    bool good = read == nominal + kCrcBytes && Crc(preset, bytes, read) == 0;
+    if (good) {
+      length = nominal;
+    } else {
+      ReadBytes(start + static_cast<uint32_t>(read) * perByte, encoding, available - read,
+                bytes + read);
+      // The first length the CRC agrees with, gap bytes after it.  In a run
+      // of gap bytes the CRC walks through every value, so a CRC of two gap
+      // bytes is no end.
+      const uint8_t gap = GapByte(encoding);
+      uint16_t crc = preset;
+      for (size_t n = 0; n + kCrcBytes + kGapBytesAfter <= available; ++n) {
+        if (n > 0 && crc == (bytes[n] << 8 | bytes[n + 1]) && bytes[n + 2] == gap &&
+            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap)) {
+          good = true;
+          length = n;
+          break;
+        }
+        crc = CrcByte(crc, bytes[n]);
+      }
+      if (!good) length = std::min(nominal, available);
+    }
+    pool_.resize(base + length);
+    Sighting& s = pendingSighting_;
+    s.hasData = true;
+    s.dataGood = good;
+    s.deleted = KindOfMark(markByte) == MarkKind::kDeleted;
+    s.dataAt = static_cast<uint32_t>(base);
+    s.dataLength = static_cast<uint32_t>(length);
+    if (good) soundUntil_ = start + static_cast<uint32_t>(length + kCrcBytes) * perByte;
+  }
+
+  void Flush() {
+    if (pending_) out_.push_back(pendingSighting_);
+    pending_ = false;
+  }
+
+  const Bitstream& bits_;
+  std::vector<Sighting>& out_;
+  std::vector<uint8_t>& pool_;
+  Sighting pendingSighting_;
+  bool pending_ = false;
+  uint32_t pendingEnd_ = 0;
+  uint32_t soundUntil_ = 0;  // marks before this lie inside a sound data field
+};
+
+}  // namespace
+
+void ReadFields(const Bitstream& bits, std::vector<Sighting>& out, std::vector<uint8_t>& pool) {
+  Reader(bits, out, pool).Run();
+}
+
+}  // namespace flux

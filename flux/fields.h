@@ -1,0 +1,41 @@
+// The third stage: address marks to ID and data fields, each checked by
+// its CRC, and each ID paired with the data field that follows it.
+//
+// A data field belongs to the ID before it when it is of the same encoding
+// and its mark comes within 60 bytes of the ID's end; an FM data field only
+// after an ID whose CRC is good (FM marks are easily imitated).  A data
+// field is read to the length its N gives where the CRC agrees there; else
+// to the first length where it does and gap bytes follow (a field shorter
+// or longer than N says); else, as a bad copy, to N's length or the next
+// mark of its encoding, whichever comes first.  Marks inside a sound data
+// field are data, not marks.
+#ifndef FLUX_FIELDS_H
+#define FLUX_FIELDS_H
+
+#include <cstdint>
+#include <vector>
+
+#include "flux/bitstream.h"
+#include "flux/flux.h"
+
+namespace flux {
+
+// One ID as one revolution gave it, with the data field after it.
+struct Sighting {
+  int32_t offset = 0;  // cells from the index to its mark
+  uint8_t revolution = 0;
+  Encoding encoding = Encoding::kMfm;
+  uint8_t id[4] = {};  // C H R N
+  bool idGood = false;
+  bool hasData = false;
+  bool dataGood = false;
+  bool deleted = false;
+  uint32_t dataAt = 0, dataLength = 0;  // its data, in the pool
+};
+
+// Appends the sightings of `bits` to `out` and their data to `pool`.
+void ReadFields(const Bitstream& bits, std::vector<Sighting>& out, std::vector<uint8_t>& pool);
+
+}  // namespace flux
+
+#endif  // FLUX_FIELDS_H

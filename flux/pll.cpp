@@ -1,0 +1,122 @@
+#include "flux/pll.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "flux/marks.h"
+
+namespace flux {
+
+namespace {
+
+constexpr float kClockRange = 0.10f;
+// No revolution gives more cells than this share over its rate's, however
+// its intervals and times disagree, so the cells are bounded by the track.
+constexpr double kRevolutionSlack = 1.25;
+// The start of a lone whole revolution read again past its end: room for a
+// data field of 1024 bytes across the index.
+constexpr int kWrapShare = 8;
+// A run this long (no flux) is counted, not locked to.
+constexpr float kLongRun = 1 << 20;
+constexpr uint32_t kShortRun = 4;  // the longest run in MFM or FM
+// Added to a float below 2^22 and taken away again, rounds it to the
+// nearest whole number: two additions where a conversion to an integer
+// and back would take four times as long.
+constexpr float kRounder = 12582912.0f;  // 1.5 * 2^23
+static_assert(kLongRun < (1 << 22), "runs round exactly");
+
+// The loop works in its own clock's cells: each interval is multiplied by
+// `stretch`, its estimate of nominal cells per clock cell, rather than the
+// sum divided by the clock.  The stretch it applies is one interval old, so
+// that only the phase runs from each interval to the next: the few
+// additions and one multiplication on that path bound the loop's speed.
+struct Loop {
+  const PllSetting& setting;
+  Bitstream& out;
+  float stretch = 1.0f;
+  float applied = 1.0f;  // the stretch the next interval is multiplied by
+  float phase = 0.0f;    // the error carried into the next interval, in cells
+  uint64_t recent = 0;   // the last 64 cells
+  uint32_t at = 0;       // cells so far
+
+  // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells.
+  void Run(const uint32_t* intervals, size_t begin, size_t end, float perTick, uint32_t limit) {
+    const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
+    const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
+    uint64_t* words = out.words.data();
+    for (size_t i = begin; i < end; ++i) {
+      const float q = phase + static_cast<float>(intervals[i]) * (perTick * applied);
+      applied = stretch;
+      if (q < 0.5f) {  // a glitch: counted with the next interval
+        phase = q;
+        continue;
+      }
+      float whole, error;
+      if (q < kLongRun) {
+        whole = (q + kRounder) - kRounder;
+        error = q - whole;
+      } else {
+        whole = kLongRun;
+        error = 0;
+      }
+      const uint32_t n = static_cast<uint32_t>(whole);
+      stretch = n <= kShortRun ? stretch - error * gain : stretch + (1.0f - stretch) * gain;
+      stretch = std::min(std::max(stretch, low), high);
+      phase = error * keep;
+      if (n > limit - at) {
+        at = limit;
+        return;
+      }
+      at += n;
+      const uint32_t one = at - 1;
+      words[one >> 6] |= uint64_t{1} << (~one & 63);
+      recent = n < 64 ? recent << n | 1 : 1;
+      if ((recent & kMfmSyncsMask) == kMfmSyncs) {
+        out.marks.push_back({at, Encoding::kMfm});
+      } else if ((recent & kFmPrefixMask) == kFmPrefix) {
+        out.marks.push_back({at - kFmPrefixCells, Encoding::kFm});
+      }
+    }
+  }
+};
+
+}  // namespace
+
+void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
+            const PllSetting& setting, Bitstream& out) {
+  const uint32_t turn = static_cast<uint32_t>(timing.rate->cellsPerRevolution);
+  const uint32_t most = static_cast<uint32_t>(turn * kRevolutionSlack);
+  size_t wholeCount = 0, lastWhole = 0;
+  for (size_t r = 0; r < revolutions.size(); ++r) {
+    if (timing.whole[r]) ++wholeCount, lastWhole = r;
+  }
+  // A lone whole revolution that ends the dump is read on into its start.
+  const bool wrap = wholeCount == 1 && lastWhole + 1 == revolutions.size();
+  const uint32_t wrapCells = turn / kWrapShare;
+  const uint64_t bound = uint64_t{most} * revolutions.size() + (wrap ? wrapCells : 0);
+
+  out.words.assign(static_cast<size_t>(bound / 64 + 2), 0);
+  out.marks.clear();
+  out.revolutionStarts.clear();
+  out.cellsPerRevolution = static_cast<int>(turn);
+  out.firstPartial = !flux.indexCued;
+  Loop loop{setting, out};
+  for (size_t r = 0; r < revolutions.size(); ++r) {
+    out.revolutionStarts.push_back(loop.at);
+    loop.Run(flux.intervals.data(), revolutions[r].begin, revolutions[r].end,
+             static_cast<float>(timing.cellsPerTick[r]), loop.at + most);
+  }
+  out.cells = loop.at;
+  out.revolutionStarts.push_back(out.cells);
+  if (wrap) {
+    // The time from the last transition to the index, where the revolution's
+    // length was recorded (a revolution is scaled to exactly its cells).
+    const int64_t rest = int64_t{out.revolutionStarts[lastWhole]} + turn - loop.at;
+    if (rest > 0 && rest < 64) loop.phase += static_cast<float>(rest);
+    loop.Run(flux.intervals.data(), revolutions[lastWhole].begin, revolutions[lastWhole].end,
+             static_cast<float>(timing.cellsPerTick[lastWhole]), loop.at + wrapCells);
+  }
+  out.end = loop.at;
+}
+
+}  // namespace flux

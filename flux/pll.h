@@ -1,0 +1,40 @@
+// The second stage: flux intervals to cells through a phase-locked loop,
+// and where sync patterns end.
+//
+// Every revolution is scaled so that a cell is 1.0 (see rate.h); the loop
+// counts whole cells in each interval against its clock, then moves the
+// clock by a share of the error (only after short runs, where the count is
+// sure; after long ones it drifts back to 1.0) and carries the rest of the
+// error on as phase.  The clock stays within 10% of 1.0.
+#ifndef FLUX_PLL_H
+#define FLUX_PLL_H
+
+#include <vector>
+
+#include "flux/bitstream.h"
+#include "flux/flux.h"
+#include "flux/rate.h"
+
+namespace flux {
+
+struct PllSetting {
+  float frequencyGain;  // share of the phase error that moves the clock
+  float phaseGain;      // share of the phase error taken out at once
+};
+
+// Tried in this order while a track still loses sectors.
+constexpr PllSetting kPllSettings[] = {
+    {0.05f, 0.60f},  // follows speed changes within a revolution closely
+    {0.01f, 0.10f},  // steady: rides out noise and weak flux
+    {0.02f, 0.35f},
+    {0.10f, 0.80f},  // fastest: tracks written on a drive of another speed
+};
+
+// Fills `out` (its buffers reused) with the cells of every revolution, and
+// the start of the first whole one again when there is only one.
+void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
+            const PllSetting& setting, Bitstream& out);
+
+}  // namespace flux
+
+#endif  // FLUX_PLL_H

@@ -1,0 +1,52 @@
+// The stages in turn for one track: the rate, the PLL, the fields, the
+// sectors; again with the next PLL setting while sectors are lost, every
+// setting's sightings merged.
+#include <vector>
+
+#include "flux/bitstream.h"
+#include "flux/fields.h"
+#include "flux/flux.h"
+#include "flux/pll.h"
+#include "flux/rate.h"
+#include "flux/sectors.h"
+
+namespace flux {
+
+Track DecodeTrack(const TrackFlux& flux) {
+  Track track;
+  track.cylinder = flux.cylinder;
+  track.head = flux.head;
+  const std::vector<Span> revolutions = Revolutions(flux);
+  for (const Span& span : revolutions) track.revolutions += span.end > span.begin;
+  const Timing timing = MeasureTiming(flux, revolutions);
+  if (timing.rate == nullptr) return track;
+  track.cellsPerRevolution = timing.rate->cellsPerRevolution;
+  track.driveRpm = timing.driveRpm;
+  uint32_t whole = 0;
+  for (size_t r = 0; r < revolutions.size(); ++r) {
+    if (timing.whole[r]) whole |= RevolutionBit(static_cast<int>(r));
+  }
+
+  Bitstream bits;
+  std::vector<Sighting> sightings;
+  std::vector<uint8_t> pool;
+  for (const PllSetting& setting : kPllSettings) {
+    RunPll(flux, revolutions, timing, setting, bits);
+    ReadFields(bits, sightings, pool);
+    ++track.attempts;
+    track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution);
+    if (!LosesSectors(track.sectors, whole)) break;
+  }
+
+  size_t fm = 0;
+  for (const Sector& s : track.sectors) fm += s.encoding == Encoding::kFm;
+  const size_t mfm = track.sectors.size() - fm;
+  track.encoding = track.sectors.empty() ? Encoding::kNone
+                   : fm > mfm            ? Encoding::kFm
+                                         : Encoding::kMfm;
+  track.mixed = fm > 0 && mfm > 0;
+  track.rateKbps = timing.rate->mfmKbps / (track.encoding == Encoding::kFm ? 2 : 1);
+  return track;
+}
+
+}  // namespace flux
