@@ -157,6 +157,9 @@ Reader::~Reader() { Close(); }
 void Reader::Close() {
   if (handle != nullptr) archive_read_free(handle);
   handle = nullptr;
+  source.clear();
+  memory = nullptr;
+  memorySize = 0;
   entry = nullptr;
   pending = started = ended = broken = unicodeNames = single = cheapSkip = false;
   headerStatus = 0;
@@ -173,16 +176,19 @@ namespace {
 
 // A reader of the formats and filters read here, and no others: every
 // format libarchive has would bring in libraries (an XML parser for one)
-// for archives no disk image comes in.
-struct archive* NewHandle() {
+// for archives no disk image comes in.  `rawOnly` reads a compressed file
+// as the one file it holds, whatever that holds.
+struct archive* NewHandle(bool rawOnly) {
   struct archive* handle = archive_read_new();
   if (handle == nullptr) return nullptr;
-  archive_read_support_format_zip(handle);
-  archive_read_support_format_7zip(handle);
-  archive_read_support_format_lha(handle);
-  archive_read_support_format_rar(handle);
-  archive_read_support_format_rar5(handle);
-  archive_read_support_format_tar(handle);
+  if (!rawOnly) {
+    archive_read_support_format_zip(handle);
+    archive_read_support_format_7zip(handle);
+    archive_read_support_format_lha(handle);
+    archive_read_support_format_rar(handle);
+    archive_read_support_format_rar5(handle);
+    archive_read_support_format_tar(handle);
+  }
   // One compressed file is an archive of one member of this "format".
   archive_read_support_format_raw(handle);
   archive_read_support_filter_gzip(handle);
@@ -202,37 +208,49 @@ bool Reader::OpenFile(const char* path) {
   const size_t got = std::fread(start, 1, sizeof start, file);
   std::fclose(file);
   if (!HasArchiveMagic(start, got)) return false;
-  Utf8Ctype utf8;
-  handle = NewHandle();
-  if (handle == nullptr || archive_read_open_filename(handle, path, kBlock) != ARCHIVE_OK) {
-    Close();
-    return false;
-  }
-  return Opened(true);
+  source = path;
+  memory = nullptr;
+  return Start(false, true);
 }
 
 bool Reader::OpenMemory(const uint8_t* data, size_t size) {
   Close();
+  memory = data;
+  memorySize = size;
+  return Start(false, HasArchiveMagic(data, size));
+}
+
+bool Reader::Start(bool rawOnly, bool magic) {
   Utf8Ctype utf8;
-  handle = NewHandle();
-  if (handle == nullptr || archive_read_open_memory(handle, data, size) != ARCHIVE_OK) {
+  handle = NewHandle(rawOnly);
+  const int opened = handle == nullptr ? ARCHIVE_FATAL
+                     : memory != nullptr ? archive_read_open_memory(handle, memory, memorySize)
+                                         : archive_read_open_filename(handle, source.c_str(), kBlock);
+  if (opened != ARCHIVE_OK) {
     Close();
     return false;
   }
-  return Opened(HasArchiveMagic(data, size));
+  return Opened(rawOnly, magic);
 }
 
 // Reads the first entry and tells whether the bytes are an archive: any
 // format but the raw one (which takes any bytes) with an entry that reads,
 // a compressed file, or an archive's signature with no entry read (an
 // empty archive, or one damaged from its start).
-bool Reader::Opened(bool magic) {
+bool Reader::Opened(bool rawOnly, bool magic) {
   const int status = archive_read_next_header(handle, &entry);
   const int base = archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK;
   const bool compressed = archive_filter_count(handle) > 1;
   if (base == ARCHIVE_FORMAT_RAW && !compressed) {
     Close();
     return false;
+  }
+  // libarchive takes a block of zeros for an empty tar: a compressed file
+  // that starts with one (a dump whose first sector is blank) is the file.
+  if (base == ARCHIVE_FORMAT_TAR && compressed && status == ARCHIVE_EOF && !rawOnly) {
+    archive_read_free(handle);
+    handle = nullptr;
+    return Start(true, magic);
   }
   const bool readable = status == ARCHIVE_OK || status == ARCHIVE_WARN || status == ARCHIVE_FAILED;
   if (!readable && !magic) {

@@ -103,12 +103,17 @@ class Reader {
   int MembersSeen() const { return members; }
 
  private:
-  bool Opened(bool magic);
+  bool Start(bool rawOnly, bool magic);
+  bool Opened(bool rawOnly, bool magic);
   bool Advance();
   bool Grow(size_t limit);
   void Fail(Member* member, Skip skip, const char* detail);
 
   Limits limits;
+  // What is open: a file by its path, or bytes in memory.
+  std::string source;
+  const uint8_t* memory = nullptr;
+  size_t memorySize = 0;
   struct archive* handle = nullptr;
   struct archive_entry* entry = nullptr;
   int headerStatus = 0;     // what reading the current entry's header gave
