@@ -13,7 +13,7 @@
 #include <new>
 
 #include "abcut/catalogue.h"
-#include "containers/container.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
@@ -95,12 +95,12 @@ WEB_EXPORT int web_run(const char* program, int argc, const char* const* argv,
 // Writes disk `index` of the image at `path` as a one-disk D88 image to
 // `outPath`: the bytes from where the disk starts to where the next one
 // starts (the last disk: to the end), taken from the file itself for a D88
-// file and from its conversion for any other container.  Running a program
+// file and from its conversion for any other container or an archive.  Running a program
 // on that image is running it on that disk alone.  Returns the bytes
 // written (an int, which JavaScript takes whole; no disk comes near its
 // limit), or -1.
 WEB_EXPORT int web_disk(const char* path, int index, const char* outPath) {
-  static containers::ImageFile file;
+  static cut::ImageSource file;
   static d88::D88Image image;
   long long written = -1;
   if (file.Open(path, image) && index >= 0 && index < image.DiskCount()) {
