@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -112,9 +113,13 @@ Skip Classify(struct archive* handle, struct archive_entry* entry) {
   return Skip::kDamaged;
 }
 
+// libarchive's message, its first line alone (some end in a newline).
 std::string ErrorOf(struct archive* handle) {
   const char* text = archive_error_string(handle);
-  return text != nullptr ? text : "";
+  std::string line = text != nullptr ? text : "";
+  line.erase(std::min(line.find_first_of("\r\n"), line.size()));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace
@@ -360,16 +365,15 @@ void Reader::Fail(Member* member, Skip skip, const char* detail) {
   member->detail = detail;
 }
 
+// Room for more of the member: doubled, or at once for the whole member
+// where the archive states its size, never past `limit` + 1 bytes.
 bool Reader::Grow(size_t limit) {
   const size_t most = limit + 1;
-  size_t wanted = capacity * 2;
-  if (capacity == 0) {
-    wanted = memberSize >= 0 && static_cast<unsigned long long>(memberSize) < most
-                 ? static_cast<size_t>(memberSize) + 1
-                 : kBlock;
+  size_t wanted = capacity == 0 ? kBlock : capacity * 2;
+  if (memberSize >= 0 && static_cast<unsigned long long>(memberSize) >= wanted) {
+    wanted = static_cast<unsigned long long>(memberSize) < most ? static_cast<size_t>(memberSize) + 1 : most;
   }
   if (wanted > most) wanted = most;
-  if (wanted <= held) wanted = held + kBlock < most ? held + kBlock : most;
   std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[wanted]);
   if (bigger == nullptr) return false;
   if (held > 0) std::memcpy(bigger.get(), buffer.get(), held);

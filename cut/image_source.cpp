@@ -42,7 +42,8 @@ std::string Megabytes(size_t bytes) { return std::to_string(bytes / kMegabyte) +
 
 // Why a member libarchive could not hand over is skipped.
 std::string Reason(const archives::Member& member) {
-  const std::string detail = member.detail.empty() ? "" : " (" + member.detail + ")";
+  // libarchive's words, kept to plain text: they may quote the archive.
+  const std::string detail = member.detail.empty() ? "" : " (" + EscapeText(member.detail, false) + ")";
   switch (member.skip) {
     case archives::Skip::kNotAFile: return "not a file";
     case archives::Skip::kEncrypted: return "encrypted";
@@ -223,7 +224,7 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
                                              Megabytes(kArchiveTotal) + "; the rest are not read"});
       break;
     case archives::Stop::kDamaged:
-      warnings.push_back({std::string(), "damaged (" + reader.StopDetail() +
+      warnings.push_back({std::string(), "damaged (" + EscapeText(reader.StopDetail(), false) +
                                              "); the members after those listed are not read"});
       break;
     case archives::Stop::kNone:
@@ -251,15 +252,14 @@ bool ImageSource::Join(std::vector<Read>* reads, d88::D88Image& image) {
     errno = 0;
     return false;
   }
-  if (images == 1) {
-    joined = std::move((*reads)[static_cast<size_t>(only - reads->data())].bytes);
-  } else {
-    joined.reset(new (std::nothrow) uint8_t[total]);
-    if (joined == nullptr) {
-      errno = ENOMEM;
-      return false;
-    }
+  std::unique_ptr<uint8_t[]> bytes = images == 1
+      ? std::move((*reads)[static_cast<size_t>(only - reads->data())].bytes)
+      : std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[total]);
+  if (bytes == nullptr) {
+    errno = ENOMEM;
+    return false;
   }
+  joined = std::move(bytes);
   size_t at = 0;
   for (size_t m = 0; m < reads->size(); ++m) {
     Read& read = (*reads)[m];
