@@ -43,46 +43,13 @@ class Ctype {
   std::string saved;
 };
 
-// `count` zero bytes as raw deflate blocks that do not end the stream: one
-// megabyte compressed once and repeated, as a sync flush leaves each piece
-// on a byte boundary.  Adds their CRC-32 to `crc`.
-Bytes DeflatedZeros(uint64_t count, uLong* crc) {
-  constexpr uint64_t kPiece = 1u << 20;
-  const auto deflated = [](uint64_t size) {
-    const Bytes zeros(static_cast<size_t>(size));
-    Bytes out(static_cast<size_t>(size) / 100 + 1024);
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-    z.next_in = const_cast<Bytef*>(zeros.data());
-    z.avail_in = static_cast<uInt>(zeros.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&z, Z_SYNC_FLUSH) != Z_OK || z.avail_in != 0) Refuse("deflate");
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-  };
-  const Bytes piece = deflated(kPiece);
-  const Bytes pieceZeros(kPiece);
-  const uLong pieceCrc = crc32(0, pieceZeros.data(), static_cast<uInt>(kPiece));
-  Bytes out;
-  for (uint64_t done = 0; done < count;) {
-    const uint64_t size = count - done < kPiece ? count - done : kPiece;
-    const Bytes part = size == kPiece ? piece : deflated(size);
-    out.insert(out.end(), part.begin(), part.end());
-    const Bytes zeros(static_cast<size_t>(size));
-    *crc = crc32_combine(*crc, size == kPiece ? pieceCrc : crc32(0, zeros.data(), static_cast<uInt>(size)),
-                         static_cast<z_off_t>(size));
-    done += size;
-  }
-  return out;
-}
-
-// Raw deflate of `bytes` that ends the stream when `last`.
+// Raw deflate of `bytes`, ending the stream when `last`, else left on a
+// byte boundary (a sync flush) so that more pieces can follow.  Adds their
+// CRC-32 to `crc`.
 Bytes Deflated(const Bytes& bytes, bool last, uLong* crc) {
   Bytes out(bytes.size() + 1024);
   z_stream z{};
-  deflateInit2(&z, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
   z.next_in = const_cast<Bytef*>(bytes.data());
   z.avail_in = static_cast<uInt>(bytes.size());
   z.next_out = out.data();
@@ -92,6 +59,25 @@ Bytes Deflated(const Bytes& bytes, bool last, uLong* crc) {
   out.resize(out.size() - z.avail_out);
   deflateEnd(&z);
   *crc = crc32(*crc, bytes.data(), static_cast<uInt>(bytes.size()));
+  return out;
+}
+
+// `count` zero bytes as raw deflate that does not end the stream: one
+// megabyte deflated once and repeated.  Adds their CRC-32 to `crc`.
+Bytes DeflatedZeros(uint64_t count, uLong* crc) {
+  constexpr uint64_t kPiece = 1u << 20;
+  uLong pieceCrc = crc32(0, nullptr, 0);
+  const Bytes piece = Deflated(Bytes(kPiece), false, &pieceCrc);
+  Bytes out;
+  for (uint64_t done = 0; done < count; done += kPiece) {
+    if (count - done >= kPiece) {
+      out.insert(out.end(), piece.begin(), piece.end());
+      *crc = crc32_combine(*crc, pieceCrc, static_cast<z_off_t>(kPiece));
+    } else {
+      const Bytes rest = Deflated(Bytes(static_cast<size_t>(count - done)), false, crc);
+      out.insert(out.end(), rest.begin(), rest.end());
+    }
+  }
   return out;
 }
 
