@@ -192,6 +192,15 @@ Bytes WithMethod(Bytes zip, uint8_t method) {
   return zip;
 }
 
+// The LZH's first member labelled -lhN-, its header's sum mended.
+Bytes WithLzhMethod(Bytes lzh, char n) {
+  if (lzh.size() < 22) return lzh;  // jlha could not be run
+  lzh[5] = static_cast<uint8_t>(n);
+  lzh[1] = 0;
+  for (size_t i = 2; i < 2u + lzh[0]; ++i) lzh[1] = static_cast<uint8_t>(lzh[1] + lzh[i]);
+  return lzh;
+}
+
 Bytes Flipped(Bytes bytes, size_t at) {
   bytes[at] ^= 0xFF;
   return bytes;
@@ -220,6 +229,9 @@ TEST(ArchivesRun, BadArchivesWarnAndNeverPassForASuccess) {
        {":good.d88: skipped, encrypted", ": an archive with no disk image in it (1 member)"}, false},
       {"an unsupported method", WithMethod(stored, 9),
        {":other.d88: skipped, compression method not supported (Unsupported ZIP compression method (9: "},
+       true},
+      {"an LZH method not read", WithLzhMethod(testimg::BuildLzh({other, good}), '1'),
+       {":other.d88: skipped, compression method not supported (Unsupported lzh compression method -lh1-)"},
        true},
       {"a member that fails its CRC", Flipped(stored, 30 + 9 + 1000),
        {":other.d88: skipped, damaged (ZIP bad CRC"}, true},

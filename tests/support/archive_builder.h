@@ -34,8 +34,9 @@ struct ArchiveOptions {
 Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
                    const ArchiveOptions& options = {});
 
-// LZH made by jlha, each name given in UTF-8 stored in CP932; empty where
-// jlha cannot be run.
+// LZH made by jlha (level 1 headers: the header's size, then the sum of
+// its bytes), each name given in UTF-8 stored in CP932; empty where jlha
+// cannot be run.
 Bytes BuildLzh(const std::vector<ArchiveEntry>& entries);
 
 // A zip of one member `name` holding `zeros` zero bytes, deflated.
