@@ -10,7 +10,8 @@
 // `cp`.  Then, for one full 2HD disk of the kind with the most cuts stored
 // in each container the programs read, each program's time on the
 // container beside its time on the same disk as D88 (the D88 the container
-// converts to), with the ratio.
+// converts to), with the ratio.  Last, each program's time on that disk in
+// a zip beside its time on the bare disk plus the time of unpacking it.
 // Usage: d88bench WORKDIR [RUNS [keep]]; "keep" leaves the images.
 #include <algorithm>
 #include <chrono>
@@ -21,8 +22,11 @@
 #include <string>
 #include <vector>
 
+#include "archives/archive.h"
 #include "containers/container.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
+#include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
@@ -183,16 +187,38 @@ double BatchMs(const std::string& program, const std::string& image, const std::
   return Seconds(run) * 1e3 / kBatch;
 }
 
-// One full 2HD disk of kind k in every container, each timed against the
-// D88 it converts to.
-int CompareContainers(const std::string& dir, const Program& p, int runs) {
-  const cut::Catalogue& catalogue = *p.catalogue;
-  const int k = MostCuts(catalogue);
+// The program's ms per run on `first` and on `second`, each the fastest of
+// `runs` batches, taken in turns: a run this short is easily slowed by
+// whatever else the machine does, never sped up.
+void FastestBatches(const Program& p, const std::string& first, const std::string& second,
+                    const std::string& out, int runs, double* onFirst, double* onSecond) {
+  std::vector<double> a, b;
+  for (int i = 0; i < runs; ++i) {
+    Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
+    a.push_back(BatchMs(p.path, first, out));
+    Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
+    b.push_back(BatchMs(p.path, second, out));
+  }
+  *onFirst = *std::min_element(a.begin(), a.end());
+  *onSecond = *std::min_element(b.begin(), b.end());
+}
+
+// One full 2HD disk of kind k: every track formatted.
+testimg::Disk Full2hd(const cut::Catalogue& catalogue, int k) {
   testimg::Disk disk = testimg::KindDisk(catalogue, catalogue.rules.data[k]);
   disk.mediaType = 0x20;
   for (int t = 0; t <= kLastTrack; ++t) {
     if (disk.tracks.count(t) == 0) disk.Format(t, t);
   }
+  return disk;
+}
+
+// One full 2HD disk of kind k in every container, each timed against the
+// D88 it converts to.
+int CompareContainers(const std::string& dir, const Program& p, int runs) {
+  const cut::Catalogue& catalogue = *p.catalogue;
+  const int k = MostCuts(catalogue);
+  const testimg::Disk disk = Full2hd(catalogue, k);
   struct Stored {
     const char* label;
     const char* name;
@@ -235,17 +261,9 @@ int CompareContainers(const std::string& dir, const Program& p, int runs) {
       ++failures;
     }
     image.Open(nullptr);
-    std::vector<double> asD88, asContainer;
-    for (int i = 0; i < runs; ++i) {
-      Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
-      asD88.push_back(BatchMs(p.path, d88, out));
-      Seconds("rm -rf '" + out + "' && mkdir '" + out + "'");
-      asContainer.push_back(BatchMs(p.path, container, out));
-    }
-    // The fastest batch: a run this short is easily slowed by whatever else
-    // the machine does, never sped up.
-    const double a = *std::min_element(asD88.begin(), asD88.end());
-    const double c = *std::min_element(asContainer.begin(), asContainer.end());
+    double a = 0;
+    double c = 0;
+    FastestBatches(p, d88, container, out, runs, &a, &c);
     std::printf("%-8s %-22s %7.2f %9.2f %10.2f %7.2f\n", p.name, s.label,
                 static_cast<double>(s.bytes.size()) / 1e6, a, c, c / a);
     std::fflush(stdout);
@@ -254,6 +272,53 @@ int CompareContainers(const std::string& dir, const Program& p, int runs) {
   }
   Seconds("rm -rf '" + out + "'");
   return failures;
+}
+
+// Milliseconds the archive layer takes to unpack the one member of `zip`
+// into memory, as a program does: the fastest of `runs` batches.
+double UnpackMs(const testimg::Bytes& zip, int runs) {
+  archives::Reader reader({cut::kArchiveTotal, cut::kArchiveMembers});
+  double fastest = -1;
+  for (int r = 0; r < runs; ++r) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kBatch; ++i) {
+      archives::Member member;
+      if (!reader.OpenMemory(zip.data(), zip.size()) || !reader.Next(&member) ||
+          reader.ReadOn(&member, cut::kLargestMember) != archives::Reader::Read::kWhole) {
+        return -1;
+      }
+      reader.Close();
+    }
+    const double ms = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() *
+                      1e3 / kBatch;
+    if (fastest < 0 || ms < fastest) fastest = ms;
+  }
+  return fastest;
+}
+
+// The full 2HD disk of the kind with the most cuts in a zip, against the
+// bare disk plus unpacking; the aim is a ratio within 1.3.
+int CompareZip(const std::string& dir, const Program& p, int runs) {
+  const testimg::Bytes d88 = Full2hd(*p.catalogue, MostCuts(*p.catalogue)).Build();
+  const testimg::Bytes zip = testimg::BuildArchive(testimg::ArchiveKind::kZip, {{"disk.d88", d88}});
+  const std::string bare = dir + "/disk.d88";
+  const std::string zipped = dir + "/disk.zip";
+  const std::string out = dir + "/out";
+  const double unpack = UnpackMs(zip, runs);
+  if (!testimg::WriteFile(bare, d88) || !testimg::WriteFile(zipped, zip) || unpack < 0) {
+    std::fprintf(stderr, "%s: the zip of a full disk not made or not unpacked\n", p.name);
+    return 1;
+  }
+  double a = 0;
+  double z = 0;
+  FastestBatches(p, bare, zipped, out, runs, &a, &z);
+  std::printf("%-8s %7.2f %9.2f %9.2f %10.2f %7.2f\n", p.name, static_cast<double>(zip.size()) / 1e6, a,
+              unpack, z, z / (a + unpack));
+  std::fflush(stdout);
+  std::remove(bare.c_str());
+  std::remove(zipped.c_str());
+  Seconds("rm -rf '" + out + "'");
+  return 0;
 }
 
 }  // namespace
@@ -304,5 +369,11 @@ int main(int argc, char** argv) {
   std::printf("%-8s %-22s %7s %9s %10s %7s\n", "program", "container", "MB", "as D88", "container",
               "ratio");
   for (const Program& p : kPrograms) failures += CompareContainers(dir, p, runs);
+
+  std::printf("\none full 2HD disk in a zip; ms per run, the fastest of %d batches of %d runs;\n"
+              "unpack = the member read into memory; ratio = zip / (D88 + unpack)\n\n",
+              runs, kBatch);
+  std::printf("%-8s %7s %9s %9s %10s %7s\n", "program", "MB", "as D88", "unpack", "zip", "ratio");
+  for (const Program& p : kPrograms) failures += CompareZip(dir, p, runs);
   return failures == 0 ? 0 : 1;
 }

@@ -13,11 +13,9 @@ namespace containers {
 
 namespace {
 
-// No floppy container is larger: the biggest real layout is under 2 MB,
-// but an NFD r1 may keep several retry copies of every sector (a 1.44 MB
-// disk with two of each is some 4.4 MB).  A larger file is a D88 and is
-// read from the file without being loaded.
-constexpr size_t kLargestContainer = 16u << 20;
+// What the checks made of an image: a sound D88, a container converted,
+// a container known that is read as D88 all the same, or nothing known.
+enum class Outcome { kD88, kConverted, kReadAsD88, kRefused };
 
 // The extension of the file name in `path`, lower case with its dot.
 std::string Extension(const char* path) {
@@ -78,13 +76,13 @@ bool Load(const char* path, OwnedBytes* loaded) {
   return ok && loaded->size <= capacity;
 }
 
-// Converts `file` into `converted` when it is a container other than D88;
-// false (with perhaps a warning in `info`) when it is to be read as D88.
-// `converted` comes in as a spare buffer and keeps it either way.
-bool Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
-             OwnedBytes* converted) {
+// Converts `file` into `converted` when it is a container other than D88.
+// A warning for a container read as D88 leaves out what is then done with
+// it.  `converted` comes in as a spare buffer and keeps it either way.
+Outcome Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
+                OwnedBytes* converted) {
   converted->size = 0;
-  if (IsD88(file, size)) return false;
+  if (IsD88(file, size)) return Outcome::kD88;
   D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
   // A conversion is about the file's size: its sectors, with a 16-byte
   // header for every one (a sector of 128 bytes at the least) and a disk
@@ -116,13 +114,12 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
     // A D88 whose size field is wrong may have a dump's size by chance.
     if (LooksLikeD88(file, size)) {
       char text[160];
-      std::snprintf(text, sizeof text,
-                    "D88 disk size field does not match the file's %lu bytes; read as D88",
+      std::snprintf(text, sizeof text, "D88 disk size field does not match the file's %lu bytes",
                     static_cast<unsigned long>(size));
       info->warning = text;
       keep();
       converted->size = 0;
-      return false;
+      return Outcome::kReadAsD88;
     }
     info->kind = Kind::kRaw;
     taken = ConvertRaw(file, size, extension, out, info);
@@ -131,14 +128,13 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
     ExplainFdiRefusal(file, size, &info->warning);
   }
   const bool sound = keep();
-  if (taken && sound) return true;
+  if (taken && sound) return Outcome::kConverted;
   converted->size = 0;
-  if (detected) {
-    const std::string why = out.Failed() ? " would convert to more than any disk holds"
-                                         : " could not be converted";
-    info->warning = std::string(KindName(info->kind)) + " image" + why + "; read as D88";
-  }
-  return false;
+  if (!detected) return Outcome::kRefused;
+  const std::string why = out.Failed() ? " would convert to more than any disk holds"
+                                       : " could not be converted";
+  info->warning = std::string(KindName(info->kind)) + " image" + why;
+  return Outcome::kReadAsD88;
 }
 
 }  // namespace
@@ -161,42 +157,90 @@ const char* KindName(Kind kind) {
 ImageFile::ImageFile() = default;
 ImageFile::~ImageFile() = default;
 
+Taken ConvertImage(const uint8_t* bytes, size_t size, const std::string& name, Conversion* info,
+                   OwnedBytes* converted) {
+  switch (Convert(bytes, size, Extension(name.c_str()), info, converted)) {
+    case Outcome::kD88: return Taken::kD88;
+    case Outcome::kConverted: return Taken::kConverted;
+    default: return Taken::kNone;
+  }
+}
+
 bool ImageFile::Open(const char* path, d88::D88Image& image) {
+  return OpenRecognised(path, image) || (refused && OpenAsD88(path, image));
+}
+
+bool ImageFile::OpenRecognised(const char* path, d88::D88Image& image) {
   Conversion info;
+  refused = false;
+  loadedWhole = false;
+  refusal.clear();
   // The image may still read the last conversion; it reads nothing of it
-  // from here on, whichever way this Open goes, so its buffer is reused.
-  // A file that cannot be loaded (missing, unreadable, or larger than any
-  // container) is left to the D88 reading, which says what it says today.
-  const bool isConverted =
-      path != nullptr && Load(path, &loaded) &&
-      Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
-  return Settle(isConverted, info, !isConverted && image.Open(path), image);
+  // from here on, whichever way this open goes, so its buffer is reused.
+  Outcome outcome = Outcome::kD88;  // a null path closes the image
+  if (path != nullptr) {
+    // A file that cannot be loaded (missing, unreadable, or larger than any
+    // container) is left to the D88 reading, which says what it says today.
+    outcome = Outcome::kRefused;
+    if (Load(path, &loaded)) {
+      loadedWhole = true;
+      outcome = Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
+    }
+  }
+  switch (outcome) {
+    case Outcome::kConverted:
+      return OpenConverted(info, image);
+    case Outcome::kReadAsD88:
+      return OpenD88(path, image, info.warning + "; read as D88");
+    case Outcome::kRefused:
+      // Nothing is opened: nothing of an earlier image is told either.
+      refused = true;
+      refusal = info.warning;
+      return ReadAsD88(false, std::string());
+    default:
+      return OpenD88(path, image, info.warning);
+  }
 }
 
 bool ImageFile::OpenBytes(const uint8_t* data, size_t size, const char* name,
                           d88::D88Image& image) {
   Conversion info;
+  refused = false;
+  loadedWhole = false;
+  refusal.clear();
   // Bytes larger than any container are a D88, as such a file is.
-  const std::string extension = Extension(name != nullptr ? name : "");
-  const bool isConverted = data != nullptr && size <= kLargestContainer &&
-                           Convert(data, size, extension, &info, &converted);
-  return Settle(isConverted, info, !isConverted && image.OpenMemory(data, size), image);
+  Outcome outcome = Outcome::kD88;
+  if (data != nullptr && size <= kLargestContainer) {
+    outcome = Convert(data, size, Extension(name != nullptr ? name : ""), &info, &converted);
+  }
+  if (outcome == Outcome::kConverted) return OpenConverted(info, image);
+  const std::string why =
+      outcome == Outcome::kReadAsD88 ? info.warning + "; read as D88" : info.warning;
+  return ReadAsD88(data != nullptr && image.OpenMemory(data, size), why);
 }
 
-bool ImageFile::Settle(bool isConverted, const Conversion& info, bool openedAsD88,
-                       d88::D88Image& image) {
-  if (!isConverted) {
-    kind = Kind::kD88;
-    geometry = Geometry();
-    warning = openedAsD88 ? info.warning : std::string();
-    converted.size = 0;
-    return openedAsD88;
-  }
+bool ImageFile::OpenConverted(const Conversion& info, d88::D88Image& image) {
   image.OpenMemory(converted.bytes.get(), converted.size);
   kind = info.kind;
   geometry = info.geometry;
   warning = info.warning;
   return true;
+}
+
+bool ImageFile::OpenAsD88(const char* path, d88::D88Image& image) {
+  return OpenD88(path, image, refusal);
+}
+
+bool ImageFile::OpenD88(const char* path, d88::D88Image& image, const std::string& why) {
+  return ReadAsD88(image.Open(path), why);
+}
+
+bool ImageFile::ReadAsD88(bool opened, const std::string& why) {
+  kind = Kind::kD88;
+  geometry = Geometry();
+  warning = opened ? why : std::string();
+  converted.size = 0;
+  return opened;
 }
 
 }  // namespace containers

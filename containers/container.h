@@ -23,6 +23,12 @@ enum class Kind { kD88, kNfdR0, kNfdR1, kFdd, kDip, kFdi, kDcp, kDcu, kRaw };
 // holds under 2 MB, and every D88 header and sector header fits beside it.
 constexpr size_t kLargestConversion = 4u << 20;
 
+// No floppy container is larger: the biggest real layout is under 2 MB,
+// but an NFD r1 may keep several retry copies of every sector (a 1.44 MB
+// disk with two of each is some 4.4 MB).  A larger file is a D88 and is
+// read from the file without being loaded.
+constexpr size_t kLargestContainer = 16u << 20;
+
 // "D88", "NFD r0", "NFD r1", "FDD", "DIP", "FDI", "DCP", "DCU", "raw".
 const char* KindName(Kind kind);
 
@@ -35,7 +41,12 @@ struct Geometry {
   bool track0Fm = false;  // cylinder 0 head 0 is FM, 26 sectors of 128 bytes
 };
 
-struct Conversion;
+// What the container layer found in an image.
+struct Conversion {
+  Kind kind = Kind::kD88;
+  Geometry geometry;
+  std::string warning;  // empty for a sound container
+};
 
 // Bytes on the heap: `size` of them used, room for `capacity`.
 struct OwnedBytes {
@@ -43,6 +54,17 @@ struct OwnedBytes {
   size_t size = 0;
   size_t capacity = 0;
 };
+
+// Whether the strict D88 check or a container takes an image held in
+// memory, such as an archive's member: kD88 for a sound D88 (its bytes are
+// the D88 as they are), kConverted for a container whose disks are then in
+// `converted` (a spare buffer coming in, kept either way).  kNone when
+// nothing takes them; `info->warning` then says why where a container
+// knew them but could not convert them.  `name` is the image's file name,
+// whose extension splits layouts of one size.
+enum class Taken { kNone, kD88, kConverted };
+Taken ConvertImage(const uint8_t* bytes, size_t size, const std::string& name, Conversion* info,
+                   OwnedBytes* converted);
 
 // One image file opened for reading, whatever its container.
 class ImageFile {
@@ -55,13 +77,27 @@ class ImageFile {
   // Recognises the container of `path` and opens it in `image`: a D88 from
   // the file, any other container from its conversion, held by this object
   // until the next Open.  False when the file cannot be opened or read; a
-  // damaged container opens with what is sound and a Warning().
+  // damaged container opens with what is sound and a Warning().  A file
+  // nothing takes is read as D88, whatever it holds.
   bool Open(const char* path, d88::D88Image& image);
   // Opens `size` bytes at `data` as Open opens a file holding them, named
   // `name` (whose extension is the only part that counts).  The caller
   // keeps the bytes unchanged while `image` reads them.  False for null
   // `data`.
   bool OpenBytes(const uint8_t* data, size_t size, const char* name, d88::D88Image& image);
+
+  // Open in two steps, so that a caller may try something else between
+  // them: OpenRecognised is Open up to the reading as D88 of a file
+  // nothing takes, where it returns false with Refused() and opens
+  // nothing (Loaded() then holds the file, when it could be loaded);
+  // OpenAsD88 is that reading.
+  bool OpenRecognised(const char* path, d88::D88Image& image);
+  bool Refused() const { return refused; }
+  bool OpenAsD88(const char* path, d88::D88Image& image);
+  // The file's bytes, when the last open loaded them (a file no larger
+  // than any container); null otherwise.  Valid until the next open.
+  const uint8_t* Loaded() const { return loadedWhole ? loaded.bytes.get() : nullptr; }
+  size_t LoadedSize() const { return loadedWhole ? loaded.size : 0; }
 
   Kind GetKind() const { return kind; }
   const Geometry& GetGeometry() const { return geometry; }
@@ -75,13 +111,18 @@ class ImageFile {
   size_t D88Size() const { return converted.size; }
 
  private:
-  // What an Open made of the bytes: their conversion, opened in `image`,
-  // or else a D88 that `openedAsD88` says could be read.
-  bool Settle(bool isConverted, const Conversion& info, bool openedAsD88, d88::D88Image& image);
+  bool OpenConverted(const Conversion& info, d88::D88Image& image);
+  bool OpenD88(const char* path, d88::D88Image& image, const std::string& why);
+  // Settles on reading the bytes as D88: `opened` tells whether that
+  // could be done, `why` is the warning to keep when it could.
+  bool ReadAsD88(bool opened, const std::string& why);
 
   Kind kind = Kind::kD88;
   Geometry geometry;
   std::string warning;
+  bool refused = false;
+  bool loadedWhole = false;
+  std::string refusal;  // the warning a file read as D88 after a refusal gets
   // Kept from one Open to the next, so that a caller reading image after
   // image reuses them: the file as loaded, and its conversion.
   OwnedBytes loaded;

@@ -75,7 +75,7 @@ bool SoundDisk(const uint8_t* disk, uint32_t size) {
 
 }  // namespace
 
-bool IsD88(const uint8_t* file, size_t size) {
+bool IsD88(const uint8_t* file, size_t size, int* disks) {
   size_t position = 0;
   for (int disk = 0; disk < d88::kMaxDisks; ++disk) {
     const size_t left = size - position;
@@ -84,7 +84,10 @@ bool IsD88(const uint8_t* file, size_t size) {
     if (diskSize < kShortHeaderSize || diskSize > left) return false;
     if (!SoundDisk(file + position, diskSize)) return false;
     position += diskSize;
-    if (position == size) return true;
+    if (position == size) {
+      if (disks != nullptr) *disks = disk + 1;
+      return true;
+    }
   }
   return false;
 }

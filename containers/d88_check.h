@@ -11,8 +11,9 @@ namespace containers {
 // A chain of sound D88 disks that ends exactly at the end of the bytes:
 // each disk's size field within what is left, a known media byte, a track
 // table of 160 or 164 entries whose tracks lie inside the disk, and every
-// track's sector headers and data inside the disk.
-bool IsD88(const uint8_t* file, size_t size);
+// track's sector headers and data inside the disk.  `disks`, when given,
+// gets how many disks the chain holds.
+bool IsD88(const uint8_t* file, size_t size, int* disks = nullptr);
 
 // The first disk is a sound D88 disk whatever its size field says: its
 // media byte, its track table and the first track's first sector header.

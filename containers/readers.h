@@ -14,12 +14,6 @@
 
 namespace containers {
 
-struct Conversion {
-  Kind kind = Kind::kD88;
-  Geometry geometry;
-  std::string warning;  // empty for a sound container
-};
-
 bool DetectNfd(const uint8_t* file, size_t size);
 bool ConvertNfd(const uint8_t* file, size_t size, D88Writer& out, Conversion* info);
 

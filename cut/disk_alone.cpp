@@ -46,7 +46,7 @@ bool ReadExtent(const char* path, long long from, long long to, containers::Owne
 
 }  // namespace
 
-bool DiskAlone::Open(const char* imagePath, const containers::ImageFile& whole,
+bool DiskAlone::Open(const char* imagePath, const ImageSource& whole,
                      const d88::D88Image& source, int diskIndex) {
   bytes.size = 0;
   image.Open(nullptr);  // it reads nothing of the last disk from here on

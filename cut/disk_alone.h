@@ -11,6 +11,7 @@
 
 #include "containers/container.h"
 #include "cut/catalogue.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 
@@ -21,10 +22,10 @@ class DiskAlone {
   // Makes disk `index` of `image`, which `file` opened from `path`, an
   // image of its own: the bytes from where the disk starts to where the
   // next one starts (the last disk: to the end), of the file itself for a
-  // D88 file and of the conversion for any other container; then opens
-  // them as a file holding them is opened.  False, with errno telling why,
+  // D88 file and of the conversion for any other container or an archive;
+  // then opens them as a file holding them is opened.  False, with errno telling why,
   // for a disk the image does not list or bytes that cannot be read.
-  bool Open(const char* path, const containers::ImageFile& file, const d88::D88Image& image,
+  bool Open(const char* path, const ImageSource& file, const d88::D88Image& image,
             int index);
 
   const uint8_t* Data() const { return bytes.bytes.get(); }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "containers/container.h"
+#include "cut/image_source.h"
 #include "cut/platform.h"
 #include "cut/shift_jis.h"
 
@@ -28,15 +28,15 @@ static_assert(ShiftJisConverts(kCannotOpen), "the message converts to UTF-8");
 constexpr char kCutting[] = "cutting ... %s\n";
 constexpr char kShortRun[] = "short ... %s: %d of %d bytes found, the rest written as zeros\n";
 constexpr char kWriteFailed[] = "failed ... %s: %s\n";
-constexpr char kContainerWarning[] = "warning: %s: %s\n";
 constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
 
 // The help of every program, around what its catalogue knows.
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
 constexpr char kHelpAbout[] =
     "Recognises the disks of a floppy-disk image (D88, NFD, FDD, DIP, FDI,\n"
-    "DCP/DCU or a headerless dump) by their signature bytes and cuts their\n"
-    "files out, byte for byte, into the current folder.\n"
+    "DCP/DCU or a headerless dump, also inside a zip, 7z, LZH, RAR or tar\n"
+    "archive or a gzip, bzip2 or xz file) by their signature bytes and cuts\n"
+    "their files out, byte for byte, into the current folder.\n"
     "\n"
     "Disk kinds, by DISK number:\n";
 constexpr char kHelpKind[] = "  %d  %s\n";
@@ -296,13 +296,12 @@ int Run(const Catalogue& catalogue, int argc, const char* const* argv,
     }
   }
   const Encoding encoding = EncodingFor(err, options.encoding);
-  static containers::ImageFile file;
-  if (!file.Open(options.image, g_image)) {
+  static ImageSource source;
+  const bool opened = source.Open(options.image, g_image);
+  source.PrintWarnings(options.image, err);
+  if (!opened) {
     PrintJapanese(kCannotOpen, encoding, err);
     return 1;
-  }
-  if (!file.Warning().empty()) {
-    std::fprintf(err, kContainerWarning, options.image, file.Warning().c_str());
   }
   // Made once the image is known to open, so a mistyped image name leaves
   // no empty folder behind.

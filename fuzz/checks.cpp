@@ -14,7 +14,9 @@
 #include "containers/container.h"
 #include "containers/d88_check.h"
 #include "cut/disk_alone.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
+#include "cut/shift_jis.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
 #include "d88conv/convert.h"
@@ -276,6 +278,57 @@ uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest) {
 
 void CheckSameReading(uint64_t fromMemory, uint64_t fromFile) { FUZZ_CHECK(fromMemory == fromFile); }
 
+namespace {
+
+// Whether the programs' opener refuses the file (an archive without an
+// image in it): then every program ends with its open-failure status.
+bool Refused(const std::string& path) {
+  static cut::ImageSource source;
+  const bool opened = source.Open(path.c_str(), g_image);
+  g_image.Open(nullptr);
+  return !opened;
+}
+
+bool OneLineOfText(const std::string& text) {
+  for (const char ch : text) {
+    if (static_cast<unsigned char>(ch) < 0x20) return false;
+  }
+  return cut::IsUtf8(text);
+}
+
+}  // namespace
+
+void ExerciseArchive(const std::string& path) {
+  static cut::ImageSource source;
+  const bool opened = source.Open(path.c_str(), g_image);
+  for (const cut::SourceWarning& w : source.Warnings()) {
+    FUZZ_CHECK(OneLineOfText(w.member) && w.text.find('\n') == std::string::npos);
+  }
+  // A file that is there fails to open only as an archive with no image.
+  FUZZ_CHECK(opened || source.IsArchive());
+  if (!opened || !source.IsArchive()) {
+    g_image.Open(nullptr);
+    return;
+  }
+  int disks = 0;
+  FUZZ_CHECK(source.D88Data() != nullptr && source.D88Size() <= cut::kArchiveTotal);
+  FUZZ_CHECK(containers::IsD88(source.D88Data(), source.D88Size(), &disks));
+  const std::vector<cut::ArchiveMember>& members = source.Members();
+  FUZZ_CHECK(members.size() <= static_cast<size_t>(cut::kArchiveMembers));
+  int given = 0;
+  for (const cut::ArchiveMember& m : members) {
+    FUZZ_CHECK(OneLineOfText(m.name));
+    FUZZ_CHECK((m.disks > 0) == m.skipped.empty());
+    given += m.disks;
+  }
+  FUZZ_CHECK(given == disks);
+  for (int i = 0; i < disks; ++i) {
+    const int m = source.MemberOf(i);
+    FUZZ_CHECK(m >= 0 && static_cast<size_t>(m) < members.size() && members[static_cast<size_t>(m)].disks > 0);
+  }
+  ExerciseOpened(g_image, static_cast<long long>(source.D88Size()), false);
+}
+
 void ExerciseContainer(const std::string& path) {
   // One for every input, as a program keeps one: its buffers are reused.
   static containers::ImageFile file;
@@ -307,15 +360,19 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
   const int status = cut::Run(catalogue, static_cast<int>(argv.size()), argv.data(), sink, sink);
   const int diskNo = diskArgument.empty() ? 0 : static_cast<signed char>(diskArgument[0]) - '0';
   const bool validArgument = diskArgument.empty() || (diskNo >= 1 && diskNo <= catalogue.rules.count);
-  // The working folder takes every file, so only a bad argument fails.
-  FUZZ_CHECK(status == (validArgument ? 0 : 1));
+  // The working folder takes every file, so only a bad argument fails, or
+  // an archive without an image.
+  FUZZ_CHECK(status == (validArgument ? 0 : 1) || (status == 1 && Refused(path)));
   cut::g_image.Open(nullptr);
 }
 
 void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
                   std::FILE* sink, bool readBack) {
   const char* const text[] = {"d88info", "--sectors", path.c_str()};
-  FUZZ_CHECK(d88info::Run(catalogues, 3, text, sink, sink) == 0);
+  const int status = d88info::Run(catalogues, 3, text, sink, sink);
+  // Only an archive without an image cannot be shown.
+  FUZZ_CHECK(status == 0 || (status == 1 && Refused(path)));
+  if (status != 0) return;
   const char* const json[] = {"d88info", "--json", "--sectors", path.c_str()};
   if (!readBack) {
     // The document without its sectors: a value per sector is what makes
@@ -408,7 +465,7 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   // What it wrote reads as the image did, disk by disk and track by track.
   static d88::D88Image input;
   static d88::D88Image output;
-  containers::ImageFile file;
+  static cut::ImageSource file;
   FUZZ_CHECK(file.Open(in.c_str(), input));
   FUZZ_CHECK(output.Open(out.c_str()));
   FUZZ_CHECK(output.DiskCount() == input.DiskCount());
@@ -431,7 +488,7 @@ void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::stri
   namespace fs = std::filesystem;
   const char* const argv[] = {"d88cut", "-o", out.c_str(), path.c_str()};
   const int status = d88cut::Run(catalogues, 4, argv, sink, sink);
-  static containers::ImageFile file;
+  static cut::ImageSource file;
   static d88::D88Image image;
   static cut::DiskAlone alone;
   const bool opened = file.Open(path.c_str(), image);

@@ -29,6 +29,12 @@ void CheckSameReading(uint64_t fromMemory, uint64_t fromFile);
 // at most a one-line warning; then reads it as ExerciseImage does.
 void ExerciseContainer(const std::string& path);
 
+// Opens the file at `path` as every program does (cut::ImageSource) and,
+// for an archive, checks what it made: warnings of one line each, member
+// names as text, a sound D88 chain within the bounds whose every disk
+// names a member that gave disks; then reads it as ExerciseImage does.
+void ExerciseArchive(const std::string& path);
+
 // Runs d88conv in-process on the image at `in`, writing `out` (alone in
 // its folder): the run must finish or fail without a usage error, leave
 // the output only when it finished and never a temporary file, and what it

@@ -1,10 +1,12 @@
 // Writes the seed corpus of the fuzz targets, built with the test image
 // builder: for every catalogue a disk of each kind (testimg::KindDisk: its
 // probe sectors carrying the kind's signature, its cut runs present), each
-// kind forced on a blank disk, several kinds in one image, and images cut
-// short; for the image target all of these and a few damaged layouts besides.
+// kind forced on a blank disk, several kinds in one image, a zip of them,
+// and images cut short; for the image target all of these and a few
+// damaged layouts besides; for the archive target the small images in
+// every archive format.
 //
-//   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/
+//   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/, OUTDIR/archive/
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +15,7 @@
 
 #include "d88/d88_format.h"
 #include "fuzz_catalogues.h"
+#include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/flux_encoder.h"
@@ -57,10 +60,14 @@ void WriteCatalogueSeeds(const fuzzcat::NamedCatalogue& named, const fs::path& o
     forced[0x19] = static_cast<uint8_t>('0' + catalogue.rules.data[k].number);
     Write(dir, "forced" + number + ".d88", forced);
   }
-  // The first and last kinds and a blank disk in one image.
+  // The first and last kinds and a blank disk in one image, and in a zip.
   Disk blank;
   blank.Format(0, 0);
   Write(dir, "multi.d88", testimg::BuildImage({kinds.front(), blank, kinds.back()}));
+  Write(dir, "multi.zip", testimg::BuildArchive(testimg::ArchiveKind::kZip,
+                                                {{"Disk 2.d88", blank.Build()},
+                                                 {"Disk 10.d88", kinds.back().Build()},
+                                                 {"Disk 1.d88", kinds.front().Build()}}));
   // Cut inside the first sector header, and halfway through the disk.
   const Bytes first = kinds.front().Build();
   Write(dir, "cut-header.d88", Truncated(first, d88::kDiskHeaderSize + 8));
@@ -118,6 +125,39 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "small.fdd", testimg::BuildFdd(fm));
   Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
   Write(dir, "plain.d88", small.Build());
+}
+
+// Small images in every archive format read, with names in CP932 and in
+// UTF-8, folders, a text member and one stored uncompressed.
+void WriteArchiveSeeds(const fs::path& out) {
+  using testimg::ArchiveKind;
+  const fs::path dir = out / "archive";
+  Disk small;
+  small.Format(0, 1, 4);
+  const testimg::Layout twoCylinders{2, 2, 26, 256, false};
+  const std::vector<testimg::ArchiveEntry> entries = {
+      {"g/", {}, true},
+      {"g/\x83\x66\x83\x42\x83\x58\x83\x4E 10.d88", small.Build()},  // ディスク 10.d88
+      {"g/Disk 2.fdi", testimg::BuildFdi(testimg::Formatted(twoCylinders, "S"), twoCylinders)},
+      {"g/read me.txt", {'h', 'i'}}};
+  const struct {
+    const char* name;
+    ArchiveKind kind;
+  } kinds[] = {{"small.zip", ArchiveKind::kZip}, {"stored.zip", ArchiveKind::kZipStored},
+               {"small.tar", ArchiveKind::kTar}, {"small.tar.gz", ArchiveKind::kTarGz},
+               {"small.d88.gz", ArchiveKind::kGzip}, {"small.d88.bz2", ArchiveKind::kBzip2},
+               {"small.d88.xz", ArchiveKind::kXz}};
+  for (const auto& k : kinds) {
+    Write(dir, k.name, testimg::BuildArchive(k.kind, k.kind >= ArchiveKind::kGzip
+                                                         ? std::vector<testimg::ArchiveEntry>{entries[1]}
+                                                         : entries));
+  }
+  // 7z and LZH store names as UTF-8 and CP932 text from UTF-8 names.
+  std::vector<testimg::ArchiveEntry> utf8 = entries;
+  utf8[1].name = "g/ディスク 10.d88";
+  Write(dir, "small.7z", testimg::BuildArchive(ArchiveKind::k7z, utf8));
+  const Bytes lzh = testimg::BuildLzh(utf8);
+  if (!lzh.empty()) Write(dir, "small.lzh", lzh);
 }
 
 // d88conv's: every image and container seed, and D88 disks it writes
@@ -210,6 +250,7 @@ int main(int argc, char** argv) {
   WriteImageSeeds(out);
   WriteContainerSeeds(out);
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) WriteCatalogueSeeds(named, out);
+  WriteArchiveSeeds(out);
   WriteConversionSeeds(out);  // from the seeds above
   WriteFluxSeeds(out);
   return 0;

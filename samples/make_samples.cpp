@@ -8,7 +8,8 @@
 // r1 image, for the demo to convert to D88 with d88conv and cut; and
 // full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
 // vorxcut kind that has the most files, as large as a real disk, with
-// full-2hd.fdi, the same disk in an FDI file.
+// full-2hd.fdi, the same disk in an FDI file; and vorxcut.zip, vorxcut's
+// disks each a file of its own in a zip, stored last first.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "all_catalogues.h"
 #include "containers/container.h"
 #include "cut/run.h"
+#include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
 #include "support/kind_disk.h"
@@ -116,6 +118,27 @@ bool WriteFull2hd(const std::string& folder) {
   return true;
 }
 
+// The disks of vorxcut.d88 as a zip of "VORX/Disk 1.d88" and on, which
+// reads as the same image: in natural order, whatever order they are stored.
+bool WriteZipSample(const std::string& folder) {
+  const cut::Catalogue& catalogue = vorxcut::kCatalogue;
+  std::vector<testimg::ArchiveEntry> entries;
+  for (int number = 1; number <= catalogue.rules.count; ++number) {
+    for (const cut::DiskRule& rule : catalogue.rules) {
+      if (rule.number != number) continue;
+      entries.insert(entries.begin(), {"VORX/Disk " + std::to_string(number) + ".d88",
+                                       testimg::KindDisk(catalogue, rule).Build()});
+    }
+  }
+  const std::string path = folder + "/vorxcut.zip";
+  if (!testimg::WriteFile(path, testimg::BuildArchive(testimg::ArchiveKind::kZip, entries))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: %d disks, a file each\n", path.c_str(), catalogue.rules.count);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,5 +152,6 @@ int main(int argc, char** argv) {
   }
   ok = WriteNfdSample(abcut::kCatalogue, argv[1]) && ok;
   ok = WriteFull2hd(argv[1]) && ok;
+  ok = WriteZipSample(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -2,10 +2,11 @@
 # what d88info sees in each, then runs each program on its sample inside
 # ${DEMO}/<program>/ and lists the files it wrote.  Then d88conv turns the
 # NFD sample into a D88 image, which abcut cuts in ${DEMO}/abcut-nfd/: the
-# same files as from the D88 sample's Disk A.  Last, d88cut cuts every
-# sample at once, each beside itself, a folder per disk: together the same
-# files as each program's run.  The programs' messages are Shift-JIS; they
-# are shown through iconv when it is there.
+# same files as from the D88 sample's Disk A.  Then vorxcut cuts the zip of
+# its disks in ${DEMO}/vorxcut-zip/: the same files as from its D88 sample.
+# Last, d88cut cuts every sample at once, each beside itself, a folder per
+# disk: together the same files as each program's run.  The programs'
+# messages are Shift-JIS; they are shown through iconv when it is there.
 file(REMOVE_RECURSE "${DEMO}")
 file(MAKE_DIRECTORY "${DEMO}/images")
 execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
@@ -62,6 +63,25 @@ function(list_files folder)
   endif()
 endfunction()
 
+# Fails unless ${DEMO}/`folder` holds the files of ${DEMO}/`reference`, cut
+# from `image`, byte for byte, and no others.
+function(same_files folder reference image)
+  file(GLOB files RELATIVE "${DEMO}/${folder}" "${DEMO}/${folder}/*")
+  file(GLOB wanted RELATIVE "${DEMO}/${reference}" "${DEMO}/${reference}/*")
+  if(NOT files STREQUAL wanted)
+    message(FATAL_ERROR "demo/${folder}/ and demo/${reference}/ hold other files")
+  endif()
+  foreach(name IN LISTS files)
+    file(SHA256 "${DEMO}/${folder}/${name}" got)
+    file(SHA256 "${DEMO}/${reference}/${name}" want)
+    if(NOT got STREQUAL want)
+      message(FATAL_ERROR "demo/${folder}/${name} differs from demo/${reference}/${name}")
+    endif()
+  endforeach()
+  list(LENGTH files count)
+  message("-- the ${count} files are those cut from ${image}, byte for byte")
+endfunction()
+
 foreach(program vorxcut abcut oabcut)
   message("\n== d88info images/${program}.d88")
   execute_process(COMMAND "${D88INFO}" "${DEMO}/images/${program}.d88")
@@ -82,16 +102,13 @@ cut_in(abcut images/abcut-1.d88 abcut-nfd)
 list_files(abcut-nfd)
 
 # Disk A's files are the same, byte for byte, whichever image they came from.
-file(GLOB files RELATIVE "${DEMO}/abcut-nfd" "${DEMO}/abcut-nfd/*")
-foreach(name IN LISTS files)
-  file(SHA256 "${DEMO}/abcut-nfd/${name}" converted)
-  file(SHA256 "${DEMO}/abcut/${name}" direct)
-  if(NOT converted STREQUAL direct)
-    message(FATAL_ERROR "demo/abcut-nfd/${name} differs from demo/abcut/${name}")
-  endif()
-endforeach()
-list(LENGTH files count)
-message("-- the ${count} files are those cut from images/abcut.d88, byte for byte")
+same_files(abcut-nfd abcut images/abcut.d88)
+
+# An archive: the zip of vorxcut's disks cuts as the D88 of them.
+message("\n== d88info images/vorxcut.zip")
+execute_process(COMMAND "${D88INFO}" "${DEMO}/images/vorxcut.zip")
+cut_in(vorxcut images/vorxcut.zip vorxcut-zip)
+same_files(vorxcut-zip vorxcut images/vorxcut.d88)
 
 # d88cut on every sample at once, started in the demo folder: each image's
 # disks go beside it, a folder per disk (images/vorxcut/disk00-vorxcut-1/,

@@ -38,6 +38,7 @@ TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
     const std::string path = fs::absolute(entry.path()).string();
     SCOPED_TRACE(path);
     fuzzcheck::ExerciseImage(path);
+    fuzzcheck::ExerciseArchive(path);
     fuzzcheck::ExerciseInfo(catalogues, path, sink, true);
     const testimg::Bytes bytes = testimg::ReadFile(path);
     const std::string diskArgument = fuzzcheck::DiskArgument(bytes.data(), bytes.size());

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "all_catalogues.h"
-#include "containers/container.h"
 #include "cut/disk_alone.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
@@ -34,7 +34,7 @@ const cut::Catalogue* CatalogueOf(const char* program) {
 }
 
 // The image the last call opened, and its disk made an image of its own.
-containers::ImageFile g_file;
+cut::ImageSource g_file;
 d88::D88Image g_whole;
 cut::DiskAlone g_alone;
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "containers/container.h"
+#include "cut/image_source.h"
 #include "containers/d88_writer.h"
 #include "cut/platform.h"
 #include "cut/run.h"
@@ -30,8 +30,10 @@ constexpr char kUsage[] =
 constexpr char kHelp[] =
     "Writes the disks of images in any container the programs read (D88, NFD,\n"
     "FDD, DIP, FDI, DCP/DCU, raw dumps) into a D88 file: several images give\n"
-    "one multi-disk image, their disks in the order given.  The output is\n"
-    "named after the first image with .d88 unless -o names it.\n"
+    "one multi-disk image, their disks in the order given.  An archive (zip,\n"
+    "7z, LZH, RAR, tar, or a gzip, bzip2 or xz file) gives the disks of its\n"
+    "images in the natural order of their names.  The output is named after\n"
+    "the first image with .d88 unless -o names it.\n"
     "\n"
     "  -o FILE     the output file; with --split, the base of the names\n"
     "  --split     write each disk of the one image to a file of its own,\n"
@@ -189,15 +191,17 @@ bool ReadWhole(const char* path, Buffer* out) {
 // sectors, so no more than one is held).
 class Input {
  public:
-  // Opens `path` through the container layer and sorts its disks; prints
-  // why not (and what is damaged) to `err`.
+  // Opens `path` through the container and archive layers and sorts its
+  // disks; prints why not (and what is damaged) to `err`.
   bool Load(const char* path, std::FILE* err) {
     count = 0;
     errno = 0;
-    if (!file.Open(path, image)) return CannotRead(path, errno, err);
-    if (!file.Warning().empty()) std::fprintf(err, "warning: %s: %s\n", path, file.Warning().c_str());
-    bytes = file.D88Data();
-    size = file.D88Size();
+    const bool opened = source.Open(path, image);
+    const int reason = errno;
+    source.PrintWarnings(path, err);
+    if (!opened) return CannotRead(path, reason, err);
+    bytes = source.D88Data();
+    size = source.D88Size();
     if (bytes == nullptr) {
       errno = 0;
       if (!ReadWhole(path, &read)) return CannotRead(path, errno, err);
@@ -267,7 +271,7 @@ class Input {
   }
 
   d88::D88Image image;
-  containers::ImageFile file;
+  cut::ImageSource source;
   Buffer read;    // the file's bytes, for a D88 file
   const uint8_t* bytes = nullptr;
   size_t size = 0;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "containers/container.h"
 #include "cut/disk_alone.h"
+#include "cut/image_source.h"
 #include "cut/platform.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
@@ -41,7 +41,7 @@ constexpr char kPressEnter[] = "Press Enter to close this window.\n";
 // An image opened here alone, so that another way of opening images comes
 // in at this one place.
 struct Source {
-  containers::ImageFile file;
+  cut::ImageSource file;
   d88::D88Image image;
   bool Open(const char* path) { return file.Open(path, image); }
 };
@@ -126,6 +126,7 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
   errno = 0;
   const bool opened = source.Open(path);
   const int reason = errno;
+  source.file.PrintWarnings(path, err);
   // A file that cannot be read leaves the directory of the image before.
   if (!opened || source.image.DiskCount() == 0) {
     const char* why = opened ? "it holds no disk" : reason != 0 ? std::strerror(reason) : nullptr;
@@ -134,9 +135,6 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
     source.image.Open(nullptr);
     ++totals->unread;
     return false;
-  }
-  if (!source.file.Warning().empty()) {
-    std::fprintf(err, "warning: %s: %s\n", path, source.file.Warning().c_str());
   }
   const int count = source.image.DiskCount();
   std::fprintf(out, "%s: %s -> %s\n", path, Count(count, "disk").c_str(), folder.c_str());

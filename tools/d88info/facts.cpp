@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cut/run.h"
+#include "cut/shift_jis.h"
 #include "d88/d88_format.h"
 
 namespace d88info {
@@ -56,18 +57,7 @@ std::string ProtectName(int flag) {
   return Hex("write-protect 0x%02X", flag);
 }
 
-std::string Escaped(const char* name) {
-  std::string text;
-  for (const char* p = name; *p != '\0'; ++p) {
-    const auto byte = static_cast<unsigned char>(*p);
-    if (byte < 0x20 || byte >= 0x7F || byte == '"' || byte == '\\') {
-      text += Hex("\\x%02X", byte);
-    } else {
-      text += static_cast<char>(byte);
-    }
-  }
-  return text;
-}
+std::string Escaped(const char* name) { return cut::EscapeText(name, false); }
 
 std::vector<int> Tracks(const d88::D88Image& image) {
   std::vector<int> tracks;

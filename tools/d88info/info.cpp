@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "containers/container.h"
+#include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
 #include "d88info/facts.h"
@@ -21,7 +22,9 @@ constexpr char kHelp[] =
     "Shows the disks of a floppy-disk image and which program takes each\n"
     "disk for which kind.  Reads the image only; writes no files.  An image\n"
     "in another container than D88 (FDI, NFD, FDD, DIP, DCP/DCU, headerless)\n"
-    "is shown as the D88 it converts to, after a line naming the container.\n"
+    "is shown as the D88 it converts to, after a line naming the container;\n"
+    "an archive (zip, 7z, LZH, RAR, tar, or a gzip, bzip2 or xz file) as the\n"
+    "D88 of its images, after a line listing its members.\n"
     "\n"
     "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
     "                         order, their data lengths and which of sectors 1\n"
@@ -160,7 +163,8 @@ void PrintTrack(d88::D88Image& image, int track, bool container, std::FILE* out)
 }
 
 void PrintDisk(d88::D88Image& image, int index, const Options& options,
-               cut::Span<const cut::Catalogue*> catalogues, std::FILE* out) {
+               const cut::ImageSource& source, cut::Span<const cut::Catalogue*> catalogues,
+               std::FILE* out) {
   const long long position = image.DiskPosition(index);
   if (!image.SelectDisk(index)) {
     std::fprintf(out, "disk %d: offset %lld, header cannot be read\n", index, position);
@@ -170,8 +174,13 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
   const std::vector<int> tracks = Tracks(image);
   long long sectors = 0;
   for (const int t : tracks) sectors += CountSectors(image, t);
-  const std::string name = Escaped(image.DiskName());
-  std::fprintf(out, "disk %d: offset %lld, size %lu, %s, %s, name \"%s\", %s, %s; %s\n", index,
+  // An archive's disk names the member it came from.
+  std::string name = "name \"" + Escaped(image.DiskName()) + "\"";
+  const int member = source.MemberOf(index);
+  if (source.IsArchive() && member >= 0) {
+    name += ", member \"" + source.Members()[static_cast<size_t>(member)].name + "\"";
+  }
+  std::fprintf(out, "disk %d: offset %lld, size %lu, %s, %s, %s, %s, %s; %s\n", index,
                position, static_cast<unsigned long>(image.DiskSize()),
                MediaName(image.MediaType()).c_str(), ProtectName(image.WriteProtect()).c_str(),
                name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
@@ -181,15 +190,30 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
 }
 
 // "container FDI, 77x2x26, 256-byte sectors": what the image was read from.
-std::string ContainerLine(const containers::ImageFile& file) {
-  const containers::Geometry& g = file.GetGeometry();
-  std::string text = std::string("container ") + containers::KindName(file.GetKind());
+std::string ContainerLine(const cut::ImageSource& source) {
+  const containers::Geometry& g = source.GetGeometry();
+  std::string text = std::string("container ") + containers::KindName(source.GetKind());
   if (g.cylinders > 0) {
     text += Format(", %lldx%lld", g.cylinders, g.heads) + Format("x%lld", g.sectors);
   }
   if (g.sectorSize > 0) text += Format(", %lld-byte sectors", g.sectorSize);
   if (g.track0Fm) text += ", track 0 FM 128-byte";
   return text;
+}
+
+// "archive zip: "Disk 1.d88" (D88, 1 disk), "readme.txt" (skipped: not a
+// disk image)": the archive's members in the order their disks come.
+std::string ArchiveLine(const cut::ImageSource& source) {
+  std::string text = "archive " + source.ArchiveFormat() + ":";
+  const char* separator = " ";
+  for (const cut::ArchiveMember& m : source.Members()) {
+    text += separator + ("\"" + m.name + "\" (");
+    text += m.skipped.empty() ? std::string(containers::KindName(m.kind)) + ", " + Count(m.disks, "disk")
+                              : "skipped: " + m.skipped;
+    text += ")";
+    separator = ", ";
+  }
+  return source.Members().empty() ? text + " no members" : text;
 }
 
 // A disk number: decimal digits only, small enough to be an index.
@@ -250,20 +274,22 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
 
   d88::D88Image& image = g_image;
   errno = 0;
-  static containers::ImageFile file;
-  if (!file.Open(options.image, image)) {
-    const int reason = errno;
+  static cut::ImageSource source;
+  const bool opened = source.Open(options.image, image);
+  const int reason = errno;
+  source.PrintWarnings(options.image, err);
+  if (!opened) {
     std::fprintf(err, "d88info: cannot read %s%s%s\n", options.image, reason != 0 ? ": " : "",
                  reason != 0 ? std::strerror(reason) : "");
     return 1;
   }
-  if (!file.Warning().empty()) {
-    std::fprintf(err, "warning: %s: %s\n", options.image, file.Warning().c_str());
-  }
-  if (file.GetKind() != containers::Kind::kD88) {
+  // The JSON document names the container or the archive itself.
+  if (source.IsArchive()) {
     options.container = true;
-    // The JSON document names the container itself.
-    if (!options.json) std::fprintf(out, "%s\n", ContainerLine(file).c_str());
+    if (!options.json) std::fprintf(out, "%s\n", ArchiveLine(source).c_str());
+  } else if (source.GetKind() != containers::Kind::kD88) {
+    options.container = true;
+    if (!options.json) std::fprintf(out, "%s\n", ContainerLine(source).c_str());
   }
   const int count = image.DiskCount();
   if (options.disk >= count) {
@@ -271,11 +297,11 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     return 1;
   }
   if (options.json) {
-    WriteJson({options.image, options.disk, options.sectors}, file, image, catalogues, out);
+    WriteJson({options.image, options.disk, options.sectors}, source, image, catalogues, out);
   } else {
     if (count == 0) std::fputs("no disks\n", out);
     for (int i = 0; i < count; ++i) {
-      if (options.disk < 0 || options.disk == i) PrintDisk(image, i, options, catalogues, out);
+      if (options.disk < 0 || options.disk == i) PrintDisk(image, i, options, source, catalogues, out);
     }
   }
   // A listing cut short (a full disk, a closed pipe) is no listing.

@@ -72,9 +72,9 @@ class Stream {
   std::vector<bool> open;  // per open level: whether it has members yet
 };
 
-Json GeometryOf(const containers::ImageFile& file) {
-  if (file.GetKind() == containers::Kind::kD88) return nullptr;
-  const containers::Geometry& g = file.GetGeometry();
+Json GeometryOf(const cut::ImageSource& source) {
+  if (source.GetKind() == containers::Kind::kD88) return nullptr;
+  const containers::Geometry& g = source.GetGeometry();
   return Json{{"cylinders", g.cylinders},
               {"heads", g.heads},
               {"sectors", g.sectors},
@@ -103,9 +103,27 @@ void PutTrack(Stream& stream, d88::D88Image& image, int track) {
                            {"missing", MissingSectors(list)}});
 }
 
-void PutDisk(Stream& stream, const JsonRequest& request, d88::D88Image& image, int index,
-             cut::Span<const cut::Catalogue*> catalogues) {
+// Each member of an archive: an image's container and disk count, or why
+// it was skipped.
+Json ArchiveOf(const cut::ImageSource& source) {
+  Json members = Json::array();
+  for (const cut::ArchiveMember& m : source.Members()) {
+    const bool image = m.skipped.empty();
+    members.push_back({{"name", m.name},
+                       {"container", image ? Json(containers::KindName(m.kind)) : Json(nullptr)},
+                       {"disks", m.disks},
+                       {"skipped", image ? Json(nullptr) : Json(m.skipped)}});
+  }
+  return Json{{"format", source.ArchiveFormat()}, {"members", std::move(members)}};
+}
+
+void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource& source,
+             d88::D88Image& image, int index, cut::Span<const cut::Catalogue*> catalogues) {
   Json disk = {{"index", index}, {"offset", image.DiskPosition(index)}};
+  const int member = source.MemberOf(index);
+  if (source.IsArchive() && member >= 0) {
+    disk["member"] = source.Members()[static_cast<size_t>(member)].name;
+  }
   if (!image.SelectDisk(index)) {
     disk["error"] = "header cannot be read";
     stream.Put(nullptr, disk);
@@ -142,7 +160,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, d88::D88Image& image, i
 
 }  // namespace
 
-void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
+void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
                d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues,
                std::FILE* out) {
   Stream stream(out);
@@ -150,14 +168,18 @@ void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
   stream.Put("program", "d88info");
   stream.Put("version", cut::Version());
   stream.Put("image", request.imagePath);
-  stream.Put("container", Json{{"format", containers::KindName(file.GetKind())},
-                               {"geometry", GeometryOf(file)}});
+  // An archive is the container of the joined disks; its members name
+  // their own.
+  const std::string format =
+      source.IsArchive() ? source.ArchiveFormat() : containers::KindName(source.GetKind());
+  stream.Put("container", Json{{"format", format}, {"geometry", GeometryOf(source)}});
+  if (source.IsArchive()) stream.Put("archive", ArchiveOf(source));
   Json warnings = Json::array();
-  if (!file.Warning().empty()) warnings.push_back(file.Warning());
+  for (const cut::SourceWarning& w : source.Warnings()) warnings.push_back(w.Line());
   stream.Put("warnings", warnings);
   stream.Open("disks", '[');
   for (int i = 0; i < image.DiskCount(); ++i) {
-    if (request.disk < 0 || request.disk == i) PutDisk(stream, request, image, i, catalogues);
+    if (request.disk < 0 || request.disk == i) PutDisk(stream, request, source, image, i, catalogues);
   }
   stream.Close(']');
   stream.Close('}');

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "containers/container.h"
+#include "cut/image_source.h"
 #include "cut/catalogue.h"
 #include "d88/d88_image.h"
 
@@ -18,9 +18,9 @@ struct JsonRequest {
   bool sectors;           // list each disk's tracks and sectors
 };
 
-// Writes the document for the open `image` of `file`; the output shows
+// Writes the document for the open `image` of `source`; the output shows
 // whether it was written (ferror on `out`).
-void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
+void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
                d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues,
                std::FILE* out);
 

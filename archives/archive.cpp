@@ -1,0 +1,422 @@
+#include "archives/archive.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string_view>
+
+namespace archives {
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// Read in blocks of this size from a file; a member's buffer starts at it
+// when the archive does not state the member's size.
+constexpr size_t kBlock = 64u << 10;
+// Enough of a file's start for every signature below.
+constexpr size_t kMagicBytes = 512;
+
+// Signatures at the start of a file ('*' matches any byte).
+struct Magic {
+  size_t offset;
+  std::string_view bytes;
+};
+constexpr Magic kMagics[] = {
+    {0, "PK\x03\x04"sv},             // zip, a member first
+    {0, "PK\x05\x06"sv},             // zip, empty
+    {0, "7z\xBC\xAF\x27\x1C"sv},     // 7z
+    {0, "Rar!\x1A\x07"sv},           // RAR v4 and v5
+    {2, "-l**-"sv},                  // LZH: the first header's method, -lh5- and the like
+    {257, "ustar"sv},                // POSIX and GNU tar
+    {0, "\x1F\x8B"sv},               // gzip
+    {0, "BZh"sv},                    // bzip2
+    {0, "\xFD" "7zXZ\x00"sv},        // xz
+};
+
+// libarchive hands names over in the charset of the current locale, and an
+// LZH name beyond ASCII fails outright unless it can be converted; names are
+// read in a UTF-8 locale.  setlocale is process-wide: the caller's own
+// LC_CTYPE is put back as soon as libarchive has been called.  (Where no
+// UTF-8 locale of these names exists, as on Windows, libarchive converts
+// names through code pages and needs none.)
+class Utf8Ctype {
+ public:
+  Utf8Ctype() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    saved = current != nullptr ? current : "C";
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+      if (std::setlocale(LC_CTYPE, name) != nullptr) break;
+    }
+  }
+  ~Utf8Ctype() { std::setlocale(LC_CTYPE, saved.c_str()); }
+  Utf8Ctype(const Utf8Ctype&) = delete;
+  Utf8Ctype& operator=(const Utf8Ctype&) = delete;
+
+ private:
+  std::string saved;
+};
+
+// The name's bytes as stored.  The archive is read with
+// hdrcharset=ISO-8859-1, so a name that carries no charset comes from
+// libarchive with each byte as the character of that value, while a name
+// the archive marks as Unicode (7z and RAR5 always; zip with its UTF-8
+// flag, RAR v4 with its Unicode flag, an LZH code page, pax) comes as its
+// characters.  libarchive does not tell the zip flag, so a name of
+// characters up to U+00FF alone is taken for bytes: only a Unicode name
+// made of Latin-1 letters alone is misread, never a Japanese one.
+// Reading wide characters keeps this the same wherever libarchive runs.
+bool RecoverName(struct archive_entry* entry, bool unicodeFormat, std::string* name) {
+  name->clear();
+  const wchar_t* wide = archive_entry_pathname_w(entry);
+  if (wide == nullptr) {
+    // Not convertible at all: the bytes as libarchive has them.
+    const char* bytes = archive_entry_pathname(entry);
+    if (bytes != nullptr) *name = bytes;
+    return false;
+  }
+  bool unicode = unicodeFormat;
+  for (const wchar_t* p = wide; *p != 0 && !unicode; ++p) unicode = static_cast<uint32_t>(*p) > 0xFF;
+  for (const wchar_t* p = wide; *p != 0; ++p) {
+    uint32_t ch = static_cast<uint32_t>(*p);
+    // Windows' wchar_t is UTF-16.
+    if (ch >= 0xD800 && ch <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      ch = 0x10000 + ((ch - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00);
+      ++p;
+    }
+    if (unicode) {
+      AppendUtf8(ch, name);
+    } else {
+      *name += static_cast<char>(ch);
+    }
+  }
+  return unicode;
+}
+
+// What libarchive's message says of a member it could not read.
+Skip Classify(struct archive* handle, struct archive_entry* entry) {
+  const char* text = archive_error_string(handle);
+  const std::string message = text != nullptr ? text : "";
+  if ((entry != nullptr && archive_entry_is_encrypted(entry)) ||
+      message.find("assphrase") != std::string::npos || message.find("ncrypt") != std::string::npos) {
+    return Skip::kEncrypted;
+  }
+  if (message.find("nsupported") != std::string::npos ||
+      message.find("not supported") != std::string::npos) {
+    return Skip::kUnsupported;
+  }
+  return Skip::kDamaged;
+}
+
+// libarchive's message, its first line alone (some end in a newline).
+std::string ErrorOf(struct archive* handle) {
+  const char* text = archive_error_string(handle);
+  std::string line = text != nullptr ? text : "";
+  line.erase(std::min(line.find_first_of("\r\n"), line.size()));
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+void AppendUtf8(uint32_t ch, std::string* text) {
+  if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) ch = 0xFFFD;
+  if (ch < 0x80) {
+    *text += static_cast<char>(ch);
+  } else if (ch < 0x800) {
+    *text += static_cast<char>(0xC0 | ch >> 6);
+    *text += static_cast<char>(0x80 | (ch & 0x3F));
+  } else if (ch < 0x10000) {
+    *text += static_cast<char>(0xE0 | ch >> 12);
+    *text += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+    *text += static_cast<char>(0x80 | (ch & 0x3F));
+  } else {
+    *text += static_cast<char>(0xF0 | ch >> 18);
+    *text += static_cast<char>(0x80 | (ch >> 12 & 0x3F));
+    *text += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+    *text += static_cast<char>(0x80 | (ch & 0x3F));
+  }
+}
+
+bool HasArchiveMagic(const uint8_t* bytes, size_t size) {
+  for (const Magic& magic : kMagics) {
+    if (size < magic.offset + magic.bytes.size()) continue;
+    bool same = true;
+    for (size_t i = 0; i < magic.bytes.size() && same; ++i) {
+      same = magic.bytes[i] == '*' || bytes[magic.offset + i] == static_cast<uint8_t>(magic.bytes[i]);
+    }
+    if (same) return true;
+  }
+  return false;
+}
+
+Reader::Reader(const Limits& limits) : limits(limits) {}
+
+Reader::~Reader() { Close(); }
+
+void Reader::Close() {
+  if (handle != nullptr) archive_read_free(handle);
+  handle = nullptr;
+  source.clear();
+  memory = nullptr;
+  memorySize = 0;
+  entry = nullptr;
+  pending = started = ended = broken = unicodeNames = single = cheapSkip = false;
+  headerStatus = 0;
+  format.clear();
+  memberSize = -1;
+  held = 0;
+  work = 0;
+  entries = members = 0;
+  stop = Stop::kNone;
+  stopDetail.clear();
+}
+
+namespace {
+
+// A reader of the formats and filters read here, and no others: every
+// format libarchive has would bring in libraries (an XML parser for one)
+// for archives no disk image comes in.  `rawOnly` reads a compressed file
+// as the one file it holds, whatever that holds.
+struct archive* NewHandle(bool rawOnly) {
+  struct archive* handle = archive_read_new();
+  if (handle == nullptr) return nullptr;
+  if (!rawOnly) {
+    archive_read_support_format_zip(handle);
+    archive_read_support_format_7zip(handle);
+    archive_read_support_format_lha(handle);
+    archive_read_support_format_rar(handle);
+    archive_read_support_format_rar5(handle);
+    archive_read_support_format_tar(handle);
+  }
+  // One compressed file is an archive of one member of this "format".
+  archive_read_support_format_raw(handle);
+  archive_read_support_filter_gzip(handle);
+  archive_read_support_filter_bzip2(handle);
+  archive_read_support_filter_xz(handle);
+  archive_read_set_options(handle, "hdrcharset=ISO-8859-1");
+  return handle;
+}
+
+}  // namespace
+
+bool Reader::OpenFile(const char* path) {
+  Close();
+  uint8_t start[kMagicBytes];
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  const size_t got = std::fread(start, 1, sizeof start, file);
+  std::fclose(file);
+  if (!HasArchiveMagic(start, got)) return false;
+  source = path;
+  memory = nullptr;
+  return Start(false, true);
+}
+
+bool Reader::OpenMemory(const uint8_t* data, size_t size) {
+  Close();
+  memory = data;
+  memorySize = size;
+  return Start(false, HasArchiveMagic(data, size));
+}
+
+bool Reader::Start(bool rawOnly, bool magic) {
+  Utf8Ctype utf8;
+  handle = NewHandle(rawOnly);
+  const int opened = handle == nullptr ? ARCHIVE_FATAL
+                     : memory != nullptr ? archive_read_open_memory(handle, memory, memorySize)
+                                         : archive_read_open_filename(handle, source.c_str(), kBlock);
+  if (opened != ARCHIVE_OK) {
+    Close();
+    return false;
+  }
+  return Opened(rawOnly, magic);
+}
+
+// Reads the first entry and tells whether the bytes are an archive: any
+// format but the raw one (which takes any bytes) with an entry that reads,
+// a compressed file, or an archive's signature with no entry read (an
+// empty archive, or one damaged from its start).
+bool Reader::Opened(bool rawOnly, bool magic) {
+  const int status = archive_read_next_header(handle, &entry);
+  const int base = archive_format(handle) & ARCHIVE_FORMAT_BASE_MASK;
+  const bool compressed = archive_filter_count(handle) > 1;
+  if (base == ARCHIVE_FORMAT_RAW && !compressed) {
+    Close();
+    return false;
+  }
+  // libarchive takes a block of zeros for an empty tar: a compressed file
+  // that starts with one (a dump whose first sector is blank) is the file.
+  if (base == ARCHIVE_FORMAT_TAR && compressed && status == ARCHIVE_EOF && !rawOnly) {
+    archive_read_free(handle);
+    handle = nullptr;
+    return Start(true, magic);
+  }
+  const bool readable = status == ARCHIVE_OK || status == ARCHIVE_WARN || status == ARCHIVE_FAILED;
+  if (!readable && !magic) {
+    Close();
+    return false;
+  }
+  switch (base) {
+    case ARCHIVE_FORMAT_ZIP: format = "zip"; break;
+    case ARCHIVE_FORMAT_7ZIP: format = "7z"; break;
+    case ARCHIVE_FORMAT_LHA: format = "lzh"; break;
+    case ARCHIVE_FORMAT_RAR: format = "rar"; break;
+    case ARCHIVE_FORMAT_RAR_V5: format = "rar5"; break;
+    case ARCHIVE_FORMAT_TAR: format = "tar"; break;
+    default: break;  // raw, or not known before an entry is read
+  }
+  single = base == ARCHIVE_FORMAT_RAW;
+  if (compressed) {
+    const char* filter = "";
+    switch (archive_filter_code(handle, 0)) {
+      case ARCHIVE_FILTER_GZIP: filter = single ? "gzip" : "gz"; break;
+      case ARCHIVE_FILTER_BZIP2: filter = single ? "bzip2" : "bz2"; break;
+      case ARCHIVE_FILTER_XZ: filter = "xz"; break;
+      default: break;
+    }
+    format += (format.empty() ? "" : ".") + std::string(filter);
+  }
+  if (format.empty()) format = "archive";
+  unicodeNames = base == ARCHIVE_FORMAT_7ZIP || base == ARCHIVE_FORMAT_RAR_V5;
+  // zip is read through its central directory and LZH member by member:
+  // passing over a member is a seek, as in a tar that is not compressed.
+  cheapSkip = base == ARCHIVE_FORMAT_ZIP || base == ARCHIVE_FORMAT_LHA ||
+              (base == ARCHIVE_FORMAT_TAR && !compressed);
+  if (readable) {
+    pending = true;
+    entries = 1;
+    headerStatus = status;
+  } else if (status == ARCHIVE_FATAL) {
+    stop = Stop::kDamaged;
+    stopDetail = ErrorOf(handle);
+  } else {
+    broken = true;  // an empty archive: nothing to read
+  }
+  return true;
+}
+
+// Reads the next entry's header; what is left of the current member is
+// passed over first, which in a compressed stream means decoding it: that
+// counts against the total, and a member too long to pass over ends the
+// reading instead.
+bool Reader::Advance() {
+  if (started && !ended && !cheapSkip) {
+    const long long rest = memberSize < 0 ? -1 : memberSize - static_cast<long long>(held);
+    if (rest < 0 || static_cast<unsigned long long>(rest) > limits.totalBytes - work) {
+      stop = Stop::kTotal;
+      return false;
+    }
+    work += static_cast<size_t>(rest);
+  }
+  headerStatus = archive_read_next_header(handle, &entry);
+  if (headerStatus == ARCHIVE_EOF) {
+    broken = true;  // the end: libarchive is not asked again
+    return false;
+  }
+  if (headerStatus == ARCHIVE_FATAL) {
+    stop = Stop::kDamaged;
+    stopDetail = ErrorOf(handle);
+    return false;
+  }
+  if (++entries > limits.members) {
+    stop = Stop::kMembers;
+    return false;
+  }
+  return true;
+}
+
+bool Reader::Next(Member* member) {
+  *member = Member();
+  if (handle == nullptr || stop != Stop::kNone || broken) return false;
+  // A single file has one member; after it the stream is not decoded on.
+  if (single && started) return false;
+  Utf8Ctype utf8;
+  for (;;) {
+    if (!pending && !Advance()) return false;
+    pending = false;
+    started = true;
+    held = 0;
+    ended = false;
+    memberSize = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
+    if (archive_entry_filetype(entry) != AE_IFDIR) break;
+  }
+  ++members;
+  member->utf8 = RecoverName(entry, unicodeNames, &member->name);
+  if (single) member->name.clear();
+  member->size = memberSize;
+  if (headerStatus == ARCHIVE_FAILED) {
+    Fail(member, Classify(handle, entry), ErrorOf(handle).c_str());
+  } else if (archive_entry_is_encrypted(entry)) {
+    Fail(member, Skip::kEncrypted, "");
+  } else if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) != nullptr) {
+    Fail(member, Skip::kNotAFile, "");
+  }
+  return true;
+}
+
+void Reader::Fail(Member* member, Skip skip, const char* detail) {
+  member->skip = skip;
+  member->detail = detail;
+}
+
+// Room for more of the member: doubled, or at once for the whole member
+// where the archive states its size, never past `limit` + 1 bytes.
+bool Reader::Grow(size_t limit) {
+  const size_t most = limit + 1;
+  size_t wanted = capacity == 0 ? kBlock : capacity * 2;
+  if (memberSize >= 0 && static_cast<unsigned long long>(memberSize) >= wanted) {
+    wanted = static_cast<unsigned long long>(memberSize) < most ? static_cast<size_t>(memberSize) + 1 : most;
+  }
+  if (wanted > most) wanted = most;
+  std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[wanted]);
+  if (bigger == nullptr) return false;
+  if (held > 0) std::memcpy(bigger.get(), buffer.get(), held);
+  buffer = std::move(bigger);
+  capacity = wanted;
+  return true;
+}
+
+Reader::Read Reader::ReadOn(Member* member, size_t limit) {
+  if (member->skip != Skip::kNone || handle == nullptr || broken) return Read::kFailed;
+  while (!ended && held <= limit) {
+    if (held == capacity && !Grow(limit)) {
+      Fail(member, Skip::kTooLarge, "no memory for it");
+      return Read::kFailed;
+    }
+    size_t want = (capacity < limit + 1 ? capacity : limit + 1) - held;
+    // Never more than the total allows, and one byte to tell it is passed.
+    if (want > limits.totalBytes - work + 1) want = limits.totalBytes - work + 1;
+    const la_ssize_t got = archive_read_data(handle, buffer.get() + held, want);
+    if (got == 0) {
+      ended = true;
+    } else if (got < 0) {
+      Fail(member, Classify(handle, entry), ErrorOf(handle).c_str());
+      // After a fatal error nothing more of the archive is read.
+      broken = got == ARCHIVE_FATAL;
+      return Read::kFailed;
+    } else {
+      held += static_cast<size_t>(got);
+      work += static_cast<size_t>(got);
+      if (work > limits.totalBytes) {
+        Fail(member, Skip::kPastTotal, "");
+        stop = Stop::kTotal;
+        return Read::kFailed;
+      }
+    }
+  }
+  return ended ? Read::kWhole : Read::kLonger;
+}
+
+std::unique_ptr<uint8_t[]> Reader::Release(size_t* size) {
+  *size = held;
+  capacity = 0;
+  return std::move(buffer);
+}
+
+}  // namespace archives

@@ -1,0 +1,277 @@
+#include "cut/image_source.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <utility>
+
+#include "containers/d88_check.h"
+#include "cut/shift_jis.h"
+
+namespace cut {
+
+namespace {
+
+// The first bytes of a member, enough for a look at what it is.
+constexpr size_t kPeek = 4096;
+constexpr size_t kMegabyte = 1u << 20;
+
+bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+unsigned char Folded(char ch) {
+  const auto byte = static_cast<unsigned char>(ch);
+  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
+}
+
+// The member of a single compressed file is named after the file: its
+// name without the compression's extension ("game.d88.gz" -> "game.d88").
+std::string SingleName(const char* path) {
+  std::string name = path;
+  const size_t slash = name.find_last_of("/\\");
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    std::string extension;
+    for (size_t i = dot; i < name.size(); ++i) extension += static_cast<char>(Folded(name[i]));
+    if (extension == ".gz" || extension == ".bz2" || extension == ".xz") name.erase(dot);
+  }
+  return name;
+}
+
+std::string Megabytes(size_t bytes) { return std::to_string(bytes / kMegabyte) + " MB"; }
+
+// Why a member libarchive could not hand over is skipped.
+std::string Reason(const archives::Member& member) {
+  // libarchive's words, kept to plain text: they may quote the archive.
+  const std::string detail = member.detail.empty() ? "" : " (" + EscapeText(member.detail, false) + ")";
+  switch (member.skip) {
+    case archives::Skip::kNotAFile: return "not a file";
+    case archives::Skip::kEncrypted: return "encrypted";
+    case archives::Skip::kUnsupported: return "compression method not supported" + detail;
+    case archives::Skip::kDamaged: return "damaged" + detail;
+    case archives::Skip::kTooLarge: return "larger than " + Megabytes(kLargestMember) + detail;
+    case archives::Skip::kPastTotal:
+      return "past the first " + Megabytes(kArchiveTotal) + " read from the archive";
+    case archives::Skip::kNone: break;
+  }
+  return std::string();
+}
+
+constexpr char kNotAnImage[] = "not a disk image";
+constexpr char kNested[] = "an archive inside an archive is not opened";
+
+// How large a member may be, decided from its first bytes: an image is no
+// larger than the largest container.  (Where some content is to be allowed
+// more, such as a dump of a disk's flux, this is the one place to say so.)
+size_t MemberBound(const uint8_t* /*first*/, size_t /*size*/) { return kLargestMember; }
+
+}  // namespace
+
+std::string NameText(const std::string& name, bool utf8) {
+  if (utf8 && IsUtf8(name)) return EscapeText(name, true);
+  std::string text;
+  if (!utf8 && Cp932ToUtf8(name, &text)) return EscapeText(text, true);
+  return EscapeText(name, false);
+}
+
+bool NaturalLess(const std::string& a, const std::string& b) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      // Leading zeros aside, a longer run is a larger number.
+      while (i < a.size() && a[i] == '0') ++i;
+      while (j < b.size() && b[j] == '0') ++j;
+      size_t endA = i;
+      size_t endB = j;
+      while (endA < a.size() && IsDigit(a[endA])) ++endA;
+      while (endB < b.size() && IsDigit(b[endB])) ++endB;
+      if (endA - i != endB - j) return endA - i < endB - j;
+      const int order = a.compare(i, endA - i, b, j, endB - j);
+      if (order != 0) return order < 0;
+      i = endA;
+      j = endB;
+      continue;
+    }
+    if (Folded(a[i]) != Folded(b[j])) return Folded(a[i]) < Folded(b[j]);
+    ++i;
+    ++j;
+  }
+  if (i < a.size() || j < b.size()) return j < b.size();
+  return a < b;  // the same but for case or zeros: one order all the same
+}
+
+// One member as read: its place in the order, what d88info shows of it,
+// and its disks as D88 bytes.
+struct ImageSource::Read {
+  std::string key;  // the name's bytes
+  ArchiveMember shown;
+  std::string warning;
+  std::unique_ptr<uint8_t[]> bytes;
+  size_t size = 0;
+};
+
+ImageSource::ImageSource() : reader({kArchiveTotal, kArchiveMembers}) {}
+ImageSource::~ImageSource() = default;
+
+const uint8_t* ImageSource::D88Data() const { return archive ? joined.get() : file.D88Data(); }
+size_t ImageSource::D88Size() const { return archive ? joinedSize : file.D88Size(); }
+
+int ImageSource::MemberOf(int disk) const {
+  return disk >= 0 && static_cast<size_t>(disk) < diskMembers.size()
+             ? diskMembers[static_cast<size_t>(disk)]
+             : -1;
+}
+
+void ImageSource::PrintWarnings(const char* path, std::FILE* err) const {
+  for (const SourceWarning& w : warnings) {
+    std::fprintf(err, "warning: %s:%s%s %s\n", path, w.member.c_str(), w.member.empty() ? "" : ":",
+                 w.text.c_str());
+  }
+}
+
+bool ImageSource::Open(const char* path, d88::D88Image& image) {
+  archive = false;
+  format.clear();
+  members.clear();
+  diskMembers.clear();
+  warnings.clear();
+  joinedSize = 0;
+  bool opened = file.OpenRecognised(path, image);
+  if (!opened && file.Refused()) {
+    // A file the container layer holds is read from its bytes; a larger
+    // one streams from the file when it starts with an archive's signature.
+    const bool isArchive = file.Loaded() != nullptr
+                               ? reader.OpenMemory(file.Loaded(), file.LoadedSize())
+                               : reader.OpenFile(path);
+    if (isArchive) {
+      opened = OpenArchive(path, image);
+      reader.Close();
+      return opened;
+    }
+    opened = file.OpenAsD88(path, image);
+  }
+  if (!file.Warning().empty()) warnings.push_back({std::string(), file.Warning()});
+  return opened;
+}
+
+void ImageSource::ReadMember(archives::Member* member, Read* read) {
+  using archives::Reader;
+  Reader::Read got = Reader::Read::kFailed;
+  if (member->skip == archives::Skip::kNone) {
+    got = reader.ReadOn(member, kPeek);
+    if (got == Reader::Read::kLonger) {
+      got = reader.ReadOn(member, MemberBound(reader.Data(), reader.Size()));
+    }
+    if (got == Reader::Read::kLonger) member->skip = archives::Skip::kTooLarge;
+  }
+  const bool nested = archives::HasArchiveMagic(reader.Data(), reader.Size());
+  if (got != Reader::Read::kWhole) {
+    read->shown.skipped = member->skip == archives::Skip::kTooLarge && nested ? kNested : Reason(*member);
+    // A member past the total is said once, for the archive.
+    if (member->skip != archives::Skip::kNotAFile && member->skip != archives::Skip::kPastTotal) {
+      read->warning = "skipped, " + read->shown.skipped;
+    }
+    return;
+  }
+  containers::Conversion info;
+  const containers::Taken taken =
+      containers::ConvertImage(reader.Data(), reader.Size(), read->key, &info, &converted);
+  if (taken == containers::Taken::kNone) {
+    read->shown.skipped = !info.warning.empty() ? info.warning : nested ? kNested : kNotAnImage;
+    if (read->shown.skipped != kNotAnImage) read->warning = "skipped, " + read->shown.skipped;
+    return;
+  }
+  if (taken == containers::Taken::kD88) {
+    read->bytes = reader.Release(&read->size);
+  } else {
+    read->bytes = std::move(converted.bytes);
+    read->size = converted.size;
+    converted = containers::OwnedBytes();
+  }
+  // Both are sound D88 chains: the strict check's, or the writer's.
+  containers::IsD88(read->bytes.get(), read->size, &read->shown.disks);
+  read->shown.kind = info.kind;
+  read->warning = info.warning;
+}
+
+bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
+  archive = true;
+  format = reader.Format();
+  std::vector<Read> reads;
+  archives::Member member;
+  while (reader.Next(&member)) {
+    Read read;
+    read.key = reader.Single() ? SingleName(path) : member.name;
+    const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
+    read.shown.name = NameText(read.key, utf8);
+    ReadMember(&member, &read);
+    reads.push_back(std::move(read));
+  }
+  std::stable_sort(reads.begin(), reads.end(),
+                   [](const Read& a, const Read& b) { return NaturalLess(a.key, b.key); });
+  for (const Read& read : reads) {
+    members.push_back(read.shown);
+    if (!read.warning.empty()) warnings.push_back({read.shown.name, read.warning});
+  }
+  switch (reader.Stopped()) {
+    case archives::Stop::kMembers:
+      warnings.push_back({std::string(), "holds more than " + std::to_string(kArchiveMembers) +
+                                             " members; the rest are not looked at"});
+      break;
+    case archives::Stop::kTotal:
+      warnings.push_back({std::string(), "its members come to more than " +
+                                             Megabytes(kArchiveTotal) + "; the rest are not read"});
+      break;
+    case archives::Stop::kDamaged:
+      warnings.push_back({std::string(), "damaged (" + EscapeText(reader.StopDetail(), false) +
+                                             "); the members after those listed are not read"});
+      break;
+    case archives::Stop::kNone:
+      break;
+  }
+  return Join(&reads, image);
+}
+
+// The images' disks one after the other, each image's buffer let go as
+// soon as it is copied, so that the joining holds the disks about once.
+bool ImageSource::Join(std::vector<Read>* reads, d88::D88Image& image) {
+  size_t total = 0;
+  const Read* only = nullptr;
+  int images = 0;
+  for (const Read& read : *reads) {
+    if (read.bytes == nullptr) continue;
+    total += read.size;
+    only = &read;
+    ++images;
+  }
+  if (images == 0) {
+    const int seen = reader.MembersSeen();
+    warnings.push_back({std::string(), "an archive with no disk image in it (" + std::to_string(seen) +
+                                           (seen == 1 ? " member)" : " members)")});
+    errno = 0;
+    return false;
+  }
+  std::unique_ptr<uint8_t[]> bytes = images == 1
+      ? std::move((*reads)[static_cast<size_t>(only - reads->data())].bytes)
+      : std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[total]);
+  if (bytes == nullptr) {
+    errno = ENOMEM;
+    return false;
+  }
+  joined = std::move(bytes);
+  size_t at = 0;
+  for (size_t m = 0; m < reads->size(); ++m) {
+    Read& read = (*reads)[m];
+    for (int d = 0; d < read.shown.disks; ++d) diskMembers.push_back(static_cast<int>(m));
+    if (read.bytes == nullptr) continue;
+    std::copy(read.bytes.get(), read.bytes.get() + read.size, joined.get() + at);
+    at += read.size;
+    read.bytes.reset();
+  }
+  joinedSize = total;
+  image.OpenMemory(joined.get(), joinedSize);
+  return true;
+}
+
+}  // namespace cut
