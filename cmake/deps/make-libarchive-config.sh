@@ -23,6 +23,8 @@ deps=$(cache_value D88CUT_DEPS_SOURCE_DIR)
 toolchain=$(cache_value CMAKE_TOOLCHAIN_FILE)
 [ -n "$deps" ] && [ -n "$toolchain" ] || { echo "$0: $build is no cross build with D88CUT_DEPS_SOURCE_DIR" >&2; exit 1; }
 
+# No regex library (only bsdtar's -s and mtree use one): POSIX_REGEX_LIB=NONE,
+# since ENABLE_LIBGCC=OFF is a fatal error in 3.6.2's search for one.
 options=(-DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_TEST=OFF
   -DENABLE_INSTALL=OFF -DENABLE_WERROR=OFF -DENABLE_OPENSSL=OFF -DENABLE_NETTLE=OFF
   -DENABLE_MBEDTLS=OFF -DENABLE_LIBB2=OFF -DENABLE_LZ4=OFF -DENABLE_LZO=OFF -DENABLE_ZSTD=OFF
