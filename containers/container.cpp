@@ -6,6 +6,7 @@
 
 #include "containers/d88_check.h"
 #include "containers/d88_writer.h"
+#include "containers/flux_dump.h"
 #include "containers/readers.h"
 #include "d88/d88_format.h"
 
@@ -16,8 +17,13 @@ namespace {
 // No floppy container is larger: the biggest real layout is under 2 MB,
 // but an NFD r1 may keep several retry copies of every sector (a 1.44 MB
 // disk with two of each is some 4.4 MB).  A larger file is a D88 and is
-// read from the file without being loaded.
+// read from the file without being loaded, unless its first bytes are a
+// flux dump's (kLargestFluxDump).
 constexpr size_t kLargestContainer = 16u << 20;
+// Enough of a file's start to tell a flux dump by its signature.
+constexpr size_t kSignatureBytes = 16;
+// The D88 a flux dump decodes to: a 2HD disk's is some 1.3 MB.
+constexpr size_t kFluxConversion = 2u << 20;
 
 // The extension of the file name in `path`, lower case with its dot.
 std::string Extension(const char* path) {
@@ -50,10 +56,14 @@ bool Load(const char* path, OwnedBytes* loaded) {
   size_t capacity = kLargestContainer;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     const long end = std::ftell(file);
-    if (end >= 0 && static_cast<unsigned long>(end) <= kLargestContainer) {
-      capacity = static_cast<size_t>(end);
-    } else if (end >= 0) {
-      capacity = 0;
+    if (end >= 0) {
+      uint8_t first[kSignatureBytes];
+      size_t largest = kLargestContainer;
+      if (static_cast<unsigned long>(end) > kLargestContainer && std::fseek(file, 0, SEEK_SET) == 0 &&
+          LooksLikeFluxDump(first, std::fread(first, 1, sizeof first, file))) {
+        largest = kLargestFluxDump;
+      }
+      capacity = static_cast<unsigned long>(end) <= largest ? static_cast<size_t>(end) : 0;
     }
   }
   if (capacity == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
@@ -81,15 +91,18 @@ bool Load(const char* path, OwnedBytes* loaded) {
 // Converts `file` into `converted` when it is a container other than D88;
 // false (with perhaps a warning in `info`) when it is to be read as D88.
 // `converted` comes in as a spare buffer and keeps it either way.
-bool Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
+bool Convert(const uint8_t* file, size_t size, const char* path, Conversion* info,
              OwnedBytes* converted) {
   converted->size = 0;
   if (IsD88(file, size)) return false;
+  const std::string extension = Extension(path);
   D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
   // A conversion is about the file's size: its sectors, with a 16-byte
   // header for every one (a sector of 128 bytes at the least) and a disk
-  // header.
-  out.Expect(size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
+  // header.  A flux dump is many times the disk it holds.
+  out.Expect(LooksLikeFluxDump(file, size)
+                 ? kFluxConversion
+                 : size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
   const auto keep = [&] {
     const bool sound = !out.Failed();
     converted->bytes = out.Release(&converted->size, &converted->capacity);
@@ -126,6 +139,14 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
     }
     info->kind = Kind::kRaw;
     taken = ConvertRaw(file, size, extension, out, info);
+  } else if (DetectScp(file, size)) {
+    taken = ConvertFlux(Kind::kScp, file, size, out, info);
+  } else if (DetectHfe(file, size)) {
+    taken = ConvertFlux(Kind::kHfe, file, size, out, info);
+  } else if (DetectMfi(file, size)) {
+    taken = ConvertFlux(Kind::kMfi, file, size, out, info);
+  } else if (DetectKryoFlux(file, size, path)) {
+    taken = ConvertKryoFluxFile(path, file, size, out, info);
   } else {
     detected = false;
     ExplainFdiRefusal(file, size, &info->warning);
@@ -134,8 +155,11 @@ bool Convert(const uint8_t* file, size_t size, const std::string& extension, Con
   if (taken && sound) return true;
   converted->size = 0;
   if (detected) {
+    // A flux dump's reader says what it could not read.
     const std::string why = out.Failed() ? " would convert to more than any disk holds"
-                                         : " could not be converted";
+                            : IsFlux(info->kind) && !info->warning.empty()
+                                ? ": " + info->warning
+                                : " could not be converted";
     info->warning = std::string(KindName(info->kind)) + " image" + why + "; read as D88";
   }
   return false;
@@ -154,6 +178,10 @@ const char* KindName(Kind kind) {
     case Kind::kDcp: return "DCP";
     case Kind::kDcu: return "DCU";
     case Kind::kRaw: return "raw";
+    case Kind::kScp: return "SCP";
+    case Kind::kKryoFlux: return "KryoFlux";
+    case Kind::kHfe: return "HFE";
+    case Kind::kMfi: return "MFI";
   }
   return "?";
 }
@@ -170,22 +198,48 @@ bool ImageFile::Open(const char* path, d88::D88Image& image) {
     // A file that cannot be loaded (missing, unreadable, or larger than any
     // container) is left to the D88 reading, which says what it says today.
     if (Load(path, &loaded)) {
-      isConverted = Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
+      isConverted = Convert(loaded.bytes.get(), loaded.size, path, &info, &converted);
     }
   }
   if (!isConverted) {
     const bool opened = image.Open(path);
     kind = Kind::kD88;
     geometry = Geometry();
+    flux = FluxFacts();
     warning = opened ? info.warning : std::string();
     converted.size = 0;
     return opened;
   }
-  image.OpenMemory(converted.bytes.get(), converted.size);
-  kind = info.kind;
-  geometry = info.geometry;
-  warning = info.warning;
+  Adopt(&info, image);
   return true;
+}
+
+bool ImageFile::OpenStreamSet(const StreamFile* files, size_t count, d88::D88Image& image) {
+  image.Open(nullptr);
+  Conversion info;
+  D88Writer out(kLargestConversion, std::move(converted.bytes), converted.capacity);
+  out.Expect(kFluxConversion);
+  const bool taken = ConvertKryoFluxSet(files, count, out, &info);
+  const bool sound = !out.Failed();
+  converted.bytes = out.Release(&converted.size, &converted.capacity);
+  if (!taken || !sound) {
+    converted.size = 0;
+    kind = Kind::kD88;
+    geometry = Geometry();
+    flux = FluxFacts();
+    warning.clear();
+    return false;
+  }
+  Adopt(&info, image);
+  return true;
+}
+
+void ImageFile::Adopt(Conversion* info, d88::D88Image& image) {
+  image.OpenMemory(converted.bytes.get(), converted.size);
+  kind = info->kind;
+  geometry = info->geometry;
+  flux = std::move(info->flux);
+  warning = std::move(info->warning);
 }
 
 }  // namespace containers

@@ -18,6 +18,7 @@ struct Conversion {
   Kind kind = Kind::kD88;
   Geometry geometry;
   std::string warning;  // empty for a sound container
+  FluxFacts flux;       // for a flux dump
 };
 
 bool DetectNfd(const uint8_t* file, size_t size);
