@@ -35,8 +35,9 @@ constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
 constexpr char kHelpAbout[] =
     "Recognises the disks of a floppy-disk image (D88, NFD, FDD, DIP, FDI,\n"
-    "DCP/DCU or a headerless dump) by their signature bytes and cuts their\n"
-    "files out, byte for byte, into the current folder.\n"
+    "DCP/DCU, a headerless dump, or a flux dump: SCP, KryoFlux, HFE, MFI) by\n"
+    "their signature bytes and cuts their files out, byte for byte, into the\n"
+    "current folder.\n"
     "\n"
     "Disk kinds, by DISK number:\n";
 constexpr char kHelpKind[] = "  %d  %s\n";

@@ -29,9 +29,10 @@ constexpr char kUsage[] =
     "       d88conv [-f] [-o BASE.d88] --split IMAGE\n";
 constexpr char kHelp[] =
     "Writes the disks of images in any container the programs read (D88, NFD,\n"
-    "FDD, DIP, FDI, DCP/DCU, raw dumps) into a D88 file: several images give\n"
-    "one multi-disk image, their disks in the order given.  The output is\n"
-    "named after the first image with .d88 unless -o names it.\n"
+    "FDD, DIP, FDI, DCP/DCU, raw dumps, and flux dumps: SCP, KryoFlux, HFE,\n"
+    "MFI, decoded to sectors) into a D88 file: several images give one\n"
+    "multi-disk image, their disks in the order given.  The output is named\n"
+    "after the first image with .d88 unless -o names it.\n"
     "\n"
     "  -o FILE     the output file; with --split, the base of the names\n"
     "  --split     write each disk of the one image to a file of its own,\n"

@@ -82,7 +82,33 @@ Json GeometryOf(const containers::ImageFile& file) {
               {"track0Fm", g.track0Fm}};
 }
 
-void PutTrack(Stream& stream, d88::D88Image& image, int track) {
+// What decoding a flux dump found, for the container.
+Json FluxOf(const containers::FluxFacts& f) {
+  return Json{{"revolutions", f.revolutions},
+              {"cylinders", f.cylinders},
+              {"heads", f.heads},
+              {"doubleStepped", f.doubleStepped}};
+}
+
+// What decoding found on one track of a flux dump.
+Json FluxTrackOf(const containers::FluxTrackFacts& t) {
+  Json bad = Json::array();
+  for (const containers::FluxTrackFacts::BadCrc& b : t.badCrcs) {
+    bad.push_back({{"c", b.c},
+                   {"h", b.h},
+                   {"r", b.r},
+                   {"n", b.n},
+                   {"revolutions", Revolutions(b.revolutions)},
+                   {"status", b.status}});
+  }
+  return Json{{"encoding", t.encoding},
+              {"rateKbps", t.rateKbps},
+              {"revolutions", t.revolutions},
+              {"badCrc", std::move(bad)}};
+}
+
+// `flux`: what decoding found, for a flux dump; null otherwise.
+void PutTrack(Stream& stream, d88::D88Image& image, int track, const containers::FluxFacts* flux) {
   const TrackList list = ListTrack(image, track);
   Json sectors = Json::array();
   for (int i = 0; i < list.count; ++i) {
@@ -97,14 +123,17 @@ void PutTrack(Stream& stream, d88::D88Image& image, int track) {
                        {"deleted", flags[1]},
                        {"status", flags[2]}});
   }
-  stream.Put(nullptr, Json{{"track", track},
-                           {"offset", image.TrackOffset(track)},
-                           {"sectors", std::move(sectors)},
-                           {"missing", MissingSectors(list)}});
+  Json entry = {{"track", track},
+                {"offset", image.TrackOffset(track)},
+                {"sectors", std::move(sectors)},
+                {"missing", MissingSectors(list)}};
+  const containers::FluxTrackFacts* facts = flux != nullptr ? FluxTrack(*flux, track) : nullptr;
+  if (facts != nullptr) entry["flux"] = FluxTrackOf(*facts);
+  stream.Put(nullptr, entry);
 }
 
 void PutDisk(Stream& stream, const JsonRequest& request, d88::D88Image& image, int index,
-             cut::Span<const cut::Catalogue*> catalogues) {
+             const containers::FluxFacts* flux, cut::Span<const cut::Catalogue*> catalogues) {
   Json disk = {{"index", index}, {"offset", image.DiskPosition(index)}};
   if (!image.SelectDisk(index)) {
     disk["error"] = "header cannot be read";
@@ -134,7 +163,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, d88::D88Image& image, i
   for (const auto& member : disk.items()) stream.Put(member.key().c_str(), member.value());
   if (request.sectors) {
     stream.Open("tracks", '[');
-    for (const int t : tracks) PutTrack(stream, image, t);
+    for (const int t : tracks) PutTrack(stream, image, t, flux);
     stream.Close(']');
   }
   stream.Close('}');
@@ -150,14 +179,18 @@ void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
   stream.Put("program", "d88info");
   stream.Put("version", cut::Version());
   stream.Put("image", request.imagePath);
-  stream.Put("container", Json{{"format", containers::KindName(file.GetKind())},
-                               {"geometry", GeometryOf(file)}});
+  const bool isFlux = containers::IsFlux(file.GetKind());
+  Json container = {{"format", containers::KindName(file.GetKind())}, {"geometry", GeometryOf(file)}};
+  if (isFlux) container["flux"] = FluxOf(file.GetFlux());
+  stream.Put("container", container);
   Json warnings = Json::array();
   if (!file.Warning().empty()) warnings.push_back(file.Warning());
   stream.Put("warnings", warnings);
   stream.Open("disks", '[');
   for (int i = 0; i < image.DiskCount(); ++i) {
-    if (request.disk < 0 || request.disk == i) PutDisk(stream, request, image, i, catalogues);
+    if (request.disk < 0 || request.disk == i) {
+      PutDisk(stream, request, image, i, isFlux ? &file.GetFlux() : nullptr, catalogues);
+    }
   }
   stream.Close(']');
   stream.Close('}');
