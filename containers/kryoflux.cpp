@@ -401,7 +401,7 @@ bool ConvertKryoFluxSet(const StreamFile* files, size_t count, D88Writer& out, C
       Kind::kKryoFlux, [&](const FluxVisitor& visit, ProblemLog* problems) {
         if (others > 0) {
           problems->Add("the set holds " + std::to_string(others) +
-                        " stream files of another dump beside " +
+                        (others == 1 ? " stream file" : " stream files") + " of another dump beside " +
                         BaseName(chosen->first) + "NN.S.raw; not read");
         }
         for (size_t i = 0; i < members.size(); ++i) {

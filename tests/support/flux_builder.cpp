@@ -253,11 +253,13 @@ uint8_t Reversed(uint8_t b) {
   return r;
 }
 
-// The first revolution as cells of `cellNs`, a 1 where a transition falls.
-std::vector<bool> Cells(const flux::TrackFlux& t, double cellNs) {
-  std::vector<bool> cells(static_cast<size_t>(std::llround(DurationNs(t, 0) / cellNs)), false);
+// The first revolution as cells of `cellNs`, a 1 where a transition falls;
+// with `rpm`, the revolution brought to 60 / rpm seconds first.
+std::vector<bool> Cells(const flux::TrackFlux& t, double cellNs, int rpm) {
+  const double scale = rpm > 0 ? 60e9 / rpm / DurationNs(t, 0) : 1.0;
+  std::vector<bool> cells(static_cast<size_t>(std::llround(DurationNs(t, 0) * scale / cellNs)), false);
   int64_t at = 0;
-  for (const uint64_t interval : InTicks(RevolutionNs(t, 0), cellNs)) {
+  for (const uint64_t interval : InTicks(RevolutionNs(t, 0), cellNs / scale)) {
     at += static_cast<int64_t>(interval);
     if (at - 1 < static_cast<int64_t>(cells.size())) cells[static_cast<size_t>(at - 1)] = true;
   }
@@ -302,7 +304,7 @@ Bytes BuildHfe(const FluxTracks& tracks, const HfeOptions& options) {
   int cylinders = 0, heads = 1;
   std::map<std::pair<int, int>, Bytes> sides;
   for (const flux::TrackFlux& t : tracks) {
-    const std::vector<bool> cells = Cells(t, cellNs);
+    const std::vector<bool> cells = Cells(t, cellNs, options.rpm);
     sides[{t.cylinder, t.head}] =
         options.version == 3 ? CellBytesV3(cells, options.rateKbps) : CellBytesV1(cells);
     cylinders = std::max(cylinders, t.cylinder + 1);

@@ -51,6 +51,10 @@ struct HfeOptions {
                               // are written behind a skip)
   int rateKbps = 500;
   bool track0Fm = false;      // the header's track 0 head 0 encoding: FM
+  // Cells hold one fixed rate: a converting tool writes a read of a
+  // 360-rpm disk in a 300-rpm drive with each revolution brought to 60 /
+  // `rpm` seconds.  0: as the flux gives it.
+  int rpm = 0;
 };
 
 // The first revolution of each track, sampled to cells.
