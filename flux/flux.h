@@ -38,20 +38,27 @@ struct TrackFlux {
 
 enum class Encoding : uint8_t { kNone, kFm, kMfm };
 
+// A sector's status, as a PC-98 DISK BIOS reports it and D88 stores it.
+constexpr uint8_t kStatusSound = 0x00;
+constexpr uint8_t kStatusDeleted = 0x10;   // deleted data, read well
+constexpr uint8_t kStatusIdCrc = 0xA0;     // CRC error in the ID field
+constexpr uint8_t kStatusDataCrc = 0xB0;   // CRC error in the data field
+constexpr uint8_t kStatusNoData = 0xF0;    // an ID with no data field after it
+
 // One sector as the track gave it.
 struct Sector {
   uint8_t c = 0, h = 0, r = 0, n = 0;  // the ID field as read
   Encoding encoding = Encoding::kMfm;
   bool deleted = false;  // a deleted-data mark
-  // As a PC-98 DISK BIOS reports it (and D88 stores it): 0x00 sound, 0x10
-  // deleted data, 0xA0 CRC error in the ID field, 0xB0 CRC error in the
-  // data field, 0xF0 an ID with no data field after it.
+  // As a PC-98 DISK BIOS reports it (and D88 stores it): see kStatus...
   uint8_t status = 0x00;
   // The data field as the disk gives it (its length need not be 128 << N),
   // from a revolution where its CRC is good where there is one.
   std::vector<uint8_t> data;
   uint32_t seenIn = 0;     // bit r: revolution r carried this sector
   uint32_t badCopies = 0;  // bit r: revolution r's copy had a bad CRC
+
+  bool Sound() const { return status == kStatusSound || status == kStatusDeleted; }
 };
 
 struct Track {
@@ -76,6 +83,11 @@ struct Track {
 // track with no marks decodes to no sectors.
 Track DecodeTrack(const TrackFlux& flux);
 
+// D88 media bytes.
+constexpr uint8_t kMedia2D = 0x00;
+constexpr uint8_t kMedia2DD = 0x10;
+constexpr uint8_t kMedia2HD = 0x20;
+
 // The disk the decoded tracks make, its geometry found, not assumed.
 struct Disk {
   // Logical tracks, by D88 track index (cylinder * 2 + head): a dump made
@@ -85,10 +97,11 @@ struct Disk {
   int cylinders = 0;
   int heads = 0;
   bool doubleStepped = false;  // every track was found twice
-  uint8_t mediaType = 0x00;    // D88 media byte: 0x00 2D, 0x10 2DD, 0x20 2HD
+  uint8_t mediaType = kMedia2D;  // kMedia2D, kMedia2DD or kMedia2HD
 };
 
-// `tracks` in any order, by physical cylinder and head.
+// `tracks` in any order, by physical cylinder and head; tracks of heads
+// other than 0 and 1 or cylinders past 255 are left out.
 Disk AssembleDisk(std::vector<Track> tracks);
 
 }  // namespace flux

@@ -17,16 +17,15 @@ namespace flux {
 
 namespace {
 
-constexpr uint8_t kMedia2D = 0x00;
-constexpr uint8_t kMedia2DD = 0x10;
-constexpr uint8_t kMedia2HD = 0x20;
 constexpr int kMost2DCylinders = 42;
+// No dump layout numbers more (HFE's count is a byte); a track said to lie
+// further out is the file's fault and is left out.
+constexpr int kLastCylinder = 255;
 constexpr int kHighDensityCells = 150000;  // 2HD 166,667; 2DD 100,000
 
-bool Sound(const Sector& s) { return s.status == 0x00 || s.status == 0x10; }
-
 int SoundCount(const Track& track) {
-  return static_cast<int>(std::count_if(track.sectors.begin(), track.sectors.end(), Sound));
+  return static_cast<int>(
+      std::count_if(track.sectors.begin(), track.sectors.end(), [](const Sector& s) { return s.Sound(); }));
 }
 
 // The cylinder most of the track's sound IDs name; -1 for none.
@@ -34,7 +33,7 @@ int MostNamedCylinder(const Track& track) {
   int counts[256] = {};
   int best = -1;
   for (const Sector& s : track.sectors) {
-    if (!Sound(s)) continue;
+    if (!s.Sound()) continue;
     if (++counts[s.c] > (best < 0 ? 0 : counts[best])) best = s.c;
   }
   return best;
@@ -47,7 +46,7 @@ Disk AssembleDisk(std::vector<Track> tracks) {
   // By (physical cylinder, head); of two reads of one place, the sounder.
   std::map<std::pair<int, int>, Track> byPlace;
   for (Track& track : tracks) {
-    if (track.cylinder < 0 || track.head < 0 || track.head > 1) continue;
+    if (track.cylinder < 0 || track.cylinder > kLastCylinder || track.head < 0 || track.head > 1) continue;
     const std::pair<int, int> place{track.cylinder, track.head};
     auto it = byPlace.find(place);
     if (it == byPlace.end()) {

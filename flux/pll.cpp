@@ -19,42 +19,50 @@ constexpr int kWrapShare = 8;
 // A run this long (no flux) is counted, not locked to.
 constexpr float kLongRun = 1 << 20;
 constexpr uint32_t kShortRun = 4;  // the longest run in MFM or FM
+// Added to a float below 2^22 and taken away again, rounds it to the
+// nearest whole number: two additions where a conversion to an integer
+// and back would take four times as long.
+constexpr float kRounder = 12582912.0f;  // 1.5 * 2^23
+static_assert(kLongRun < (1 << 22), "runs round exactly");
 
+// The loop works in its own clock's cells: each interval is multiplied by
+// `stretch`, its estimate of nominal cells per clock cell, rather than the
+// sum divided by the clock.  The stretch it applies is one interval old, so
+// that only the phase runs from each interval to the next: the few
+// additions and one multiplication on that path bound the loop's speed.
 struct Loop {
   const PllSetting& setting;
   Bitstream& out;
-  float clock = 1.0f;
-  float phase = 0.0f;  // the error carried into the next interval, in cells
-  uint64_t recent = 0; // the last 64 cells
-  uint32_t at = 0;     // cells so far
+  float stretch = 1.0f;
+  float applied = 1.0f;  // the stretch the next interval is multiplied by
+  float phase = 0.0f;    // the error carried into the next interval, in cells
+  uint64_t recent = 0;   // the last 64 cells
+  uint32_t at = 0;       // cells so far
 
   // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells.
   void Run(const uint32_t* intervals, size_t begin, size_t end, float perTick, uint32_t limit) {
-    const float low = 1.0f - kClockRange, high = 1.0f + kClockRange;
+    const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
+    const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
     uint64_t* words = out.words.data();
     for (size_t i = begin; i < end; ++i) {
-      const float t = phase + static_cast<float>(intervals[i]) * perTick;
-      if (t < 0.5f * clock) {  // a glitch: counted with the next interval
-        phase = t;
+      const float q = phase + static_cast<float>(intervals[i]) * (perTick * applied);
+      applied = stretch;
+      if (q < 0.5f) {  // a glitch: counted with the next interval
+        phase = q;
         continue;
       }
-      const float q = t / clock;
-      uint32_t n;
-      float error;
+      float whole, error;
       if (q < kLongRun) {
-        n = static_cast<uint32_t>(q + 0.5f);
-        error = t - static_cast<float>(n) * clock;
+        whole = (q + kRounder) - kRounder;
+        error = q - whole;
       } else {
-        n = static_cast<uint32_t>(kLongRun);
+        whole = kLongRun;
         error = 0;
       }
-      if (n <= kShortRun) {
-        clock += error * setting.frequencyGain;
-      } else {
-        clock += (1.0f - clock) * setting.frequencyGain;
-      }
-      clock = std::min(std::max(clock, low), high);
-      phase = error * (1.0f - setting.phaseGain);
+      const uint32_t n = static_cast<uint32_t>(whole);
+      stretch = n <= kShortRun ? stretch - error * gain : stretch + (1.0f - stretch) * gain;
+      stretch = std::min(std::max(stretch, low), high);
+      phase = error * keep;
       if (n > limit - at) {
         at = limit;
         return;

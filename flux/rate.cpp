@@ -15,6 +15,11 @@ constexpr double kWholeTolerance = 0.10;
 constexpr double kNsPerMinute = 60e9;
 constexpr int kDriveRpms[] = {360, 300};
 
+// A later rate must fit this share of the sample better to be taken: two
+// that give the same cell length (2HD at 360 rpm, 1.44 MB at 300) score
+// alike, and the first is the likelier.
+constexpr size_t kBetterShare = 64;
+
 // How many sampled intervals fall within 0.3 cells of 2, 3 or 4 cells.
 size_t Score(const std::vector<uint32_t>& sample, double cellTicks) {
   size_t score = 0;
@@ -50,7 +55,9 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
   std::vector<uint64_t> candidates;  // lengths of revolutions that run index to index
   size_t total = 0;
   for (size_t r = 0; r < count; ++r) {
-    for (size_t i = revolutions[r].begin; i < revolutions[r].end; ++i) ticks[r] += flux.intervals[i];
+    uint64_t sum = 0;  // a local, so the loop is vectorised
+    for (size_t i = revolutions[r].begin; i < revolutions[r].end; ++i) sum += flux.intervals[i];
+    ticks[r] = sum;
     total += revolutions[r].end - revolutions[r].begin;
     // A recorded length the intervals fall well short of: the file lost some.
     const uint64_t recorded = r < flux.revolutionTicks.size() ? flux.revolutionTicks[r] : 0;
@@ -76,26 +83,27 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
     const double typical = static_cast<double>(candidates[candidates.size() / 2]);
     for (const Rate& rate : kRates) {
       const size_t score = Score(sample, typical / rate.cellsPerRevolution);
-      if (score > best) best = score, timing.rate = &rate;
+      if (timing.rate == nullptr || score > best + sample.size() / kBetterShare) best = score, timing.rate = &rate;
     }
-    if (timing.rate == nullptr) return timing;
     cellTicks = typical / timing.rate->cellsPerRevolution;
     for (size_t r = 0; r < count; ++r) {
       const double length = static_cast<double>(ticks[r]);
       timing.whole[r] = (r > 0 || flux.indexCued) && std::fabs(length - typical) <= kWholeTolerance * typical;
       timing.cellsPerTick[r] = timing.whole[r] ? timing.rate->cellsPerRevolution / length : 1 / cellTicks;
     }
-    if (nsKnown) timing.driveRpm = static_cast<int>(std::lround(kNsPerMinute / (typical * flux.tickNs)));
+    const double rpm = nsKnown ? kNsPerMinute / (typical * flux.tickNs) : 0;
+    if (rpm >= 1 && rpm < 100000) timing.driveRpm = static_cast<int>(std::lround(rpm));
   } else {
     if (!nsKnown) return timing;
     for (const Rate& rate : kRates) {
       for (int rpm : kDriveRpms) {
         const double ticksPerCell = kNsPerMinute / rpm / rate.cellsPerRevolution / flux.tickNs;
         const size_t score = Score(sample, ticksPerCell);
-        if (score > best) best = score, timing.rate = &rate, timing.driveRpm = rpm, cellTicks = ticksPerCell;
+        if (timing.rate == nullptr || score > best + sample.size() / kBetterShare) {
+          best = score, timing.rate = &rate, timing.driveRpm = rpm, cellTicks = ticksPerCell;
+        }
       }
     }
-    if (timing.rate == nullptr) return timing;
     timing.cellsPerTick.assign(count, 1 / cellTicks);
   }
   // Noise, not a formatted track: too few intervals fit any rate.

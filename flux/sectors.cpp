@@ -1,8 +1,7 @@
 #include "flux/sectors.h"
 
 #include <algorithm>
-#include <cstring>
-
+#include <utility>
 
 namespace flux {
 
@@ -10,23 +9,23 @@ namespace {
 
 constexpr int32_t kSameSectorCells = 1000;
 
-constexpr uint8_t kStatusSound = 0x00;
-constexpr uint8_t kStatusDeleted = 0x10;
-constexpr uint8_t kStatusIdCrc = 0xA0;
-constexpr uint8_t kStatusDataCrc = 0xB0;
-constexpr uint8_t kStatusNoData = 0xF0;
-
-// The member that most others equal, the first of them on a tie.
-template <typename Equal>
-const Sighting* MostAgreed(const std::vector<const Sighting*>& members, Equal equal) {
-  const Sighting* best = nullptr;
-  size_t bestVotes = 0;
-  for (const Sighting* a : members) {
-    size_t votes = 0;
-    for (const Sighting* b : members) votes += equal(*a, *b);
-    if (votes > bestVotes) best = a, bestVotes = votes;
+// The member whose key most members share, the earliest of them on a tie.
+// By sorting keys, not comparing members pairwise: a hostile track may
+// pile up many sightings in one place.
+template <typename Key>
+const Sighting* MostAgreed(const std::vector<const Sighting*>& members, Key key) {
+  std::vector<std::pair<uint64_t, size_t>> keys;  // key, then place among the members
+  keys.reserve(members.size());
+  for (size_t i = 0; i < members.size(); ++i) keys.emplace_back(key(*members[i]), i);
+  std::sort(keys.begin(), keys.end());
+  size_t best = 0, bestVotes = 0;
+  for (size_t i = 0; i < keys.size();) {
+    size_t j = i;
+    while (j < keys.size() && keys[j].first == keys[i].first) ++j;
+    if (j - i > bestVotes || (j - i == bestVotes && keys[i].second < best)) best = keys[i].second, bestVotes = j - i;
+    i = j;
   }
-  return best;
+  return members[best];
 }
 
 Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8_t>& pool) {
@@ -44,12 +43,14 @@ Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8
     if (!s->idGood || (s->hasData && !s->dataGood)) sector.badCopies |= RevolutionBit(s->revolution);
   }
   if (id == nullptr) {
-    id = MostAgreed(members, [](const Sighting& a, const Sighting& b) { return std::memcmp(a.id, b.id, 4) == 0; });
+    id = MostAgreed(members, [](const Sighting& s) { return uint64_t{s.id[0]} << 24 | s.id[1] << 16 | s.id[2] << 8 | s.id[3]; });
   }
   if (data == nullptr && !badCopies.empty()) {
-    data = MostAgreed(badCopies, [&pool](const Sighting& a, const Sighting& b) {
-      return a.dataLength == b.dataLength &&
-             std::equal(pool.begin() + a.dataAt, pool.begin() + a.dataAt + a.dataLength, pool.begin() + b.dataAt);
+    // Copies told apart by length and a 64-bit FNV-1a hash of their bytes.
+    data = MostAgreed(badCopies, [&pool](const Sighting& s) {
+      uint64_t hash = 14695981039346656037u ^ s.dataLength;
+      for (uint32_t i = 0; i < s.dataLength; ++i) hash = (hash ^ pool[s.dataAt + i]) * 1099511628211u;
+      return hash;
     });
   }
   sector.c = id->id[0], sector.h = id->id[1], sector.r = id->id[2], sector.n = id->id[3];
@@ -104,7 +105,7 @@ std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings, const
 
 bool LosesSectors(const std::vector<Sector>& sectors, uint32_t wholeRevolutions) {
   for (const Sector& s : sectors) {
-    if (s.status != kStatusSound && s.status != kStatusDeleted) return true;
+    if (!s.Sound()) return true;
     if ((s.seenIn & wholeRevolutions) != wholeRevolutions) return true;
   }
   return false;

@@ -16,6 +16,8 @@
 #include "d88/d88_image.h"
 #include "d88info/info.h"
 #include "d88conv/convert.h"
+#include "flux/flux.h"
+#include "flux_bytes.h"
 
 namespace fuzzcheck {
 
@@ -418,6 +420,31 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   input.Open(nullptr);
   output.Open(nullptr);
   fs::remove(out, ignored);
+}
+
+void ExerciseFlux(const uint8_t* data, size_t size) {
+  const flux::TrackFlux input = fuzzflux::FluxFromBytes(data, size);
+  flux::Track track = flux::DecodeTrack(input);
+  const int given = static_cast<int>(std::min<size_t>(input.revolutionEnds.size(), flux::kMaxRevolutions));
+  FUZZ_CHECK(track.revolutions <= given);
+  FUZZ_CHECK(track.attempts <= 4);
+  FUZZ_CHECK((track.encoding == flux::Encoding::kNone) == track.sectors.empty());
+  const uint32_t revolutions = given == 32 ? ~0u : (1u << given) - 1;
+  for (const flux::Sector& s : track.sectors) {
+    FUZZ_CHECK(s.data.size() <= 128u << 8);  // N is never an allocation size
+    FUZZ_CHECK(s.seenIn != 0 && (s.seenIn & ~revolutions) == 0 && (s.badCopies & ~s.seenIn) == 0);
+    FUZZ_CHECK(s.Sound() || s.status == flux::kStatusIdCrc || s.status == flux::kStatusDataCrc ||
+               s.status == flux::kStatusNoData);
+    FUZZ_CHECK(s.status != flux::kStatusNoData || s.data.empty());
+    FUZZ_CHECK(!s.Sound() || s.deleted == (s.status == flux::kStatusDeleted));
+  }
+  flux::Track next = track;
+  next.cylinder = 1, next.head = 1;
+  const flux::Disk disk = flux::AssembleDisk({std::move(track), std::move(next)});
+  FUZZ_CHECK(disk.tracks.size() == static_cast<size_t>(disk.cylinders) * 2);
+  FUZZ_CHECK(disk.heads >= 0 && disk.heads <= 2 && disk.cylinders <= 2);
+  FUZZ_CHECK(disk.mediaType == flux::kMedia2D || disk.mediaType == flux::kMedia2DD ||
+             disk.mediaType == flux::kMedia2HD);
 }
 
 }  // namespace fuzzcheck

@@ -53,6 +53,11 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
 void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
                   std::FILE* sink, bool readBack);
 
+// Decodes `size` bytes as one track's flux (fuzz/flux_bytes.h): the
+// sectors must be bounded as the decoder promises, their revolutions the
+// track's, and the track and a copy of it one cylinder on must make a disk.
+void ExerciseFlux(const uint8_t* data, size_t size);
+
 }  // namespace fuzzcheck
 
 #endif  // FUZZ_CHECKS_H

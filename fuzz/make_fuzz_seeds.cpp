@@ -17,6 +17,7 @@
 #include "support/d88_builder.h"
 #include "support/flux_builder.h"
 #include "support/flux_encoder.h"
+#include "flux_bytes.h"
 #include "support/kind_disk.h"
 
 namespace fs = std::filesystem;
@@ -102,7 +103,7 @@ void WriteImageSeeds(const fs::path& out) {
 // Flux dumps of one short track each (the fewest cells a decoded rate has:
 // 250 kbit/s at 360 rpm), FM beside MFM, a deleted mark and a bad CRC, in
 // every layout, and each cut short.
-void WriteFluxSeeds(const fs::path& dir) {
+void WriteFluxDumpSeeds(const fs::path& dir) {
   Disk disk;
   disk.Format(0, 1, 4);
   for (testimg::Sector& s : disk.tracks[0]) s.density = 0x40;
@@ -150,7 +151,7 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "small.fdd", testimg::BuildFdd(fm));
   Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
   Write(dir, "plain.d88", small.Build());
-  WriteFluxSeeds(dir);
+  WriteFluxDumpSeeds(dir);
 }
 
 // d88conv's: every image and container seed, and D88 disks it writes
@@ -179,6 +180,59 @@ void WriteConversionSeeds(const fs::path& out) {
   Write(dir, "cut-sector.d88", Truncated(plain.Build(), plain.Build().size() - 100));
 }
 
+// The flux target's: tracks the encoder writes, most of them cut to the
+// first few sectors of a revolution (a partial revolution, measured by the
+// cell lengths the rates give), so that an input decodes in well under a
+// millisecond; one whole revolution of a 2D track, and two of a track at
+// the rate with the fewest cells, its last sector across the index.
+void WriteFluxSeeds(const fs::path& out) {
+  const fs::path dir = out / "flux";
+  auto sector = [](int r, int n, uint8_t density) {
+    testimg::Sector s;
+    s.r = static_cast<uint8_t>(r), s.n = static_cast<uint8_t>(n), s.density = density;
+    s.data = testimg::Filler("FLUX", 0, r, 128 << n);
+    return s;
+  };
+  auto cut = [](flux::TrackFlux track, size_t intervals) {
+    track.intervals.resize(std::min(intervals, track.intervals.size()));
+    track.revolutionEnds = {static_cast<uint32_t>(track.intervals.size())};
+    track.revolutionTicks = {0};
+    track.indexCued = false;
+    return track;
+  };
+  testimg::FluxOptions jitter;
+  jitter.jitter = 0.1;
+  jitter.revolutions = 1;
+  std::vector<testimg::Sector> mfm, fm, odd;
+  for (int r = 1; r <= 4; ++r) mfm.push_back(sector(r, 1, 0x00)), fm.push_back(sector(r, 0, 0x40));
+  odd = {sector(1, 1, 0x00), sector(2, 2, 0x40), sector(3, 1, 0x00), sector(4, 3, 0x00)};
+  odd[0].status = 0xB0, odd[1].deleted = odd[1].status = 0x10, odd[2].status = 0xA0;
+  odd[3].data.resize(300);  // shorter than its N says
+  const int hd = 166667;
+  const auto partial = [&](const std::vector<testimg::Sector>& sectors) {
+    return cut(testimg::CellsToFlux(testimg::TrackCells(sectors, hd), hd, jitter, 0), 6000);
+  };
+  Write(dir, "mfm.flux", fuzzflux::BytesFromFlux(partial(mfm), 0, false));
+  Write(dir, "fm.flux", fuzzflux::BytesFromFlux(partial(fm), 0, false));
+  Write(dir, "odd.flux", fuzzflux::BytesFromFlux(partial(odd), 0, false));
+  testimg::FluxOptions drive300 = jitter;
+  drive300.driveRpm = 300;
+  Write(dir, "mfm-300rpm.flux",
+        fuzzflux::BytesFromFlux(cut(testimg::CellsToFlux(testimg::TrackCells(mfm, hd), hd, drive300, 0), 6000), 0, false));
+  Disk twoD;
+  twoD.mediaType = 0x00;
+  twoD.Format(0, 0, 16);
+  testimg::FluxOptions kryoflux = jitter;  // the tick of a KryoFlux stream
+  kryoflux.tickNs = fuzzflux::kTicksNs[1];
+  Write(dir, "2d-whole.flux", fuzzflux::BytesFromFlux(testimg::EncodeFlux(twoD, kryoflux).front(), 1, true));
+  // Two revolutions at the rate with the fewest cells (250 kbit/s at 360 rpm).
+  testimg::FluxOptions twice;
+  twice.revolutions = 2;
+  const int fewest = 83333;
+  Write(dir, "two-turns.flux",
+        fuzzflux::BytesFromFlux(testimg::CellsToFlux(testimg::TrackCells(odd, fewest, true), fewest, twice, 0), 0, true));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,5 +245,6 @@ int main(int argc, char** argv) {
   WriteContainerSeeds(out);
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) WriteCatalogueSeeds(named, out);
   WriteConversionSeeds(out);  // from the seeds above
+  WriteFluxSeeds(out);
   return 0;
 }

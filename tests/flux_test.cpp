@@ -21,6 +21,7 @@ namespace {
 using testimg::Bytes;
 using testimg::Disk;
 using testimg::FluxOptions;
+using testimg::MakeSector;
 using testimg::Sector;
 
 TEST(FluxStages, CrcCheckValues) {
@@ -65,14 +66,6 @@ TEST(FluxStages, BytesAndMarksFromCells) {
   }
 }
 
-Sector MakeSector(int c, int h, int r, int n, Bytes data, uint8_t density = 0) {
-  Sector s;
-  s.c = static_cast<uint8_t>(c), s.h = static_cast<uint8_t>(h), s.r = static_cast<uint8_t>(r),
-  s.n = static_cast<uint8_t>(n);
-  s.data = std::move(data);
-  s.density = density;
-  return s;
-}
 
 // Data that changes from byte to byte, as real data does.
 Bytes Noisy(int length, uint32_t seed) {
@@ -96,13 +89,18 @@ TEST(FluxStages, PllGivesBackTheCells) {
     std::string what;
     int cellsPerRevolution;
     FluxOptions options;
+    // No index: the cell length is the nominal one, not measured by the
+    // revolution, and the loop must follow the speed error.
+    bool unindexed = false;
   };
-  FluxOptions jitter, slow, drive300, fast2dd, drive360;
+  FluxOptions jitter, slow, drive300, fast2dd, drive360, slowOnce, fastOnce;
   jitter.jitter = 0.18;
   slow.speedError = 0.03, slow.jitter = 0.1;
   drive300.driveRpm = 300, drive300.jitter = 0.1;
   fast2dd.speedError = -0.03, fast2dd.jitter = 0.1;
+  fastOnce = fast2dd, fastOnce.revolutions = 1, fastOnce.speedError = -0.07;
   drive360.driveRpm = 360;
+  slowOnce = slow, slowOnce.revolutions = 1, slowOnce.speedError = 0.07;
   const Case cases[] = {
       {"2HD ideal", 166667, {}},
       {"2HD jitter 0.18 cells", 166667, jitter},
@@ -111,21 +109,25 @@ TEST(FluxStages, PllGivesBackTheCells) {
       {"2DD 3% fast", 100000, fast2dd},
       {"2DD in a 360-rpm drive", 100000, drive360},
       {"1.44 MB", 200000, {}},
+      {"no index, 7% slow", 166667, slowOnce, true},
+      {"no index, 2DD 7% fast", 100000, fastOnce, true},
   };
   for (const Case& c : cases) {
     const std::vector<uint8_t> cells =
         testimg::TrackCells(Formatted(1, 8, 2).tracks[0], c.cellsPerRevolution);
-    const flux::TrackFlux tf = testimg::CellsToFlux(cells, c.cellsPerRevolution, c.options, 0);
+    flux::TrackFlux tf = testimg::CellsToFlux(cells, c.cellsPerRevolution, c.options, 0);
+    tf.indexCued = !c.unindexed;
     const std::vector<flux::Span> revolutions = flux::Revolutions(tf);
     const flux::Timing timing = flux::MeasureTiming(tf, revolutions);
     ASSERT_NE(timing.rate, nullptr) << c.what;
     EXPECT_EQ(timing.rate->cellsPerRevolution, c.cellsPerRevolution) << c.what;
     flux::Bitstream bits;
     flux::RunPll(tf, revolutions, timing, flux::kPllSettings[0], bits);
+    const size_t total = cells.size() * static_cast<size_t>(c.options.revolutions);
     size_t wrong = 0;
-    for (uint32_t i = 0; i < bits.cells && i < cells.size() * 3; ++i) wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
+    for (uint32_t i = 0; i < bits.cells && i < total; ++i) wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
     EXPECT_EQ(wrong, 0u) << c.what;
-    EXPECT_NEAR(bits.cells, cells.size() * 3, 4) << c.what;
+    EXPECT_NEAR(bits.cells, total, 4) << c.what;
   }
 }
 
@@ -188,7 +190,7 @@ std::string Rates(const flux::Disk& disk) {
   std::string text;
   for (size_t t = 0; t < 2 && t < disk.tracks.size(); ++t) {
     const flux::Track& track = disk.tracks[t];
-    text += std::string(t > 0 ? ", " : "") +
+    text += std::string(t > 0 ? ", " : "") + (track.mixed ? "mixed " : "") +
             (track.encoding == flux::Encoding::kFm ? "FM " : track.encoding == flux::Encoding::kMfm ? "MFM " : "none ") +
             std::to_string(track.rateKbps);
   }
@@ -247,6 +249,11 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
     disk.tracks[1].back().status = 0xB0;
     return disk;
   };
+  auto mixed = [] {
+    Disk disk = Formatted(1, 8, 1);
+    for (int i : {1, 4, 5}) disk.tracks[0][static_cast<size_t>(i)].density = 0x40;
+    return disk;
+  };
   auto fakeFm = [] {
     Disk disk = Formatted(1, 8, 3);
     const Bytes fake = FakeFmSector();
@@ -283,6 +290,7 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
       {"unformatted cylinders past the end", [] { return Formatted(2, 8, 3); }, unformatted, 2, 2, false, 0x20, "MFM 500, MFM 500"},
       {"single-sided", sideZero, singleSided, 3, 1, false, 0x20, "MFM 500, none 0"},
       {"FM marks inside MFM data", fakeFm, jitter, 1, 2, false, 0x20, "MFM 500, MFM 500"},
+      {"FM and MFM sectors on one track", mixed, drive300, 1, 2, false, 0x20, "mixed MFM 500, MFM 500"},
       {"2DD of 45 cylinders in a 360-rpm drive", farApart, dd, 45, 2, false, 0x10, "MFM 250, MFM 250"},
   };
   // clang-format on
@@ -301,6 +309,102 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
       EXPECT_EQ(Lines(decoded.tracks[t].sectors), expected == disk.tracks.end() ? "" : Lines(expected->second))
           << c.what << ", track " << t;
     }
+  }
+}
+
+// Dumps a file damaged or cut: what is sound in them still decodes, and
+// what is not gives no sectors rather than wrong ones.
+TEST(FluxDecoder, DamagedDumpsGiveWhatIsSound) {
+  struct Case {
+    std::string what;
+    std::function<void(flux::TrackFlux&)> damage;
+    size_t soundSectors;
+  };
+  const Case cases[] = {
+      {"cut inside its last revolution",
+       [](flux::TrackFlux& tf) {
+         tf.intervals.resize(tf.revolutionEnds[1] + (tf.revolutionEnds[2] - tf.revolutionEnds[1]) / 3);
+       },
+       8},
+      {"every recorded revolution length wrong", [](flux::TrackFlux& tf) { tf.revolutionTicks.assign(3, 1); }, 8},
+      {"no revolution recorded whole, no index", [](flux::TrackFlux& tf) { tf.indexCued = false, tf.revolutionEnds.resize(1); }, 8},
+      {"no tick length and no whole revolution",
+       [](flux::TrackFlux& tf) { tf.indexCued = false, tf.tickNs = 0, tf.revolutionEnds.resize(1); },
+       0},
+      {"more revolutions than are read",
+       [](flux::TrackFlux& tf) { tf.revolutionEnds.insert(tf.revolutionEnds.begin(), 40, 0); }, 0},
+  };
+  FluxOptions options;
+  options.jitter = 0.1;
+  const Disk disk = Formatted(1, 8, 3);
+  for (const Case& c : cases) {
+    flux::TrackFlux tf = testimg::EncodeFlux(disk, options).front();
+    c.damage(tf);
+    const flux::Track track = flux::DecodeTrack(tf);
+    const auto sound = std::count_if(track.sectors.begin(), track.sectors.end(),
+                                     [](const flux::Sector& s) { return s.status == 0; });
+    EXPECT_EQ(static_cast<size_t>(sound), c.soundSectors) << c.what;
+    EXPECT_EQ(track.sectors.size(), c.soundSectors) << c.what;
+  }
+}
+
+// The geometry from decoded tracks alone.
+TEST(FluxGeometry, FoundFromTheTracks) {
+  // A track at physical cylinder p, head h, whose sectors name cylinder c;
+  // `sound` of its 4 sectors read well.
+  auto track = [](int p, int h, int c, int cells, int sound = 4) {
+    flux::Track t;
+    t.cylinder = p, t.head = h, t.cellsPerRevolution = cells;
+    for (int r = 1; r <= 4; ++r) {
+      flux::Sector s;
+      s.c = static_cast<uint8_t>(c), s.h = static_cast<uint8_t>(h), s.r = static_cast<uint8_t>(r);
+      s.status = r <= sound ? 0x00 : 0xB0;
+      t.sectors.push_back(s);
+    }
+    return t;
+  };
+  struct Case {
+    std::string what;
+    std::vector<flux::Track> tracks;
+    int cylinders, heads;
+    bool doubleStepped;
+    uint8_t media;
+    std::string from;  // each formatted track's cylinder and sound sectors, which tell the reads apart
+  };
+  std::vector<flux::Track> dd80, undoubled, unformattedEnd, sideOne;
+  for (int p = 0; p < 80; ++p) dd80.push_back(track(p, 0, p, 100000));
+  for (int p = 0; p < 6; ++p) undoubled.push_back(track(p, 0, p / 2, 100000, p == 2 ? 1 : 4 - p % 2));
+  for (int p = 0; p < 4; ++p) unformattedEnd.push_back(track(p, 1, p, 166667));
+  unformattedEnd.push_back(flux::Track{});
+  unformattedEnd.back().cylinder = 6;
+  for (int p = 0; p < 3; ++p) sideOne.push_back(track(p, 1, p, 166667));
+  // clang-format off
+  const Case cases[] = {
+      {"2DD, 80 cylinders", dd80, 80, 1, false, 0x10, ""},
+      {"2D read without double stepping: the sounder read of each", undoubled, 3, 1, true, 0x00, "0:4 1:3 2:4"},
+      {"2HD, past the last formatted cylinder dropped", unformattedEnd, 4, 2, false, 0x20, ""},
+      {"side 1 alone", sideOne, 3, 2, false, 0x20, ""},
+      {"two reads of one place: the sounder", {track(0, 0, 0, 166667, 1), track(0, 0, 0, 166667, 3)}, 1, 1, false, 0x20, "0:3"},
+      {"nothing formatted", {flux::Track{}}, 0, 0, false, 0x00, ""},
+      {"cylinders and heads no dump has", {track(100000000, 0, 0, 166667), track(0, 2, 0, 166667), track(-1, 0, 0, 166667)},
+       0, 0, false, 0x00, ""},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const flux::Disk disk = flux::AssembleDisk(c.tracks);
+    EXPECT_EQ(disk.cylinders, c.cylinders) << c.what;
+    EXPECT_EQ(disk.heads, c.heads) << c.what;
+    EXPECT_EQ(disk.doubleStepped, c.doubleStepped) << c.what;
+    EXPECT_EQ(disk.mediaType, c.media) << c.what;
+    ASSERT_EQ(disk.tracks.size(), static_cast<size_t>(c.cylinders) * 2) << c.what;
+    if (c.from.empty()) continue;
+    std::string from;
+    for (const flux::Track& t : disk.tracks) {
+      if (t.sectors.empty()) continue;
+      const auto sound = std::count_if(t.sectors.begin(), t.sectors.end(), [](const flux::Sector& s) { return s.status == 0; });
+      from += std::string(from.empty() ? "" : " ") + std::to_string(t.cylinder) + ":" + std::to_string(sound);
+    }
+    EXPECT_EQ(from, c.from) << c.what;
   }
 }
 

@@ -19,6 +19,7 @@ using containers::Conversion;
 using containers::D88Writer;
 using testimg::Bytes;
 using testimg::Disk;
+using testimg::MakeSector;
 using testimg::Sector;
 namespace nfd = containers::nfd;
 namespace fdd = containers::fdd;
@@ -51,14 +52,6 @@ void Put(Bytes& image, size_t at, const Bytes& bytes) {
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(at));
 }
 
-Sector Make(int c, int h, int r, int n, Bytes data, uint8_t density = 0) {
-  Sector s;
-  s.c = static_cast<uint8_t>(c), s.h = static_cast<uint8_t>(h), s.r = static_cast<uint8_t>(r),
-  s.n = static_cast<uint8_t>(n);
-  s.data = std::move(data);
-  s.density = density;
-  return s;
-}
 
 // The reference layouts' disk: 77 x 2 x 8 x 1024, or 26 sectors (track 0 FM
 // 128 bytes, the rest 256); each sector "C H R N" then one repeated byte.
@@ -73,7 +66,7 @@ Disk ReferenceDisk(bool eightInch) {
       Put(data, 0,
           {static_cast<uint8_t>(c), static_cast<uint8_t>(h), static_cast<uint8_t>(r),
            static_cast<uint8_t>(n)});
-      disk.tracks[t].push_back(Make(c, h, r, n, data, eightInch && t == 0 ? 0x40 : 0));
+      disk.tracks[t].push_back(MakeSector(c, h, r, n, data, eightInch && t == 0 ? 0x40 : 0));
     }
   }
   return disk;
@@ -143,17 +136,17 @@ Disk RichDisk() {
   disk.Format(1, 2).Format(4, 4).Remove(2, 26);
   for (int i = 0; i < 26; ++i) {
     const int r = i % 2 == 0 ? i / 2 + 1 : i / 2 + 14;
-    disk.tracks[0].push_back(Make(0, 0, r, 0, testimg::Filler("D", 0, r, 128), 0x40));
+    disk.tracks[0].push_back(MakeSector(0, 0, r, 0, testimg::Filler("D", 0, r, 128), 0x40));
   }
   Sector& deleted = disk.tracks[1][4];
   deleted.deleted = deleted.status = 0x10;
   disk.tracks[1][8].status = 0xB0;
   disk.tracks[2].insert(disk.tracks[2].begin() + 3,
-                        Make(9, 0, 0xF5, 2, testimg::Filler("X", 2, 0xF5, 512)));
+                        MakeSector(9, 0, 0xF5, 2, testimg::Filler("X", 2, 0xF5, 512)));
   for (int r = 1; r <= 8; ++r) {
-    disk.tracks[5].push_back(Make(2, 1, r, 3, testimg::Filler("D", 5, r, 1024)));
+    disk.tracks[5].push_back(MakeSector(2, 1, r, 3, testimg::Filler("D", 5, r, 1024)));
   }
-  disk.tracks[7].push_back(Make(3, 1, 1, 1, Bytes(256, 0xE5)));
+  disk.tracks[7].push_back(MakeSector(3, 1, 1, 1, Bytes(256, 0xE5)));
   return disk;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "d88/d88_format.h"
 
@@ -12,6 +13,15 @@ namespace testimg {
 namespace {
 
 }  // namespace
+
+Sector MakeSector(int c, int h, int r, int n, Bytes data, uint8_t density) {
+  Sector s;
+  s.c = static_cast<uint8_t>(c), s.h = static_cast<uint8_t>(h), s.r = static_cast<uint8_t>(r),
+  s.n = static_cast<uint8_t>(n);
+  s.data = std::move(data);
+  s.density = density;
+  return s;
+}
 
 Bytes Filler(const std::string& tag, int track, int r, int length) {
   char place[32];

@@ -51,6 +51,9 @@ struct Disk {
   Bytes Run(int track, int r, int length) const;
 };
 
+// A sector of that ID and data, FM where `density` is 0x40.
+Sector MakeSector(int c, int h, int r, int n, Bytes data, uint8_t density = 0);
+
 // 256 (or `length`) bytes that name a sector's place, e.g. "D T012 R03 ".
 Bytes Filler(const std::string& tag, int track, int r, int length = 256);
 

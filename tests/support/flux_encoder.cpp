@@ -16,12 +16,8 @@ namespace {
 using flux::Encoding;
 
 constexpr uint8_t kFmDensity = 0x40;
-constexpr uint8_t kStatusIdCrc = 0xA0;
-constexpr uint8_t kStatusDataCrc = 0xB0;
-constexpr uint8_t kStatusNoData = 0xF0;
 constexpr int k2hdCells = 166667;
 constexpr int k2ddCells = 100000;
-constexpr uint8_t kMedia2hd = 0x20;
 constexpr double kNsPerMinute = 60e9;
 
 // Gap lengths in bytes of the encoding.
@@ -114,13 +110,13 @@ bool LayOut(const std::vector<Sector>& sectors, size_t turn, int gap3Cap, std::v
     const Gaps& gaps = GapsOf(e);
     w.Mark(e, flux::kIdMark);
     const uint8_t id[] = {s.c, s.h, s.r, s.n};
-    w.Field(e, flux::kIdMark, id, sizeof id, s.status == kStatusIdCrc);
+    w.Field(e, flux::kIdMark, id, sizeof id, s.status == flux::kStatusIdCrc);
     w.Gap(e, gaps.gap2);
-    if (s.status != kStatusNoData) {
+    if (s.status != flux::kStatusNoData) {
       dataField[0] = w.Size();
       const uint8_t mark = s.deleted != 0 ? flux::kDeletedMark : flux::kDataMark;
       w.Mark(e, mark);
-      w.Field(e, mark, s.data.data(), s.data.size(), s.status == kStatusDataCrc);
+      w.Field(e, mark, s.data.data(), s.data.size(), s.status == flux::kStatusDataCrc);
       dataField[1] = w.Size();
     }
     w.Gap(e, std::min(gaps.gap3[std::min<int>(s.n, 3)], gap3Cap));
@@ -140,7 +136,7 @@ double Uniform(std::mt19937& random) { return (random() >> 8) * (1.0 / (1 << 24)
 
 int FluxCellsPerRevolution(const Disk& disk, const FluxOptions& options) {
   if (options.cellsPerRevolution > 0) return options.cellsPerRevolution;
-  if (disk.mediaType == kMedia2hd) return k2hdCells;
+  if (disk.mediaType == flux::kMedia2HD) return k2hdCells;
   std::vector<uint8_t> cells;
   size_t field[2];
   for (const auto& track : disk.tracks) {
@@ -181,34 +177,53 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
     begin = static_cast<int64_t>((0.1 + 0.8 * Uniform(random)) * static_cast<double>(turn));
     end = turn * (options.revolutions + 1) + static_cast<int64_t>((0.1 + 0.4 * Uniform(random)) * static_cast<double>(turn));
   }
-  auto damaged = [&](int64_t cell) {
-    if (cells.empty()) return true;
-    const double at = static_cast<double>(cell % turn) / static_cast<double>(turn);
-    for (const FluxDamage& d : options.damage) {
-      if ((d.track < 0 || d.track == track) && d.revolution == cell / turn && at >= d.from && at < d.from + d.length) return true;
-    }
-    return false;
-  };
-
   flux::TrackFlux flux;
   flux.tickNs = options.tickNs;
   flux.indexCued = options.indexCued;
-  auto ticksAt = [&](double cell) { return static_cast<int64_t>(std::llround((cell - static_cast<double>(begin)) * cellNs / options.tickNs)); };
+  auto ticksAt = [&](double cell) {
+    return static_cast<int64_t>(std::llround((cell - static_cast<double>(begin)) * cellNs / options.tickNs));
+  };
   int64_t lastTicks = 0;
-  int64_t nextIndex = (begin / turn + 1) * turn;
-  for (int64_t cell = begin; cell < end; ++cell) {
-    if (cell == nextIndex) {
-      flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));
-      nextIndex += turn;
-    }
-    // Noise: a transition in about a third of the cells.
-    const bool one = damaged(cell) ? Uniform(random) < 0.35 : cells[static_cast<size_t>(cell % turn)] != 0;
-    if (!one) continue;
-    // A cell's transition at its end: the loop counts it as the n-th cell.
+  // A cell's transition at its end: the loop counts it as the n-th cell.
+  auto transition = [&](int64_t cell) {
     const double jitter = options.jitter * (2 * Uniform(random) - 1);
     const int64_t ticks = std::max(lastTicks, ticksAt(static_cast<double>(cell) + 1 + jitter));
     flux.intervals.push_back(static_cast<uint32_t>(ticks - lastTicks));
     lastTicks = ticks;
+  };
+  // Noise: transitions 1 to 6 cells apart.
+  auto gap = [&random] { return static_cast<int64_t>(random() % 6); };
+  auto noise = [&](int64_t from, int64_t to) {
+    for (int64_t cell = from + gap(); cell < to; cell += 1 + gap()) transition(cell);
+  };
+  std::vector<int64_t> ones;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (cells[i] != 0) ones.push_back(static_cast<int64_t>(i));
+  }
+  for (int64_t base = begin / turn * turn; base < end; base += turn) {
+    if (base > begin) flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));  // the index
+    const int64_t from = std::max(begin, base) - base, to = std::min(end, base + turn) - base;
+    if (cells.empty()) {
+      noise(base + from, base + to);
+      continue;
+    }
+    // The damaged stretches of this revolution, in order.
+    std::vector<std::pair<int64_t, int64_t>> stretches;
+    for (const FluxDamage& d : options.damage) {
+      if ((d.track >= 0 && d.track != track) || d.revolution != base / turn) continue;
+      stretches.emplace_back(static_cast<int64_t>(d.from * static_cast<double>(turn)),
+                             static_cast<int64_t>((d.from + d.length) * static_cast<double>(turn)));
+    }
+    std::sort(stretches.begin(), stretches.end());
+    auto one = std::lower_bound(ones.begin(), ones.end(), from);
+    for (const auto& stretch : stretches) {
+      const int64_t a = std::max(stretch.first, from), b = std::min(stretch.second, to);
+      if (b <= a) continue;
+      for (; one != ones.end() && *one < a; ++one) transition(base + *one);
+      noise(base + a, base + b);
+      one = std::lower_bound(ones.begin(), ones.end(), b);
+    }
+    for (; one != ones.end() && *one < to; ++one) transition(base + *one);
   }
   flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));
   // Index to index times for the whole revolutions only.

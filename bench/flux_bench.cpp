@@ -1,0 +1,155 @@
+// Times decoding a full 2HD disk (77 x 2 x 8 x 1024, data that changes from
+// byte to byte) of three revolutions from flux, as the encoder writes it:
+// per flux transition and per disk, the fastest of RUNS runs, then the
+// decoder's stages apart, to show what costs most.
+//
+// Each row is one way the flux reaches the decoder: the encoder's tracks
+// as they are, and a dump's file layout (its writer makes the file
+// untimed, its reader and the decoder run timed).
+// Usage: fluxbench [RUNS]
+#include <algorithm>
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "flux/bitstream.h"
+#include "flux/fields.h"
+#include "flux/flux.h"
+#include "flux/pll.h"
+#include "flux/rate.h"
+#include "flux/sectors.h"
+#include "support/flux_encoder.h"
+
+namespace {
+
+using Tracks = std::vector<flux::TrackFlux>;
+
+struct Row {
+  const char* name;
+  // Untimed: makes what `decode` reads (a file's bytes, say) from the tracks.
+  std::function<void(const Tracks&)> prepare;
+  // Timed: reads it and decodes the disk.
+  std::function<flux::Disk()> decode;
+};
+
+testimg::Disk FullDisk() {
+  testimg::Disk disk;
+  disk.mediaType = 0x20;
+  uint32_t seed = 1;
+  for (int t = 0; t < 154; ++t) {
+    for (int r = 1; r <= 8; ++r) {
+      testimg::Sector s;
+      s.c = static_cast<uint8_t>(t / 2), s.h = static_cast<uint8_t>(t % 2), s.r = static_cast<uint8_t>(r), s.n = 3;
+      s.data.resize(1024);
+      for (uint8_t& b : s.data) seed = seed * 1103515245u + 12345u, b = static_cast<uint8_t>(seed >> 16);
+      disk.tracks[t].push_back(s);
+    }
+  }
+  return disk;
+}
+
+flux::Disk DecodeAll(const Tracks& tracks) {
+  std::vector<flux::Track> decoded;
+  decoded.reserve(tracks.size());
+  for (const flux::TrackFlux& t : tracks) decoded.push_back(flux::DecodeTrack(t));
+  return flux::AssembleDisk(std::move(decoded));
+}
+
+// Processor time: the decoder runs on one thread, and the time other work
+// on a shared machine takes from it is not the decoder's.
+double Seconds(const std::function<void()>& work) {
+  const std::clock_t start = std::clock();
+  work();
+  return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+}
+
+// The fastest of `runs`: a run is easily slowed by whatever else the
+// machine does, never sped up.
+double Fastest(int runs, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) best = std::min(best, Seconds(work));
+  return best;
+}
+
+// Every sector back, sound, in the disk's order.
+bool Matches(const flux::Disk& decoded, const testimg::Disk& disk) {
+  if (decoded.cylinders != 77 || decoded.heads != 2 || decoded.mediaType != 0x20) return false;
+  for (const auto& track : disk.tracks) {
+    const std::vector<flux::Sector>& got = decoded.tracks[static_cast<size_t>(track.first)].sectors;
+    if (got.size() != track.second.size()) return false;
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (got[i].status != 0 || got[i].r != track.second[i].r || got[i].data != track.second[i].data) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  const testimg::Disk disk = FullDisk();
+  testimg::FluxOptions options;  // three revolutions
+  options.jitter = 0.1;
+  const Tracks tracks = testimg::EncodeFlux(disk, options);
+  size_t transitions = 0;
+  for (const flux::TrackFlux& t : tracks) transitions += t.intervals.size();
+
+  const Row rows[] = {
+      {"decoder alone", [](const Tracks&) {}, [&tracks] { return DecodeAll(tracks); }},
+  };
+  std::printf("full 2HD disk, 77x2x8x1024, 3 revolutions, %.1f M flux transitions; fastest of %d runs\n\n",
+              transitions / 1e6, runs);
+  std::printf("%-24s %10s %14s\n", "flux from", "ms/disk", "ns/transition");
+  int failures = 0;
+  for (const Row& row : rows) {
+    row.prepare(tracks);
+    if (!Matches(row.decode(), disk)) {
+      std::fprintf(stderr, "%s: the disk does not decode to its sectors\n", row.name);
+      ++failures;
+      continue;
+    }
+    const double s = Fastest(runs, [&row] { row.decode(); });
+    std::printf("%-24s %10.1f %14.2f\n", row.name, s * 1e3, s * 1e9 / static_cast<double>(transitions));
+    std::fflush(stdout);
+  }
+
+  // The stages apart, on the default PLL setting (what a sound disk needs),
+  // each over the whole disk: each reads the flux from memory afresh, where
+  // the decoder reads a track's while it is still in the cache.
+  std::vector<flux::Timing> timings(tracks.size());
+  std::vector<std::vector<flux::Span>> spans(tracks.size());
+  std::vector<flux::Bitstream> bits(tracks.size());
+  std::vector<std::vector<flux::Sighting>> sightings(tracks.size());
+  std::vector<std::vector<uint8_t>> pools(tracks.size());
+  const double rate = Fastest(runs, [&] {
+    for (size_t i = 0; i < tracks.size(); ++i) {
+      spans[i] = flux::Revolutions(tracks[i]);
+      timings[i] = flux::MeasureTiming(tracks[i], spans[i]);
+    }
+  });
+  const double pll = Fastest(runs, [&] {
+    for (size_t i = 0; i < tracks.size(); ++i) flux::RunPll(tracks[i], spans[i], timings[i], flux::kPllSettings[0], bits[i]);
+  });
+  const double fields = Fastest(runs, [&] {
+    for (size_t i = 0; i < tracks.size(); ++i) {
+      sightings[i].clear(), pools[i].clear();
+      flux::ReadFields(bits[i], sightings[i], pools[i]);
+    }
+  });
+  const double merge = Fastest(runs, [&] {
+    for (size_t i = 0; i < tracks.size(); ++i) flux::MergeSightings(sightings[i], pools[i], timings[i].rate->cellsPerRevolution);
+  });
+  std::printf("\nstages         ms/disk  ns/transition\n");
+  const struct {
+    const char* name;
+    double seconds;
+  } stages[] = {{"rate", rate}, {"PLL", pll}, {"fields", fields}, {"sectors", merge}};
+  for (const auto& stage : stages) {
+    std::printf("%-12s %9.1f %14.2f\n", stage.name, stage.seconds * 1e3,
+                stage.seconds * 1e9 / static_cast<double>(transitions));
+  }
+  return failures == 0 ? 0 : 1;
+}
