@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "containers/headerless.h"
 #include "containers/hfe_format.h"
 #include "containers/mfi_format.h"
 #include "containers/scp_format.h"
@@ -33,7 +34,7 @@ SectorRecord RecordOf(const flux::Sector& s) {
   record.h = s.h;
   record.r = s.r;
   record.n = s.n;
-  record.density = s.encoding == flux::Encoding::kFm ? 0x40 : 0x00;
+  record.density = s.encoding == flux::Encoding::kFm ? kFmDensity : 0x00;
   record.deleted = s.deleted ? 0x10 : 0x00;
   record.status = s.status;
   return record;
@@ -65,23 +66,25 @@ bool LooksLikeFluxDump(const uint8_t* first, size_t size) {
          starts(mfi::kMagicOld, mfi::kMagicLength);
 }
 
-bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion* info) {
+bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion* info,
+                   flux::Disk* decoded) {
   info->kind = kind;
   info->flux = FluxFacts();
   ProblemLog problems;
-  std::vector<flux::Track> decoded;
+  std::vector<flux::Track> tracks;
   size_t revolutions = 0;
   const bool readable = read(
       [&](const flux::TrackFlux& track) {
         revolutions = std::max(revolutions, track.revolutionEnds.size());
-        decoded.push_back(flux::DecodeTrack(track));
+        tracks.push_back(flux::DecodeTrack(track));
       },
       &problems);
   if (!readable) {
     info->warning = problems.Line();
     return false;
   }
-  const flux::Disk disk = flux::AssembleDisk(std::move(decoded));
+  flux::Disk assembled = flux::AssembleDisk(std::move(tracks));
+  const flux::Disk& disk = assembled;
   info->flux.revolutions = static_cast<int>(revolutions);
   info->flux.cylinders = disk.cylinders;
   info->flux.heads = disk.heads;
@@ -90,8 +93,8 @@ bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion
   ShapeTally tally;
   std::vector<TableSector> shape;
   if (!out.BeginDisk(disk.mediaType)) return false;
-  const size_t tracks = std::min<size_t>(disk.tracks.size(), d88::kTrackCount);
-  for (size_t t = 0; t < tracks; ++t) {
+  const size_t count = std::min<size_t>(disk.tracks.size(), d88::kTrackCount);
+  for (size_t t = 0; t < count; ++t) {
     const flux::Track& track = disk.tracks[t];
     if (track.sectors.empty()) continue;
     const int index = static_cast<int>(t);
@@ -110,6 +113,7 @@ bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion
   if (info->flux.tracks.empty()) problems.Add(std::string(KindName(kind)) + " dump holds no sector that decodes");
   info->geometry = tally.Shape();
   info->warning = problems.Line();
+  if (decoded != nullptr) *decoded = std::move(assembled);
   return out.EndDisk();
 }
 

@@ -61,8 +61,10 @@ using FluxReader = std::function<bool(const FluxVisitor& visit, ProblemLog* prob
 // Decodes every track `read` gives as it comes (the flux goes once
 // decoded), finds the disk's geometry and writes it as one D88 disk: each
 // sector's ID as read, FM as density 0x40, a deleted mark as 0x10, the
-// status as decoded and the data as the disk gives it.  Fills `info`.
-bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion* info);
+// status as decoded and the data as the disk gives it.  Fills `info`, and
+// `decoded` where given (the benchmark checks it).
+bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion* info,
+                   flux::Disk* decoded = nullptr);
 
 // Converts a flux dump of `kind` (not KryoFlux) to one D88 disk.
 bool ConvertFlux(Kind kind, const uint8_t* file, size_t size, D88Writer& out, Conversion* info);

@@ -24,20 +24,40 @@ uint8_t Reversed(uint8_t b) {
   return static_cast<uint8_t>((b & 0xAA) >> 1 | (b & 0x55) << 1);
 }
 
+// Where the transitions of a byte of cells lie, earliest first: a byte a
+// lookup instead of a test a cell.
+struct Transitions {
+  uint8_t count = 0;
+  uint8_t at[8] = {};
+};
+struct TransitionTable {
+  Transitions of[256];
+  constexpr TransitionTable() {
+    for (int b = 0; b < 256; ++b) {
+      for (int i = 0; i < 8; ++i) {
+        if ((b >> i & 1) != 0) of[b].at[of[b].count++] = static_cast<uint8_t>(i);
+      }
+    }
+  }
+};
+constexpr TransitionTable kTransitions;
+
 // Builds one revolution's intervals from cells of `ticks` ticks each.
 class CellSink {
  public:
   explicit CellSink(flux::TrackFlux* track) : track(track) {}
-  // Cells in time order from bit 0 of `cells` on.
+  // `count` cells in time order from bit 0 of `cells` on.
   void Add(uint8_t cells, int count, uint32_t ticks) {
-    for (int i = 0; i < count; ++i) {
-      elapsed += ticks;
-      total += ticks;
-      if ((cells >> i & 1) != 0) {
-        track->intervals.push_back(static_cast<uint32_t>(std::min<uint64_t>(elapsed, UINT32_MAX)));
-        elapsed = 0;
-      }
+    const Transitions& t = kTransitions.of[cells & ((1u << count) - 1)];
+    int after = 0;  // cells of this byte already counted
+    for (int k = 0; k < t.count; ++k) {
+      elapsed += static_cast<uint64_t>(t.at[k] + 1 - after) * ticks;
+      after = t.at[k] + 1;
+      track->intervals.push_back(static_cast<uint32_t>(std::min<uint64_t>(elapsed, UINT32_MAX)));
+      elapsed = 0;
     }
+    elapsed += static_cast<uint64_t>(count - after) * ticks;
+    total += static_cast<uint64_t>(count) * ticks;
   }
   uint64_t Total() const { return total; }
 

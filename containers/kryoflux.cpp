@@ -104,6 +104,12 @@ bool Walk(const uint8_t* file, size_t size, const std::string& name, ProblemLog*
   };
   while (at < size) {
     const uint8_t b = file[at];
+    if (b >= kryoflux::kFlux1First) {  // nearly every block: one byte, one interval
+      emit(b);
+      ++position;
+      ++at;
+      continue;
+    }
     size_t length = 1;
     if (b <= kryoflux::kFlux2Last) {
       length = 2;
@@ -132,8 +138,6 @@ bool Walk(const uint8_t* file, size_t size, const std::string& name, ProblemLog*
     } else if (b == kryoflux::kOob) {
       oob(file[at + kryoflux::kOobTypeOffset], file + at + kryoflux::kOobHeaderSize,
           length - kryoflux::kOobHeaderSize, position);
-    } else if (b >= kryoflux::kFlux1First) {
-      emit(b);
     }
     if (b != kryoflux::kOob) position += static_cast<uint32_t>(length);
     at += length;
@@ -279,29 +283,31 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
   track->revolutionTicks.clear();
   // Each pulse fell inside the interval whose block starts at (or first
   // after) its stream position: the revolution ends before that interval.
+  // `crop` keeps only the intervals between the first pulse and the last.
   std::vector<uint32_t> bounds;
-  size_t next = 0;
-  ProblemLog again;  // the first pass said it all
-  Walk(file, size, name, &again,
-       [&](uint32_t interval, uint32_t position) {
-         for (; next < oob.pulses.size() && oob.pulses[next].position <= position; ++next) {
-           bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
-         }
-         track->intervals.push_back(interval);
-       },
-       [](uint8_t, const uint8_t*, size_t, uint32_t) {});
-  for (; next < oob.pulses.size(); ++next) {
-    bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
-  }
-  // Two pulses on one boundary make no revolution between them.
-  std::vector<size_t> pulseOf;  // the pulse behind each bound kept
-  std::vector<uint32_t> kept;
-  for (size_t i = 0; i < bounds.size(); ++i) {
-    if (!kept.empty() && bounds[i] == kept.back()) continue;
-    kept.push_back(bounds[i]);
-    pulseOf.push_back(i);
-  }
-  if (kept.size() < 2) {
+  const size_t pulses = oob.pulses.size();
+  const auto collect = [&](bool crop) {
+    bounds.clear();
+    track->intervals.clear();
+    size_t next = 0;
+    ProblemLog again;  // the first pass said it all
+    Walk(file, size, name, &again,
+         [&](uint32_t interval, uint32_t position) {
+           for (; next < pulses && oob.pulses[next].position <= position; ++next) {
+             bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
+           }
+           if (!crop || (next > 0 && next < pulses)) track->intervals.push_back(interval);
+         },
+         [](uint8_t, const uint8_t*, size_t, uint32_t) {});
+    for (; next < pulses; ++next) bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
+    // Two pulses on one boundary make no revolution between them.
+    std::vector<uint32_t> distinct(bounds.begin(), bounds.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    return distinct.size();
+  };
+  track->intervals.reserve(size);  // a byte an interval at the most
+  if (pulses < 2 || collect(true) < 2) {
+    collect(false);
     problems->Add("KryoFlux " + name + " has no whole revolution between index pulses; read as "
                   "one partial revolution");
     if (track->intervals.empty()) return false;
@@ -311,20 +317,18 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
     return true;
   }
   track->indexCued = true;
-  const uint32_t first = kept.front();
-  track->intervals.resize(kept.back());
-  track->intervals.erase(track->intervals.begin(), track->intervals.begin() + first);
   const double ticksPerCount = oob.sck / oob.ick;
-  for (size_t r = 0; r + 1 < kept.size(); ++r) {
+  for (size_t i = 1; i < pulses; ++i) {
+    if (bounds[i] == bounds[i - 1]) continue;
+    const size_t from = i - 1;  // the last pulse on the previous boundary
     uint64_t sum = 0;
-    for (uint32_t i = kept[r]; i < kept[r + 1]; ++i) sum += track->intervals[i - first];
+    for (uint32_t k = bounds[from]; k < bounds[i]; ++k) sum += track->intervals[k];
     // The index counter times the revolution exactly, where it agrees
     // with the intervals.
-    const uint32_t counts = oob.pulses[pulseOf[r + 1]].indexCounter -
-                            oob.pulses[pulseOf[r]].indexCounter;
+    const uint32_t counts = oob.pulses[i].indexCounter - oob.pulses[from].indexCounter;
     const double ticks = counts * ticksPerCount;
     const bool believed = ticks > sum * 0.9 && ticks < sum * 1.1;
-    track->revolutionEnds.push_back(kept[r + 1] - first);
+    track->revolutionEnds.push_back(bounds[i]);
     track->revolutionTicks.push_back(believed ? static_cast<uint64_t>(ticks + 0.5) : 0);
   }
   return true;

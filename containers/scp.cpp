@@ -194,6 +194,9 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     track.indexCued = indexCued;
     // A dump not cued to the index starts with the part of a revolution
     // before the first index pulse: dropped where whole ones follow.
+    size_t samples = 0;
+    for (const Revolution* r : sound) samples += static_cast<size_t>((r->end - r->start) / 2);
+    track.intervals.reserve(samples);
     size_t k = 0;
     if (!indexCued && sound.size() > 1) {
       k = 1;

@@ -216,6 +216,13 @@ TEST(FluxReaders, DamagedFilesGiveWhatIsSoundWithOneWarning) {
   const Bytes hfe = testimg::BuildHfe(disk);
   const Bytes mfi = testimg::BuildMfi(disk);
   const size_t mfiTrack1 = mfi[0x30] | mfi[0x31] << 8 | mfi[0x32] << 16;
+  Bytes noIndex = stream;  // every Index block made one of an unknown type
+  for (size_t i = 0; i + 4 <= noIndex.size(); ++i) {
+    if (Bytes(noIndex.begin() + static_cast<long>(i), noIndex.begin() + static_cast<long>(i) + 4) ==
+        Bytes{0x0D, 0x02, 0x0C, 0x00}) {
+      noIndex[i + 1] = 0x07;
+    }
+  }
   Bytes sharedScp = scp;  // every entry at track 0's header
   for (int i = 1; i < 168; ++i) sharedScp = Patched(sharedScp, 0x10 + 4 * static_cast<size_t>(i), Bytes(scp.begin() + 0x10, scp.begin() + 0x14));
   const struct {
@@ -240,6 +247,8 @@ TEST(FluxReaders, DamagedFilesGiveWhatIsSoundWithOneWarning) {
        "KryoFlux t.raw ends inside a block at byte " + std::to_string(stream.size() - 16) + "; read up to it"},
       {"KryoFlux an index block of a wrong size", KryoFlux(0, 0), Patched(stream, 0, {0x0D, 0x02}), true, 1,
        "KryoFlux t.raw has an index block of a wrong size; skipped"},
+      {"KryoFlux no index pulse", KryoFlux(0, 0), noIndex, true, 1,
+       "KryoFlux t.raw has an out-of-band block of unknown type 7; skipped (and 3 more problems)"},
       {"HFE cut inside cylinder 1", kHfe, Cut(hfe, hfe.size() - 600), true, 2,
        "HFE cylinder 1 runs past the end of the file; read as absent"},
       {"HFE cylinder 1 on cylinder 0's blocks", kHfe, Patched(hfe, 0x204, {hfe[0x200], hfe[0x201]}), true, 2,
