@@ -7,10 +7,12 @@
 #ifndef CONTAINERS_FLUX_DUMP_H
 #define CONTAINERS_FLUX_DUMP_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "containers/d88_writer.h"
 #include "containers/readers.h"
@@ -22,6 +24,53 @@ namespace containers {
 // Sees each track as it is read.  The flux is the reader's: it is reused
 // for the next track once the call returns.
 using FluxVisitor = std::function<void(const flux::TrackFlux&)>;
+
+// Which of `ranges` (each with a `start` and an `end` offset in the file)
+// share bytes with one that starts before them, or with them and comes
+// first.  A reader refuses those: a sound file never shares, and no byte
+// read twice keeps a reader's work linear in the file's size whatever its
+// offsets say.
+template <typename Range>
+std::vector<bool> SharingBytes(const std::vector<Range>& ranges) {
+  std::vector<size_t> byStart(ranges.size());
+  for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
+  std::stable_sort(byStart.begin(), byStart.end(),
+                   [&](size_t a, size_t b) { return ranges[a].start < ranges[b].start; });
+  std::vector<bool> sharing(ranges.size(), false);
+  uint64_t covered = 0;
+  for (const size_t i : byStart) {
+    if (ranges[i].start < covered) {
+      sharing[i] = true;
+    } else {
+      covered = ranges[i].end;
+    }
+  }
+  return sharing;
+}
+
+// Empties `track` for the flux of another, cued to the index.
+inline void BeginTrack(flux::TrackFlux* track, int cylinder, int head, double tickNs) {
+  track->cylinder = cylinder;
+  track->head = head;
+  track->tickNs = tickNs;
+  track->indexCued = true;
+  track->intervals.clear();
+  track->revolutionEnds.clear();
+  track->revolutionTicks.clear();
+}
+
+// Ends a revolution after the intervals so far; `ticks` as recorded, or 0.
+inline void EndRevolution(flux::TrackFlux* track, uint64_t ticks) {
+  track->revolutionEnds.push_back(static_cast<uint32_t>(track->intervals.size()));
+  track->revolutionTicks.push_back(ticks);
+}
+
+// A revolution's recorded length in ticks where it lies within a tenth of
+// its intervals' sum, else 0 (the sum stands in): a length far from it is
+// not believed.
+inline uint64_t Believed(double recorded, uint64_t sum) {
+  return recorded > sum * 0.9 && recorded < sum * 1.1 ? static_cast<uint64_t>(recorded + 0.5) : 0;
+}
 
 // No dump file is loaded past this size: a 3-revolution 2HD SCP is some
 // 60-75 MB, and one of 5 revolutions and 84 cylinders twice that.

@@ -143,8 +143,8 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     problems->Add("HFE track list runs past the end of the file; " + std::to_string(listed) +
                   " of its " + std::to_string(cylinders) + " cylinders read");
   }
-  // Every cylinder's blocks, those overlapping another's refused, so no
-  // block is read twice.
+  // Every cylinder's blocks first, so that those sharing blocks are
+  // refused before any is read.
   std::vector<Span> spans;
   for (int c = 0; c < listed; ++c) {
     const uint8_t* entry = file + list + hfe::kTrackEntrySize * c;
@@ -161,18 +161,11 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
       spans.push_back({start, end, c});
     }
   }
-  std::vector<Span> byStart = spans;
-  std::stable_sort(byStart.begin(), byStart.end(),
-                   [](const Span& a, const Span& b) { return a.start < b.start; });
-  std::vector<bool> overlapping(static_cast<size_t>(cylinders), false);
-  uint64_t covered = 0;
-  for (const Span& s : byStart) {
-    if (s.start < covered) {
-      overlapping[static_cast<size_t>(s.cylinder)] = true;
-      problems->Add("HFE cylinder " + std::to_string(s.cylinder) +
+  const std::vector<bool> sharing = SharingBytes(spans);
+  for (size_t k = 0; k < spans.size(); ++k) {
+    if (sharing[k]) {
+      problems->Add("HFE cylinder " + std::to_string(spans[k].cylinder) +
                     " shares its blocks with another; read as absent");
-    } else {
-      covered = s.end;
     }
   }
 
@@ -183,8 +176,9 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
       v3 ? std::max<uint32_t>(1, static_cast<uint32_t>(cellNs / tickNs + 0.5)) : 1;
   flux::TrackFlux track;
   std::vector<uint8_t> bytes;
-  for (const Span& s : spans) {
-    if (overlapping[static_cast<size_t>(s.cylinder)]) continue;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    const Span& s = spans[k];
+    if (sharing[k]) continue;
     const uint64_t perHead = GetU16le(file + list + hfe::kTrackEntrySize * s.cylinder +
                                       hfe::kTrackLengthOffset) / 2;
     for (int h = 0; h < heads; ++h) {
@@ -194,13 +188,7 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
         const uint8_t* from = file + s.start + k * hfe::kBlockSize + h * hfe::kHeadBytes;
         bytes.insert(bytes.end(), from, from + take);
       }
-      track.cylinder = s.cylinder;
-      track.head = h;
-      track.tickNs = tickNs;
-      track.indexCued = true;
-      track.intervals.clear();
-      track.revolutionEnds.clear();
-      track.revolutionTicks.clear();
+      BeginTrack(&track, s.cylinder, h, tickNs);
       CellSink sink(&track);
       if (v3) {
         AddV3(bytes, headerCellTicks, &sink,
@@ -210,8 +198,7 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
         for (const uint8_t b : bytes) sink.Add(b, 8, 1);
       }
       if (track.intervals.empty()) continue;
-      track.revolutionEnds.push_back(static_cast<uint32_t>(track.intervals.size()));
-      track.revolutionTicks.push_back(sink.Total());
+      EndRevolution(&track, sink.Total());
       visit(track);
     }
   }

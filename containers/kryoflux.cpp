@@ -275,12 +275,7 @@ bool DetectKryoFlux(const uint8_t* file, size_t size, const std::string& name) {
 bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head,
                         const std::string& name, flux::TrackFlux* track, ProblemLog* problems) {
   const OutOfBand oob = ReadOutOfBand(file, size, name, problems);
-  track->cylinder = cylinder;
-  track->head = head;
-  track->tickNs = 1e9 / oob.sck;
-  track->intervals.clear();
-  track->revolutionEnds.clear();
-  track->revolutionTicks.clear();
+  BeginTrack(track, cylinder, head, 1e9 / oob.sck);
   // Each pulse fell inside the interval whose block starts at (or first
   // after) its stream position: the revolution ends before that interval.
   // `crop` keeps only the intervals between the first pulse and the last.
@@ -312,11 +307,9 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
                   "one partial revolution");
     if (track->intervals.empty()) return false;
     track->indexCued = false;
-    track->revolutionEnds.push_back(static_cast<uint32_t>(track->intervals.size()));
-    track->revolutionTicks.push_back(0);
+    EndRevolution(track, 0);
     return true;
   }
-  track->indexCued = true;
   const double ticksPerCount = oob.sck / oob.ick;
   for (size_t i = 1; i < pulses; ++i) {
     if (bounds[i] == bounds[i - 1]) continue;
@@ -326,10 +319,8 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
     // The index counter times the revolution exactly, where it agrees
     // with the intervals.
     const uint32_t counts = oob.pulses[i].indexCounter - oob.pulses[from].indexCounter;
-    const double ticks = counts * ticksPerCount;
-    const bool believed = ticks > sum * 0.9 && ticks < sum * 1.1;
     track->revolutionEnds.push_back(bounds[i]);
-    track->revolutionTicks.push_back(believed ? static_cast<uint64_t>(ticks + 0.5) : 0);
+    track->revolutionTicks.push_back(Believed(counts * ticksPerCount, sum));
   }
   return true;
 }

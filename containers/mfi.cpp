@@ -146,47 +146,29 @@ bool ReadMfi(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
       entries.push_back(entry);
     }
   }
-  // No byte is inflated twice: tracks sharing bytes with another are refused.
-  std::vector<size_t> byStart(entries.size());
-  for (size_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
-  std::stable_sort(byStart.begin(), byStart.end(),
-            [&](size_t a, size_t b) { return entries[a].start < entries[b].start; });
-  std::vector<bool> refused(entries.size(), false);
-  uint64_t covered = 0;
-  for (const size_t i : byStart) {
-    if (entries[i].start < covered) {
-      refused[i] = true;
-      problems->Add(Place(entries[i]) + " shares its bytes with another track; read as absent");
-    } else {
-      covered = entries[i].end;
-    }
+  const std::vector<bool> sharing = SharingBytes(entries);
+  for (size_t k = 0; k < entries.size(); ++k) {
+    if (sharing[k]) problems->Add(Place(entries[k]) + " shares its bytes with another track; read as absent");
   }
 
   flux::TrackFlux track;
   std::vector<uint8_t> words;
   for (size_t k = 0; k < entries.size(); ++k) {
     const Entry& e = entries[k];
-    if (refused[k]) continue;
+    if (sharing[k]) continue;
     words.resize(e.inflated);
     if (!Inflate(file + e.start, static_cast<size_t>(e.end - e.start), &words)) {
       problems->Add(Place(e) + " does not inflate to its size; read as absent");
       continue;
     }
-    track.cylinder = e.cylinder;
-    track.head = e.head;
-    track.tickNs = kUnitNs;
-    track.indexCued = true;
-    track.intervals.clear();
-    track.revolutionEnds.clear();
-    track.revolutionTicks.clear();
+    BeginTrack(&track, e.cylinder, e.head, kUnitNs);
     if (current) {
       AddPositions(words, &track, Place(e), problems);
     } else {
       AddCells(words, &track, Place(e), problems);
     }
     if (track.intervals.empty()) continue;
-    track.revolutionEnds.push_back(static_cast<uint32_t>(track.intervals.size()));
-    track.revolutionTicks.push_back(mfi::kTurn);
+    EndRevolution(&track, mfi::kTurn);
     visit(track);
   }
   return true;

@@ -118,9 +118,8 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
   const uint64_t headerSize =
       scp::kRevolutionTableOffset + static_cast<uint64_t>(scp::kRevolutionEntrySize) * revolutions;
 
-  // Every revolution's place first: revolutions whose samples overlap
-  // others' are refused, so no byte is read twice and the work stays
-  // linear in the file's size whatever its offsets say.
+  // Every revolution's place first, so that those sharing samples are
+  // refused before any is read.
   std::vector<Revolution> revs;
   for (int i = 0; i < entries; ++i) {
     const uint64_t offset = Entry(file, i);
@@ -159,20 +158,12 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
       }
     }
   }
-  std::vector<Revolution*> byStart;
-  for (Revolution& r : revs) byStart.push_back(&r);
-  // Of revolutions that start together, the first track's is read.
-  std::stable_sort(byStart.begin(), byStart.end(),
-                   [](const Revolution* a, const Revolution* b) { return a->start < b->start; });
-  uint64_t covered = 0;
-  for (Revolution* r : byStart) {
-    if (r->start < covered) {
-      r->sound = false;
-      problems->Add(Place(r->entry) + " revolution " + std::to_string(r->index + 1) +
-                    " shares its samples with another; not read");
-    } else {
-      covered = r->end;
-    }
+  const std::vector<bool> sharing = SharingBytes(revs);
+  for (size_t k = 0; k < revs.size(); ++k) {
+    if (!sharing[k]) continue;
+    revs[k].sound = false;
+    problems->Add(Place(revs[k].entry) + " revolution " + std::to_string(revs[k].index + 1) +
+                  " shares its samples with another; not read");
   }
 
   const Numbering numbering = NumberingOf(file, entries, problems);
@@ -186,11 +177,9 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     for (; last < revs.size() && revs[last].entry == revs[first].entry; ++last) {
       if (revs[last].sound) sound.push_back(&revs[last]);
     }
-    track.intervals.clear();
-    track.revolutionEnds.clear();
-    track.revolutionTicks.clear();
-    numbering.Place(revs[first].entry, &track.cylinder, &track.head);
-    track.tickNs = tickNs;
+    int cylinder, head;
+    numbering.Place(revs[first].entry, &cylinder, &head);
+    BeginTrack(&track, cylinder, head, tickNs);
     track.indexCued = indexCued;
     // A dump not cued to the index starts with the part of a revolution
     // before the first index pulse: dropped where whole ones follow.
@@ -217,15 +206,12 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
         pending = 0;
       }
       if (track.intervals.size() == before) continue;  // no transition at all
-      // An index time far from the samples' own is not believed.
-      uint64_t ticks = r.ticks;
-      if (ticks < sum - sum / 10 || ticks > sum + sum / 10) {
+      const uint64_t ticks = Believed(r.ticks, sum);
+      if (ticks == 0) {
         problems->Add(Place(r.entry) + " revolution " + std::to_string(r.index + 1) +
                       " index time disagrees with its samples; timed by the samples");
-        ticks = 0;
       }
-      track.revolutionEnds.push_back(static_cast<uint32_t>(track.intervals.size()));
-      track.revolutionTicks.push_back(ticks);
+      EndRevolution(&track, ticks);
     }
     if (!track.revolutionEnds.empty()) visit(track);
     first = last;
