@@ -10,9 +10,9 @@
 // transition counts the transitions they keep).
 // Usage: fluxbench [RUNS]
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -57,9 +57,11 @@ testimg::Disk FullDisk() {
   for (int t = 0; t < 154; ++t) {
     for (int r = 1; r <= 8; ++r) {
       testimg::Sector s;
-      s.c = static_cast<uint8_t>(t / 2), s.h = static_cast<uint8_t>(t % 2), s.r = static_cast<uint8_t>(r), s.n = 3;
+      s.c = static_cast<uint8_t>(t / 2), s.h = static_cast<uint8_t>(t % 2),
+      s.r = static_cast<uint8_t>(r), s.n = 3;
       s.data.resize(1024);
-      for (uint8_t& b : s.data) seed = seed * 1103515245u + 12345u, b = static_cast<uint8_t>(seed >> 16);
+      for (uint8_t& b : s.data)
+        seed = seed * 1103515245u + 12345u, b = static_cast<uint8_t>(seed >> 16);
       disk.tracks[t].push_back(s);
     }
   }
@@ -96,7 +98,9 @@ bool Matches(const flux::Disk& decoded, const testimg::Disk& disk) {
     const std::vector<flux::Sector>& got = decoded.tracks[static_cast<size_t>(track.first)].sectors;
     if (got.size() != track.second.size()) return false;
     for (size_t i = 0; i < got.size(); ++i) {
-      if (got[i].status != 0 || got[i].r != track.second[i].r || got[i].data != track.second[i].data) return false;
+      if (got[i].status != 0 || got[i].r != track.second[i].r ||
+          got[i].data != track.second[i].data)
+        return false;
     }
   }
   return true;
@@ -134,7 +138,10 @@ int main(int argc, char** argv) {
              size_t prefix;
              int c, h;
              containers::StreamFileTrack(f.name, &prefix, &c, &h);
-             if (containers::ReadKryoFluxStream(f.bytes.data(), f.bytes.size(), c, h, f.name, &track, p)) v(track);
+             const testimg::Bytes& b = f.bytes;
+             if (containers::ReadKryoFluxStream(b.data(), b.size(), c, h, f.name, &track, p)) {
+               v(track);
+             }
            }
            return true;
          });
@@ -154,8 +161,9 @@ int main(int argc, char** argv) {
        },
        1.0 / 3},
   };
-  std::printf("full 2HD disk, 77x2x8x1024, 3 revolutions, %.1f M flux transitions; fastest of %d runs\n\n",
-              transitions / 1e6, runs);
+  std::printf(
+      "full 2HD disk, 77x2x8x1024, 3 revolutions, %.1f M flux transitions; fastest of %d runs\n\n",
+      transitions / 1e6, runs);
   std::printf("%-24s %10s %14s\n", "flux from", "ms/disk", "ns/transition");
   int failures = 0;
   for (const Row& row : rows) {
@@ -166,7 +174,8 @@ int main(int argc, char** argv) {
       continue;
     }
     const double s = Fastest(runs, [&row] { row.decode(); });
-    std::printf("%-24s %10.1f %14.2f\n", row.name, s * 1e3, s * 1e9 / (row.kept * static_cast<double>(transitions)));
+    std::printf("%-24s %10.1f %14.2f\n", row.name, s * 1e3,
+                s * 1e9 / (row.kept * static_cast<double>(transitions)));
     std::fflush(stdout);
   }
 
@@ -185,7 +194,8 @@ int main(int argc, char** argv) {
     }
   });
   const double pll = Fastest(runs, [&] {
-    for (size_t i = 0; i < tracks.size(); ++i) flux::RunPll(tracks[i], spans[i], timings[i], flux::kPllSettings[0], bits[i]);
+    for (size_t i = 0; i < tracks.size(); ++i)
+      flux::RunPll(tracks[i], spans[i], timings[i], flux::kPllSettings[0], bits[i]);
   });
   const double fields = Fastest(runs, [&] {
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -194,7 +204,8 @@ int main(int argc, char** argv) {
     }
   });
   const double merge = Fastest(runs, [&] {
-    for (size_t i = 0; i < tracks.size(); ++i) flux::MergeSightings(sightings[i], pools[i], timings[i].rate->cellsPerRevolution);
+    for (size_t i = 0; i < tracks.size(); ++i)
+      flux::MergeSightings(sightings[i], pools[i], timings[i].rate->cellsPerRevolution);
   });
   std::printf("\nstages         ms/disk  ns/transition\n");
   const struct {

@@ -46,8 +46,10 @@ struct Bitstream {
 
   // The revolution holding cell `at` (below `cells`).
   int Revolution(uint32_t at) const {
-    return static_cast<int>(std::upper_bound(revolutionStarts.begin(), revolutionStarts.end() - 1, at) -
-                            revolutionStarts.begin()) - 1;
+    return static_cast<int>(
+               std::upper_bound(revolutionStarts.begin(), revolutionStarts.end() - 1, at) -
+               revolutionStarts.begin()) -
+           1;
   }
   // Cells from the index to `at`, in whichever revolution it lies.  A
   // first revolution that starts elsewhere ends at the index: its cells are

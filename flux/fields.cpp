@@ -12,8 +12,8 @@ namespace {
 constexpr uint32_t kDataWindowBytes = 60;  // from an ID's end to its data mark
 constexpr uint32_t kIdFieldBytes = 7;      // mark, C H R N, CRC
 constexpr uint32_t kCrcBytes = 2;
-constexpr int kLargestSizeCode = 8;        // 32 KiB: more never fits a track
-constexpr uint32_t kGapBytesAfter = 2;     // gap bytes that confirm a field's end
+constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
+constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
 
 uint16_t CrcPreset(Encoding encoding) {
   return encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset;
@@ -43,9 +43,9 @@ class Reader {
           break;
         case MarkKind::kData:
         case MarkKind::kDeleted:
+          // (FM IDs with a bad CRC are never pending.)
           if (pending_ && pendingSighting_.encoding == mark.encoding && mark.cell >= pendingEnd_ &&
-              mark.cell - pendingEnd_ <= kDataWindowBytes * perByte &&
-              (mark.encoding == Encoding::kMfm || pendingSighting_.idGood)) {
+              mark.cell - pendingEnd_ <= kDataWindowBytes * perByte) {
             ReadData(k, byte, perByte);
             Flush();
           }
@@ -64,7 +64,8 @@ class Reader {
       size_t i = 0;
       for (; i + 4 <= count; i += 4, at += 64) {
         const uint64_t w = bits_.Window(at);
-        to[i] = MfmByte(w), to[i + 1] = MfmByte(w << 16), to[i + 2] = MfmByte(w << 32), to[i + 3] = MfmByte(w << 48);
+        to[i] = MfmByte(w), to[i + 1] = MfmByte(w << 16), to[i + 2] = MfmByte(w << 32),
+        to[i + 3] = MfmByte(w << 48);
       }
       for (; i < count; ++i, at += 16) to[i] = MfmByte(bits_.Window(at));
     } else {
@@ -99,7 +100,8 @@ class Reader {
     uint32_t cut = bits_.end;
     for (size_t j = k + 1; j < bits_.marks.size(); ++j) {
       if (bits_.marks[j].encoding != encoding) continue;
-      const uint32_t sync = bits_.marks[j].cell - std::min(bits_.marks[j].cell, SyncCells(encoding));
+      const uint32_t sync =
+          bits_.marks[j].cell - std::min(bits_.marks[j].cell, SyncCells(encoding));
       cut = std::min(cut, std::max(sync, start));
       break;
     }
@@ -118,15 +120,16 @@ class Reader {
     if (good) {
       length = nominal;
     } else {
-      ReadBytes(start + static_cast<uint32_t>(read) * perByte, encoding, available - read, bytes + read);
+      ReadBytes(start + static_cast<uint32_t>(read) * perByte, encoding, available - read,
+                bytes + read);
       // The first length the CRC agrees with, gap bytes after it.  In a run
       // of gap bytes the CRC walks through every value, so a CRC of two gap
       // bytes is no end.
       const uint8_t gap = GapByte(encoding);
       uint16_t crc = preset;
       for (size_t n = 0; n + kCrcBytes + kGapBytesAfter <= available; ++n) {
-        if (n > 0 && crc == (bytes[n] << 8 | bytes[n + 1]) && bytes[n + 2] == gap && bytes[n + 3] == gap &&
-            !(bytes[n] == gap && bytes[n + 1] == gap)) {
+        if (n > 0 && crc == (bytes[n] << 8 | bytes[n + 1]) && bytes[n + 2] == gap &&
+            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap)) {
           good = true;
           length = n;
           break;

@@ -40,10 +40,10 @@ enum class Encoding : uint8_t { kNone, kFm, kMfm };
 
 // A sector's status, as a PC-98 DISK BIOS reports it and D88 stores it.
 constexpr uint8_t kStatusSound = 0x00;
-constexpr uint8_t kStatusDeleted = 0x10;   // deleted data, read well
-constexpr uint8_t kStatusIdCrc = 0xA0;     // CRC error in the ID field
-constexpr uint8_t kStatusDataCrc = 0xB0;   // CRC error in the data field
-constexpr uint8_t kStatusNoData = 0xF0;    // an ID with no data field after it
+constexpr uint8_t kStatusDeleted = 0x10;  // deleted data, read well
+constexpr uint8_t kStatusIdCrc = 0xA0;    // CRC error in the ID field
+constexpr uint8_t kStatusDataCrc = 0xB0;  // CRC error in the data field
+constexpr uint8_t kStatusNoData = 0xF0;   // an ID with no data field after it
 
 // One sector as the track gave it.
 struct Sector {
@@ -96,7 +96,7 @@ struct Disk {
   std::vector<Track> tracks;
   int cylinders = 0;
   int heads = 0;
-  bool doubleStepped = false;  // every track was found twice
+  bool doubleStepped = false;    // every track was found twice
   uint8_t mediaType = kMedia2D;  // kMedia2D, kMedia2DD or kMedia2HD
 };
 

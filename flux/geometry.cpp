@@ -24,8 +24,8 @@ constexpr int kLastCylinder = 255;
 constexpr int kHighDensityCells = 150000;  // 2HD 166,667; 2DD 100,000
 
 int SoundCount(const Track& track) {
-  return static_cast<int>(
-      std::count_if(track.sectors.begin(), track.sectors.end(), [](const Sector& s) { return s.Sound(); }));
+  return static_cast<int>(std::count_if(track.sectors.begin(), track.sectors.end(),
+                                        [](const Sector& s) { return s.Sound(); }));
 }
 
 // The cylinder most of the track's sound IDs name; -1 for none.
@@ -46,7 +46,8 @@ Disk AssembleDisk(std::vector<Track> tracks) {
   // By (physical cylinder, head); of two reads of one place, the sounder.
   std::map<std::pair<int, int>, Track> byPlace;
   for (Track& track : tracks) {
-    if (track.cylinder < 0 || track.cylinder > kLastCylinder || track.head < 0 || track.head > 1) continue;
+    if (track.cylinder < 0 || track.cylinder > kLastCylinder || track.head < 0 || track.head > 1)
+      continue;
     const std::pair<int, int> place{track.cylinder, track.head};
     auto it = byPlace.find(place);
     if (it == byPlace.end()) {
@@ -98,11 +99,13 @@ Disk AssembleDisk(std::vector<Track> tracks) {
     disk.tracks[i].head = static_cast<int>(i % 2);
   }
   for (auto& entry : logical) {
-    if (entry.first.first <= last) disk.tracks[static_cast<size_t>(entry.first.first * 2 + entry.first.second)] = std::move(entry.second);
+    if (entry.first.first <= last)
+      disk.tracks[static_cast<size_t>(entry.first.first * 2 + entry.first.second)] =
+          std::move(entry.second);
   }
   disk.mediaType = highDensity >= lowDensity && highDensity > 0 ? kMedia2HD
-                   : disk.cylinders <= kMost2DCylinders     ? kMedia2D
-                                                            : kMedia2DD;
+                   : disk.cylinders <= kMost2DCylinders         ? kMedia2D
+                                                                : kMedia2DD;
   return disk;
 }
 

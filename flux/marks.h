@@ -26,17 +26,17 @@ constexpr uint8_t kDeletedMarkAlt = 0xF9;
 constexpr uint8_t kIndexMark = 0xFC;
 constexpr uint8_t kFmMarkClock = 0xC7;
 constexpr uint8_t kFmIndexClock = 0xD7;
-constexpr uint8_t kSyncByte = 0x00;        // the run in front of every mark
+constexpr uint8_t kSyncByte = 0x00;  // the run in front of every mark
 constexpr uint8_t kMfmGapByte = 0x4E;
 constexpr uint8_t kFmGapByte = 0xFF;
 
 enum class MarkKind : uint8_t { kNone, kId, kData, kDeleted };
 
 constexpr MarkKind KindOfMark(uint8_t mark) {
-  return mark == kIdMark                                  ? MarkKind::kId
-         : mark == kDataMark || mark == kDataMarkAlt      ? MarkKind::kData
+  return mark == kIdMark                                   ? MarkKind::kId
+         : mark == kDataMark || mark == kDataMarkAlt       ? MarkKind::kData
          : mark == kDeletedMark || mark == kDeletedMarkAlt ? MarkKind::kDeleted
-                                                            : MarkKind::kNone;
+                                                           : MarkKind::kNone;
 }
 
 constexpr int CellsPerByte(Encoding encoding) { return encoding == Encoding::kFm ? 32 : 16; }
@@ -76,7 +76,8 @@ constexpr uint16_t FmCells(uint8_t byte, uint8_t clock) {
 // FM cells at the MFM rate: each one followed by a zero.
 constexpr uint32_t Doubled(uint16_t cells) {
   uint32_t doubled = 0;
-  for (int bit = 15; bit >= 0; --bit) doubled = doubled << 2 | static_cast<uint32_t>(cells >> bit & 1) << 1;
+  for (int bit = 15; bit >= 0; --bit)
+    doubled = doubled << 2 | static_cast<uint32_t>(cells >> bit & 1) << 1;
   return doubled;
 }
 static_assert(Doubled(FmCells(kIdMark, kFmMarkClock)) == 0xAA222AA8 &&
@@ -94,20 +95,23 @@ constexpr uint64_t kFmPrefix = kFmSyncAndMark >> (32 - kFmPrefixCells);
 constexpr uint64_t kFmPrefixMask = (uint64_t{1} << (32 + kFmPrefixCells)) - 1;
 static_assert((kFmPrefix & 1) == 1, "the prefix ends in a transition");
 static_assert(((uint64_t{Doubled(FmCells(kSyncByte, 0xFF))} << 32 |
-                Doubled(FmCells(kDeletedMarkAlt, kFmMarkClock))) >> (32 - kFmPrefixCells)) == kFmPrefix,
+                Doubled(FmCells(kDeletedMarkAlt, kFmMarkClock))) >>
+               (32 - kFmPrefixCells)) == kFmPrefix,
               "every FM ID and data mark shares the prefix");
 
 namespace detail {
 // Cells 1, 3, 5, 7 (from the top) of eight: the data bits of MFM.
 constexpr std::array<uint8_t, 256> MakeOddCells() {
   std::array<uint8_t, 256> t{};
-  for (int c = 0; c < 256; ++c) t[c] = static_cast<uint8_t>((c >> 3 & 8) | (c >> 2 & 4) | (c >> 1 & 2) | (c & 1));
+  for (int c = 0; c < 256; ++c)
+    t[c] = static_cast<uint8_t>((c >> 3 & 8) | (c >> 2 & 4) | (c >> 1 & 2) | (c & 1));
   return t;
 }
 // Cells 2 and 6 (data) or 0 and 4 (clock) of eight: doubled FM.
 constexpr std::array<uint8_t, 256> MakeFmCells(int first) {
   std::array<uint8_t, 256> t{};
-  for (int c = 0; c < 256; ++c) t[c] = static_cast<uint8_t>((c >> (7 - first) & 1) << 1 | (c >> (3 - first) & 1));
+  for (int c = 0; c < 256; ++c)
+    t[c] = static_cast<uint8_t>((c >> (7 - first) & 1) << 1 | (c >> (3 - first) & 1));
   return t;
 }
 inline constexpr std::array<uint8_t, 256> kOddCells = MakeOddCells();
@@ -117,18 +121,21 @@ inline constexpr std::array<uint8_t, 256> kFmClock = MakeFmCells(0);
 
 // The data of the MFM byte whose 16 cells are the top of `cells`.
 inline uint8_t MfmByte(uint64_t cells) {
-  return static_cast<uint8_t>(detail::kOddCells[cells >> 56] << 4 | detail::kOddCells[cells >> 48 & 0xFF]);
+  return static_cast<uint8_t>(detail::kOddCells[cells >> 56] << 4 |
+                              detail::kOddCells[cells >> 48 & 0xFF]);
 }
 // The data and clock of the doubled FM byte whose 32 cells are the top of
 // `cells`.
 inline uint8_t FmByte(uint64_t cells) {
   uint8_t byte = 0;
-  for (int shift = 56; shift >= 32; shift -= 8) byte = static_cast<uint8_t>(byte << 2 | detail::kFmData[cells >> shift & 0xFF]);
+  for (int shift = 56; shift >= 32; shift -= 8)
+    byte = static_cast<uint8_t>(byte << 2 | detail::kFmData[cells >> shift & 0xFF]);
   return byte;
 }
 inline uint8_t FmClock(uint64_t cells) {
   uint8_t clock = 0;
-  for (int shift = 56; shift >= 32; shift -= 8) clock = static_cast<uint8_t>(clock << 2 | detail::kFmClock[cells >> shift & 0xFF]);
+  for (int shift = 56; shift >= 32; shift -= 8)
+    clock = static_cast<uint8_t>(clock << 2 | detail::kFmClock[cells >> shift & 0xFF]);
   return clock;
 }
 

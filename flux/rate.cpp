@@ -51,7 +51,8 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
   const size_t count = revolutions.size();
   timing.cellsPerTick.assign(count, 0);
   timing.whole.assign(count, false);
-  std::vector<uint64_t> ticks(count, 0);  // per revolution: its recorded length, else its intervals'
+  std::vector<uint64_t> ticks(count,
+                              0);    // per revolution: its recorded length, else its intervals'
   std::vector<uint64_t> candidates;  // lengths of revolutions that run index to index
   size_t total = 0;
   for (size_t r = 0; r < count; ++r) {
@@ -61,9 +62,11 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
     total += revolutions[r].end - revolutions[r].begin;
     // A recorded length the intervals fall well short of: the file lost some.
     const uint64_t recorded = r < flux.revolutionTicks.size() ? flux.revolutionTicks[r] : 0;
-    const bool complete = recorded == 0 || std::fabs(static_cast<double>(ticks[r]) - static_cast<double>(recorded)) <=
-                                               kWholeTolerance * static_cast<double>(recorded);
-    if (complete && recorded > 0) ticks[r] = recorded;  // counts the time after the last transition too
+    const bool complete =
+        recorded == 0 || std::fabs(static_cast<double>(ticks[r]) - static_cast<double>(recorded)) <=
+                             kWholeTolerance * static_cast<double>(recorded);
+    if (complete && recorded > 0)
+      ticks[r] = recorded;  // counts the time after the last transition too
     if ((r > 0 || flux.indexCued) && ticks[r] > 0 && complete) candidates.push_back(ticks[r]);
   }
   if (total == 0) return timing;
@@ -79,17 +82,21 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
   if (!candidates.empty()) {
     // The upper median: a trailing part-revolution falls below it, and one
     // index pulse missed (a revolution twice as long) among three above it.
-    std::nth_element(candidates.begin(), candidates.begin() + candidates.size() / 2, candidates.end());
+    std::nth_element(candidates.begin(), candidates.begin() + candidates.size() / 2,
+                     candidates.end());
     const double typical = static_cast<double>(candidates[candidates.size() / 2]);
     for (const Rate& rate : kRates) {
       const size_t score = Score(sample, typical / rate.cellsPerRevolution);
-      if (timing.rate == nullptr || score > best + sample.size() / kBetterShare) best = score, timing.rate = &rate;
+      if (timing.rate == nullptr || score > best + sample.size() / kBetterShare)
+        best = score, timing.rate = &rate;
     }
     cellTicks = typical / timing.rate->cellsPerRevolution;
     for (size_t r = 0; r < count; ++r) {
       const double length = static_cast<double>(ticks[r]);
-      timing.whole[r] = (r > 0 || flux.indexCued) && std::fabs(length - typical) <= kWholeTolerance * typical;
-      timing.cellsPerTick[r] = timing.whole[r] ? timing.rate->cellsPerRevolution / length : 1 / cellTicks;
+      timing.whole[r] =
+          (r > 0 || flux.indexCued) && std::fabs(length - typical) <= kWholeTolerance * typical;
+      timing.cellsPerTick[r] =
+          timing.whole[r] ? timing.rate->cellsPerRevolution / length : 1 / cellTicks;
     }
     const double rpm = nsKnown ? kNsPerMinute / (typical * flux.tickNs) : 0;
     if (rpm >= 1 && rpm < 100000) timing.driveRpm = static_cast<int>(std::lround(rpm));

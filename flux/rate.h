@@ -19,8 +19,8 @@ namespace flux {
 
 struct Rate {
   int cellsPerRevolution;
-  int rpm;       // the speed disks of this rate are written at
-  int mfmKbps;   // their MFM data rate (FM: half)
+  int rpm;      // the speed disks of this rate are written at
+  int mfmKbps;  // their MFM data rate (FM: half)
 };
 
 // Best first where two give the same cell length.
@@ -40,7 +40,7 @@ struct Span {
 std::vector<Span> Revolutions(const TrackFlux& flux);
 
 struct Timing {
-  const Rate* rate = nullptr;       // null: no rate fits the intervals
+  const Rate* rate = nullptr;        // null: no rate fits the intervals
   std::vector<double> cellsPerTick;  // per revolution
   std::vector<bool> whole;           // per revolution: index to index, scaled by its own length
   int driveRpm = 0;                  // 0: unknown

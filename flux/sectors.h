@@ -20,8 +20,8 @@ namespace flux {
 // Bit r of a Sector's seenIn and badCopies.
 uint32_t RevolutionBit(int revolution);
 
-std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings, const std::vector<uint8_t>& pool,
-                                   int cellsPerRevolution);
+std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings,
+                                   const std::vector<uint8_t>& pool, int cellsPerRevolution);
 
 // True when a decoding may have lost sectors: one has no sound copy, or
 // one is missing from a revolution in `wholeRevolutions` (a bit each).

@@ -41,7 +41,9 @@ Track DecodeTrack(const TrackFlux& flux) {
   size_t fm = 0;
   for (const Sector& s : track.sectors) fm += s.encoding == Encoding::kFm;
   const size_t mfm = track.sectors.size() - fm;
-  track.encoding = track.sectors.empty() ? Encoding::kNone : fm > mfm ? Encoding::kFm : Encoding::kMfm;
+  track.encoding = track.sectors.empty() ? Encoding::kNone
+                   : fm > mfm            ? Encoding::kFm
+                                         : Encoding::kMfm;
   track.mixed = fm > 0 && mfm > 0;
   track.rateKbps = timing.rate->mfmKbps / (track.encoding == Encoding::kFm ? 2 : 1);
   return track;

@@ -40,7 +40,9 @@ inline flux::TrackFlux FluxFromBytes(const uint8_t* data, size_t size) {
   uint64_t sum = 0;
   auto endRevolution = [&] {
     track.revolutionEnds.push_back(static_cast<uint32_t>(track.intervals.size()));
-    track.revolutionTicks.push_back((flags & kLengthGiven) != 0 ? given : (flags & kSumsRecorded) != 0 ? sum : 0);
+    track.revolutionTicks.push_back((flags & kLengthGiven) != 0    ? given
+                                    : (flags & kSumsRecorded) != 0 ? sum
+                                                                   : 0);
     sum = 0;
   };
   while (at < size) {
@@ -64,8 +66,10 @@ inline flux::TrackFlux FluxFromBytes(const uint8_t* data, size_t size) {
 }
 
 // `tick` picks kTicksNs; the flux's own tick is not kept.
-inline std::vector<uint8_t> BytesFromFlux(const flux::TrackFlux& track, int tick, bool sumsRecorded) {
-  std::vector<uint8_t> bytes{static_cast<uint8_t>((track.indexCued ? kIndexCued : 0) | tick << kTickShift |
+inline std::vector<uint8_t> BytesFromFlux(const flux::TrackFlux& track, int tick,
+                                          bool sumsRecorded) {
+  std::vector<uint8_t> bytes{static_cast<uint8_t>((track.indexCued ? kIndexCued : 0) |
+                                                  tick << kTickShift |
                                                   (sumsRecorded ? kSumsRecorded : 0))};
   size_t i = 0;
   for (size_t r = 0; r < track.revolutionEnds.size(); ++r) {

@@ -1,6 +1,8 @@
 // The flux decoder: its stages alone (CRC, marks, the PLL on jittered and
 // scaled flux), then whole disks written as flux by the encoder, each hard
 // case a row, decoded back to exactly the disk's sectors and geometry.
+#include "flux/flux.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "flux/crc.h"
-#include "flux/flux.h"
 #include "flux/marks.h"
 #include "flux/pll.h"
 #include "flux/rate.h"
@@ -34,12 +35,13 @@ TEST(FluxStages, CrcCheckValues) {
       {{0xA1, 0xA1, 0xA1}, 0xCDB4},
       {{0xA1, 0xA1, 0xA1, 0xFE}, 0xB230},
       {{0xA1, 0xA1, 0xA1, 0xFB}, 0xE295},
-      {{0xFE}, 0xEF21},                                  // an FM ID mark alone
-      {{0xA1, 0xA1, 0xA1, 0xFE, 0, 0, 1, 3}, 0xDA4E},    // MFM ID C0 H0 R1 N3
+      {{0xFE}, 0xEF21},                                       // an FM ID mark alone
+      {{0xA1, 0xA1, 0xA1, 0xFE, 0, 0, 1, 3}, 0xDA4E},         // MFM ID C0 H0 R1 N3
       {{0xA1, 0xA1, 0xA1, 0xFE, 0, 0, 1, 3, 0xDA, 0x4E}, 0},  // a field and its CRC
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(flux::Crc(flux::kCrcPreset, c.bytes.data(), c.bytes.size()), c.crc) << c.bytes.size() << " bytes";
+    EXPECT_EQ(flux::Crc(flux::kCrcPreset, c.bytes.data(), c.bytes.size()), c.crc)
+        << c.bytes.size() << " bytes";
   }
 }
 
@@ -49,15 +51,23 @@ TEST(FluxStages, BytesAndMarksFromCells) {
     uint64_t cells;  // at the top
     uint8_t byte, clock;
   };
+  const flux::Encoding mfm = flux::Encoding::kMfm, fm = flux::Encoding::kFm;
+  // clang-format off
   const Case cases[] = {
-      {flux::Encoding::kMfm, 0x4489, 0xA1, 0},     {flux::Encoding::kMfm, 0x5554, 0xFE, 0},
-      {flux::Encoding::kMfm, 0x554A, 0xF8, 0},     {flux::Encoding::kMfm, 0x9254, 0x4E, 0},
-      {flux::Encoding::kMfm, 0xAAAA, 0x00, 0},     {flux::Encoding::kFm, 0xAA222AA8, 0xFE, 0xC7},
-      {flux::Encoding::kFm, 0xAA2228AA, 0xFB, 0xC7}, {flux::Encoding::kFm, 0xAA2A2A88, 0xFC, 0xD7},
-      {flux::Encoding::kFm, 0x88888888, 0x00, 0xFF}, {flux::Encoding::kFm, 0x8A0220A8, 0x5A, 0xC3},
+      {mfm, 0x4489, 0xA1, 0},         // the sync, its clock missing
+      {mfm, 0x5554, 0xFE, 0},         // marks after it
+      {mfm, 0x554A, 0xF8, 0},
+      {mfm, 0x9254, 0x4E, 0},         // gap after a zero bit
+      {mfm, 0xAAAA, 0x00, 0},
+      {fm, 0xAA222AA8, 0xFE, 0xC7},   // marks, doubled
+      {fm, 0xAA2228AA, 0xFB, 0xC7},
+      {fm, 0xAA2A2A88, 0xFC, 0xD7},
+      {fm, 0x88888888, 0x00, 0xFF},   // sync
+      {fm, 0x8A0220A8, 0x5A, 0xC3},
   };
+  // clang-format on
   for (const Case& c : cases) {
-    if (c.encoding == flux::Encoding::kMfm) {
+    if (c.encoding == mfm) {
       EXPECT_EQ(flux::MfmByte(c.cells << 48), c.byte) << std::hex << c.cells;
     } else {
       EXPECT_EQ(flux::FmByte(c.cells << 32), c.byte) << std::hex << c.cells;
@@ -65,7 +75,6 @@ TEST(FluxStages, BytesAndMarksFromCells) {
     }
   }
 }
-
 
 // Data that changes from byte to byte, as real data does.
 Bytes Noisy(int length, uint32_t seed) {
@@ -79,7 +88,8 @@ Disk Formatted(int cylinders, int count, int n, uint8_t media = 0x20) {
   Disk disk;
   disk.mediaType = media;
   for (int t = 0; t < cylinders * 2; ++t) {
-    for (int r = 1; r <= count; ++r) disk.tracks[t].push_back(MakeSector(t / 2, t % 2, r, n, Noisy(128 << n, t * 100 + r)));
+    for (int r = 1; r <= count; ++r)
+      disk.tracks[t].push_back(MakeSector(t / 2, t % 2, r, n, Noisy(128 << n, t * 100 + r)));
   }
   return disk;
 }
@@ -98,9 +108,9 @@ TEST(FluxStages, PllGivesBackTheCells) {
   slow.speedError = 0.03, slow.jitter = 0.1;
   drive300.driveRpm = 300, drive300.jitter = 0.1;
   fast2dd.speedError = -0.03, fast2dd.jitter = 0.1;
-  fastOnce = fast2dd, fastOnce.revolutions = 1, fastOnce.speedError = -0.07;
   drive360.driveRpm = 360;
   slowOnce = slow, slowOnce.revolutions = 1, slowOnce.speedError = 0.07;
+  fastOnce = fast2dd, fastOnce.revolutions = 1, fastOnce.speedError = -0.07;
   const Case cases[] = {
       {"2HD ideal", 166667, {}},
       {"2HD jitter 0.18 cells", 166667, jitter},
@@ -125,32 +135,35 @@ TEST(FluxStages, PllGivesBackTheCells) {
     flux::RunPll(tf, revolutions, timing, flux::kPllSettings[0], bits);
     const size_t total = cells.size() * static_cast<size_t>(c.options.revolutions);
     size_t wrong = 0;
-    for (uint32_t i = 0; i < bits.cells && i < total; ++i) wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
+    for (uint32_t i = 0; i < bits.cells && i < total; ++i)
+      wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
     EXPECT_EQ(wrong, 0u) << c.what;
     EXPECT_NEAR(bits.cells, total, 4) << c.what;
   }
 }
 
-
 // One line per sector, its data by length and a hash, as D88 keeps it.
-std::string Line(int c, int h, int r, int n, int density, int deleted, int status, const Bytes& data) {
+std::string Line(int c, int h, int r, int n, int density, int deleted, int status,
+                 const Bytes& data) {
   uint32_t hash = 2166136261u;
   for (uint8_t b : data) hash = (hash ^ b) * 16777619u;
   char line[96];
-  std::snprintf(line, sizeof line, "C%d H%d R%d N%d density %02X deleted %02X status %02X %zu bytes %08X\n", c, h, r,
+  std::snprintf(line, sizeof line,
+                "C%d H%d R%d N%d density %02X deleted %02X status %02X %zu bytes %08X\n", c, h, r,
                 n, density, deleted, status, data.size(), hash);
   return line;
 }
 std::string Lines(const std::vector<Sector>& sectors) {
   std::string text;
-  for (const Sector& s : sectors) text += Line(s.c, s.h, s.r, s.n, s.density, s.deleted, s.status, s.data);
+  for (const Sector& s : sectors)
+    text += Line(s.c, s.h, s.r, s.n, s.density, s.deleted, s.status, s.data);
   return text;
 }
 std::string Lines(const std::vector<flux::Sector>& sectors) {
   std::string text;
   for (const flux::Sector& s : sectors) {
-    text += Line(s.c, s.h, s.r, s.n, s.encoding == flux::Encoding::kFm ? 0x40 : 0, s.deleted ? 0x10 : 0, s.status,
-                 s.data);
+    text += Line(s.c, s.h, s.r, s.n, s.encoding == flux::Encoding::kFm ? 0x40 : 0,
+                 s.deleted ? 0x10 : 0, s.status, s.data);
   }
   return text;
 }
@@ -161,11 +174,13 @@ std::string Lines(const std::vector<flux::Sector>& sectors) {
 Bytes FakeFmSector() {
   Bytes fm = {flux::kSyncByte, flux::kSyncByte, flux::kIdMark, 9, 9, 9, 0};
   const uint16_t idCrc = flux::Crc(flux::kCrcPreset, fm.data() + 2, 5);
-  fm.insert(fm.end(), {static_cast<uint8_t>(idCrc >> 8), static_cast<uint8_t>(idCrc), 0xFF, 0, 0, flux::kDataMark});
+  fm.insert(fm.end(), {static_cast<uint8_t>(idCrc >> 8), static_cast<uint8_t>(idCrc), 0xFF, 0, 0,
+                       flux::kDataMark});
   const size_t mark = fm.size() - 1;
   fm.insert(fm.end(), 128, 0x77);
   const uint16_t dataCrc = flux::Crc(flux::kCrcPreset, fm.data() + mark, fm.size() - mark);
-  fm.insert(fm.end(), {static_cast<uint8_t>(dataCrc >> 8), static_cast<uint8_t>(dataCrc), 0xFF, 0xFF});
+  fm.insert(fm.end(),
+            {static_cast<uint8_t>(dataCrc >> 8), static_cast<uint8_t>(dataCrc), 0xFF, 0xFF});
   Bytes mfm;
   for (size_t i = 0; i < fm.size(); ++i) {
     const bool markByte = i == 2 || i == mark;
@@ -191,15 +206,17 @@ std::string Rates(const flux::Disk& disk) {
   for (size_t t = 0; t < 2 && t < disk.tracks.size(); ++t) {
     const flux::Track& track = disk.tracks[t];
     text += std::string(t > 0 ? ", " : "") + (track.mixed ? "mixed " : "") +
-            (track.encoding == flux::Encoding::kFm ? "FM " : track.encoding == flux::Encoding::kMfm ? "MFM " : "none ") +
+            (track.encoding == flux::Encoding::kFm    ? "FM "
+             : track.encoding == flux::Encoding::kMfm ? "MFM "
+                                                      : "none ") +
             std::to_string(track.rateKbps);
   }
   return text;
 }
 
 TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
-  FluxOptions jitter, drive300, damaged, single, noIndex, undoubled, unformatted, singleSided, acrossIndex,
-      acrossOne, dd;
+  FluxOptions jitter, drive300, damaged, single, noIndex, undoubled, unformatted, singleSided,
+      acrossIndex, acrossOne, dd;
   jitter.jitter = 0.12;
   drive300.driveRpm = 300, drive300.speedError = 0.02, drive300.jitter = 0.12;
   damaged.damage = {{-1, 1, 0.2, 0.35}};
@@ -216,7 +233,8 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
   auto eightInch = [] {
     Disk disk = Formatted(2, 26, 1);
     disk.tracks[0].clear();
-    for (int r = 1; r <= 26; ++r) disk.tracks[0].push_back(MakeSector(0, 0, r, 0, Noisy(128, r), 0x40));
+    for (int r = 1; r <= 26; ++r)
+      disk.tracks[0].push_back(MakeSector(0, 0, r, 0, Noisy(128, r), 0x40));
     disk.tracks[0][4].deleted = disk.tracks[0][4].status = 0x10;
     return disk;
   };
@@ -230,20 +248,22 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
   };
   auto duplicates = [] {
     Disk disk = Formatted(1, 9, 2);
-    disk.tracks[0][4].r = 3;                          // R3 twice, different data
-    disk.tracks[1][6] = disk.tracks[1][2];            // one sector written twice over
+    disk.tracks[0][4].r = 3;                // R3 twice, different data
+    disk.tracks[1][6] = disk.tracks[1][2];  // one sector written twice over
     return disk;
   };
   auto sizes = [] {
     Disk disk;
     disk.mediaType = 0x20;
     const int n[] = {3, 0, 2, 1, 3, 2, 0, 1};
-    for (int r = 1; r <= 8; ++r) disk.tracks[0].push_back(MakeSector(0, 0, r, n[r - 1], Noisy(128 << n[r - 1], r)));
+    for (int r = 1; r <= 8; ++r)
+      disk.tracks[0].push_back(MakeSector(0, 0, r, n[r - 1], Noisy(128 << n[r - 1], r)));
     // Data fields longer and shorter than N, read as the disk gives them;
     // a bad one is N's length.
     const int lengths[][2] = {{1, 300}, {2, 100}, {3, 1000}, {0, 1}, {1, 2000}};
     for (int i = 0; i < 5; ++i) {
-      disk.tracks[1].push_back(MakeSector(0, 1, i + 1, lengths[i][0], Noisy(lengths[i][1], 50 + i)));
+      disk.tracks[1].push_back(
+          MakeSector(0, 1, i + 1, lengths[i][0], Noisy(lengths[i][1], 50 + i)));
     }
     disk.tracks[1].push_back(MakeSector(0, 1, 6, 2, Noisy(512, 60)));
     disk.tracks[1].back().status = 0xB0;
@@ -273,31 +293,41 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
     return disk;
   };
 
+  auto plain = [] { return Formatted(2, 8, 3); };
+  const std::string hd = "MFM 500, MFM 500";
   // clang-format off
   const DiskCase cases[] = {
-      {"2HD 8x1024, jitter", [] { return Formatted(3, 8, 3); }, jitter, 3, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"FM track 0 (26x128, a deleted mark) beside MFM 26x256", eightInch, jitter, 2, 2, false, 0x20, "FM 250, MFM 500"},
-      {"360-rpm disk in a 300-rpm drive (1.2x), 2% slow", [] { return Formatted(2, 8, 3); }, drive300, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"one damaged revolution of three", [] { return Formatted(2, 8, 3); }, damaged, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"deliberate CRC errors, an ID without data, deleted data", crcErrors, jitter, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"duplicate IDs", duplicates, jitter, 1, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"mixed sizes, data longer and shorter than N", sizes, jitter, 1, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"a sector across the index", [] { return Formatted(2, 8, 3); }, acrossIndex, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"a sector across the index, one revolution", [] { return Formatted(2, 8, 3); }, acrossOne, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"one revolution", [] { return Formatted(2, 26, 1); }, single, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"no index: the dump starts anywhere", [] { return Formatted(2, 8, 3); }, noIndex, 2, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"2D read without double stepping", [] { return Formatted(3, 16, 1, 0x00); }, undoubled, 3, 2, true, 0x00, "MFM 250, MFM 250"},
-      {"unformatted cylinders past the end", [] { return Formatted(2, 8, 3); }, unformatted, 2, 2, false, 0x20, "MFM 500, MFM 500"},
+      {"2HD 8x1024, jitter", [] { return Formatted(3, 8, 3); }, jitter, 3, 2, false, 0x20,
+       hd},
+      {"FM track 0 (26x128, a deleted mark) beside MFM 26x256", eightInch, jitter, 2, 2, false,
+       0x20, "FM 250, MFM 500"},
+      {"360-rpm disk in a 300-rpm drive (1.2x), 2% slow", plain, drive300, 2, 2, false, 0x20, hd},
+      {"one damaged revolution of three", plain, damaged, 2, 2, false, 0x20, hd},
+      {"deliberate CRC errors, an ID without data, deleted data", crcErrors, jitter, 2, 2, false,
+       0x20, hd},
+      {"duplicate IDs", duplicates, jitter, 1, 2, false, 0x20, hd},
+      {"mixed sizes, data longer and shorter than N", sizes, jitter, 1, 2, false, 0x20, hd},
+      {"a sector across the index", plain, acrossIndex, 2, 2, false, 0x20, hd},
+      {"a sector across the index, one revolution", plain, acrossOne, 2, 2, false, 0x20, hd},
+      {"one revolution", [] { return Formatted(2, 26, 1); }, single, 2, 2, false, 0x20,
+       hd},
+      {"no index: the dump starts anywhere", plain, noIndex, 2, 2, false, 0x20, hd},
+      {"2D read without double stepping", [] { return Formatted(3, 16, 1, 0x00); }, undoubled, 3,
+       2, true, 0x00, "MFM 250, MFM 250"},
+      {"unformatted cylinders past the end", plain, unformatted, 2, 2, false, 0x20, hd},
       {"single-sided", sideZero, singleSided, 3, 1, false, 0x20, "MFM 500, none 0"},
-      {"FM marks inside MFM data", fakeFm, jitter, 1, 2, false, 0x20, "MFM 500, MFM 500"},
-      {"FM and MFM sectors on one track", mixed, drive300, 1, 2, false, 0x20, "mixed MFM 500, MFM 500"},
-      {"2DD of 45 cylinders in a 360-rpm drive", farApart, dd, 45, 2, false, 0x10, "MFM 250, MFM 250"},
+      {"FM marks inside MFM data", fakeFm, jitter, 1, 2, false, 0x20, hd},
+      {"FM and MFM sectors on one track", mixed, drive300, 1, 2, false, 0x20,
+       "mixed MFM 500, MFM 500"},
+      {"2DD of 45 cylinders in a 360-rpm drive", farApart, dd, 45, 2, false, 0x10,
+       "MFM 250, MFM 250"},
   };
   // clang-format on
   for (const DiskCase& c : cases) {
     const Disk disk = c.disk();
     std::vector<flux::Track> tracks;
-    for (const flux::TrackFlux& tf : testimg::EncodeFlux(disk, c.options)) tracks.push_back(flux::DecodeTrack(tf));
+    for (const flux::TrackFlux& tf : testimg::EncodeFlux(disk, c.options))
+      tracks.push_back(flux::DecodeTrack(tf));
     const flux::Disk decoded = flux::AssembleDisk(std::move(tracks));
     EXPECT_EQ(decoded.cylinders, c.cylinders) << c.what;
     EXPECT_EQ(decoded.heads, c.heads) << c.what;
@@ -306,7 +336,8 @@ TEST(FluxDecoder, DecodesEveryHardCaseToTheDisksSectors) {
     EXPECT_EQ(Rates(decoded), c.rates) << c.what;
     for (size_t t = 0; t < decoded.tracks.size(); ++t) {
       const auto expected = disk.tracks.find(static_cast<int>(t));
-      EXPECT_EQ(Lines(decoded.tracks[t].sectors), expected == disk.tracks.end() ? "" : Lines(expected->second))
+      EXPECT_EQ(Lines(decoded.tracks[t].sectors),
+                expected == disk.tracks.end() ? "" : Lines(expected->second))
           << c.what << ", track " << t;
     }
   }
@@ -323,13 +354,18 @@ TEST(FluxDecoder, DamagedDumpsGiveWhatIsSound) {
   const Case cases[] = {
       {"cut inside its last revolution",
        [](flux::TrackFlux& tf) {
-         tf.intervals.resize(tf.revolutionEnds[1] + (tf.revolutionEnds[2] - tf.revolutionEnds[1]) / 3);
+         tf.intervals.resize(tf.revolutionEnds[1] +
+                             (tf.revolutionEnds[2] - tf.revolutionEnds[1]) / 3);
        },
        8},
-      {"every recorded revolution length wrong", [](flux::TrackFlux& tf) { tf.revolutionTicks.assign(3, 1); }, 8},
-      {"no revolution recorded whole, no index", [](flux::TrackFlux& tf) { tf.indexCued = false, tf.revolutionEnds.resize(1); }, 8},
+      {"every recorded revolution length wrong",
+       [](flux::TrackFlux& tf) { tf.revolutionTicks.assign(3, 1); }, 8},
+      {"no revolution recorded whole, no index",
+       [](flux::TrackFlux& tf) { tf.indexCued = false, tf.revolutionEnds.resize(1); }, 8},
       {"no tick length and no whole revolution",
-       [](flux::TrackFlux& tf) { tf.indexCued = false, tf.tickNs = 0, tf.revolutionEnds.resize(1); },
+       [](flux::TrackFlux& tf) {
+         tf.indexCued = false, tf.tickNs = 0, tf.revolutionEnds.resize(1);
+       },
        0},
       {"more revolutions than are read",
        [](flux::TrackFlux& tf) { tf.revolutionEnds.insert(tf.revolutionEnds.begin(), 40, 0); }, 0},
@@ -369,24 +405,30 @@ TEST(FluxGeometry, FoundFromTheTracks) {
     int cylinders, heads;
     bool doubleStepped;
     uint8_t media;
-    std::string from;  // each formatted track's cylinder and sound sectors, which tell the reads apart
+    std::string
+        from;  // each formatted track's cylinder and sound sectors, which tell the reads apart
   };
+  const int hd = 166667, dd = 100000;  // cells per revolution
   std::vector<flux::Track> dd80, undoubled, unformattedEnd, sideOne;
-  for (int p = 0; p < 80; ++p) dd80.push_back(track(p, 0, p, 100000));
-  for (int p = 0; p < 6; ++p) undoubled.push_back(track(p, 0, p / 2, 100000, p == 2 ? 1 : 4 - p % 2));
-  for (int p = 0; p < 4; ++p) unformattedEnd.push_back(track(p, 1, p, 166667));
+  for (int p = 0; p < 80; ++p) dd80.push_back(track(p, 0, p, dd));
+  for (int p = 0; p < 6; ++p)
+    undoubled.push_back(track(p, 0, p / 2, dd, p == 2 ? 1 : 4 - p % 2));
+  for (int p = 0; p < 4; ++p) unformattedEnd.push_back(track(p, 1, p, hd));
   unformattedEnd.push_back(flux::Track{});
   unformattedEnd.back().cylinder = 6;
-  for (int p = 0; p < 3; ++p) sideOne.push_back(track(p, 1, p, 166667));
+  for (int p = 0; p < 3; ++p) sideOne.push_back(track(p, 1, p, hd));
   // clang-format off
   const Case cases[] = {
       {"2DD, 80 cylinders", dd80, 80, 1, false, 0x10, ""},
-      {"2D read without double stepping: the sounder read of each", undoubled, 3, 1, true, 0x00, "0:4 1:3 2:4"},
+      {"2D read without double stepping: the sounder read of each", undoubled, 3, 1, true, 0x00,
+       "0:4 1:3 2:4"},
       {"2HD, past the last formatted cylinder dropped", unformattedEnd, 4, 2, false, 0x20, ""},
       {"side 1 alone", sideOne, 3, 2, false, 0x20, ""},
-      {"two reads of one place: the sounder", {track(0, 0, 0, 166667, 1), track(0, 0, 0, 166667, 3)}, 1, 1, false, 0x20, "0:3"},
+      {"two reads of one place: the sounder", {track(0, 0, 0, hd, 1), track(0, 0, 0, hd, 3)}, 1, 1,
+       false, 0x20, "0:3"},
       {"nothing formatted", {flux::Track{}}, 0, 0, false, 0x00, ""},
-      {"cylinders and heads no dump has", {track(100000000, 0, 0, 166667), track(0, 2, 0, 166667), track(-1, 0, 0, 166667)},
+      {"cylinders and heads no dump has",
+       {track(100000000, 0, 0, hd), track(0, 2, 0, hd), track(-1, 0, 0, hd)},
        0, 0, false, 0x00, ""},
   };
   // clang-format on
@@ -401,8 +443,10 @@ TEST(FluxGeometry, FoundFromTheTracks) {
     std::string from;
     for (const flux::Track& t : disk.tracks) {
       if (t.sectors.empty()) continue;
-      const auto sound = std::count_if(t.sectors.begin(), t.sectors.end(), [](const flux::Sector& s) { return s.status == 0; });
-      from += std::string(from.empty() ? "" : " ") + std::to_string(t.cylinder) + ":" + std::to_string(sound);
+      const auto sound = std::count_if(t.sectors.begin(), t.sectors.end(),
+                                       [](const flux::Sector& s) { return s.status == 0; });
+      from += std::string(from.empty() ? "" : " ") + std::to_string(t.cylinder) + ":" +
+              std::to_string(sound);
     }
     EXPECT_EQ(from, c.from) << c.what;
   }

@@ -31,7 +31,9 @@ constexpr Gaps kFmGaps{40, 6, 26, 11, {27, 42, 58, 138}};
 constexpr int kNarrowerGap3[] = {40, 16, 8};
 
 const Gaps& GapsOf(Encoding e) { return e == Encoding::kFm ? kFmGaps : kMfmGaps; }
-Encoding EncodingOf(const Sector& s) { return s.density == kFmDensity ? Encoding::kFm : Encoding::kMfm; }
+Encoding EncodingOf(const Sector& s) {
+  return s.density == kFmDensity ? Encoding::kFm : Encoding::kMfm;
+}
 
 class CellWriter {
  public:
@@ -50,7 +52,9 @@ class CellWriter {
   void Bytes(Encoding e, const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) Byte(e, bytes[i]);
   }
-  void Gap(Encoding e, int count) { Byte(e, e == Encoding::kFm ? flux::kFmGapByte : flux::kMfmGapByte, count); }
+  void Gap(Encoding e, int count) {
+    Byte(e, e == Encoding::kFm ? flux::kFmGapByte : flux::kMfmGapByte, count);
+  }
   void Sync(Encoding e) { Byte(e, flux::kSyncByte, GapsOf(e).sync); }
   // Sync bytes, then the mark (three A1 syncs first in MFM; clock C7 in FM).
   void Mark(Encoding e, uint8_t mark) {
@@ -86,7 +90,8 @@ class CellWriter {
 
  private:
   void Put(uint64_t cells, int count) {
-    for (int bit = count - 1; bit >= 0; --bit) cells_.push_back(static_cast<uint8_t>(cells >> bit & 1));
+    for (int bit = count - 1; bit >= 0; --bit)
+      cells_.push_back(static_cast<uint8_t>(cells >> bit & 1));
   }
 
   std::vector<uint8_t>& cells_;
@@ -96,8 +101,8 @@ class CellWriter {
 // Lays the track out with gap 3 at most `gap3Cap` bytes; false when it
 // does not fit in `turn` cells.  `dataField` gets the cells of the last
 // sector's data field.
-bool LayOut(const std::vector<Sector>& sectors, size_t turn, int gap3Cap, std::vector<uint8_t>& cells,
-            size_t dataField[2]) {
+bool LayOut(const std::vector<Sector>& sectors, size_t turn, int gap3Cap,
+            std::vector<uint8_t>& cells, size_t dataField[2]) {
   cells.clear();
   CellWriter w(cells);
   const Encoding first = sectors.empty() ? Encoding::kMfm : EncodingOf(sectors.front());
@@ -145,14 +150,16 @@ int FluxCellsPerRevolution(const Disk& disk, const FluxOptions& options) {
   return k2ddCells;
 }
 
-std::vector<uint8_t> TrackCells(const std::vector<Sector>& sectors, int cellsPerRevolution, bool acrossIndex) {
+std::vector<uint8_t> TrackCells(const std::vector<Sector>& sectors, int cellsPerRevolution,
+                                bool acrossIndex) {
   std::vector<uint8_t> cells;
   size_t field[2];
   const size_t turn = static_cast<size_t>(cellsPerRevolution);
   bool fits = LayOut(sectors, turn, 1 << 16, cells, field);
   for (int cap : kNarrowerGap3) fits = fits || LayOut(sectors, turn, cap, cells, field);
   if (!fits) {
-    std::fprintf(stderr, "flux encoder: %zu sectors do not fit in %d cells\n", sectors.size(), cellsPerRevolution);
+    std::fprintf(stderr, "flux encoder: %zu sectors do not fit in %d cells\n", sectors.size(),
+                 cellsPerRevolution);
     std::abort();
   }
   if (acrossIndex && field[1] > field[0]) {
@@ -162,26 +169,29 @@ std::vector<uint8_t> TrackCells(const std::vector<Sector>& sectors, int cellsPer
   return cells;
 }
 
-flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevolution, const FluxOptions& options,
-                            int track) {
+flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevolution,
+                            const FluxOptions& options, int track) {
   const int64_t turn = cellsPerRevolution;
   const int rpm = options.rpm > 0 ? options.rpm : turn == k2hdCells || turn == 83333 ? 360 : 300;
   const int driveRpm = options.driveRpm > 0 ? options.driveRpm : rpm;
   // A revolution holds the same cells at any speed; the drive's sets how long it takes.
-  const double cellNs = kNsPerMinute / driveRpm / static_cast<double>(turn) * (1 + options.speedError);
+  const double cellNs =
+      kNsPerMinute / driveRpm / static_cast<double>(turn) * (1 + options.speedError);
   std::mt19937 random(options.seed * 7919u + static_cast<uint32_t>(track));
 
   // The capture in cells from the first revolution's index: [begin, end).
   int64_t begin = 0, end = turn * options.revolutions;
   if (!options.indexCued) {
     begin = static_cast<int64_t>((0.1 + 0.8 * Uniform(random)) * static_cast<double>(turn));
-    end = turn * (options.revolutions + 1) + static_cast<int64_t>((0.1 + 0.4 * Uniform(random)) * static_cast<double>(turn));
+    end = turn * (options.revolutions + 1) +
+          static_cast<int64_t>((0.1 + 0.4 * Uniform(random)) * static_cast<double>(turn));
   }
   flux::TrackFlux flux;
   flux.tickNs = options.tickNs;
   flux.indexCued = options.indexCued;
   auto ticksAt = [&](double cell) {
-    return static_cast<int64_t>(std::llround((cell - static_cast<double>(begin)) * cellNs / options.tickNs));
+    return static_cast<int64_t>(
+        std::llround((cell - static_cast<double>(begin)) * cellNs / options.tickNs));
   };
   int64_t lastTicks = 0;
   // A cell's transition at its end: the loop counts it as the n-th cell.
@@ -201,7 +211,8 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
     if (cells[i] != 0) ones.push_back(static_cast<int64_t>(i));
   }
   for (int64_t base = begin / turn * turn; base < end; base += turn) {
-    if (base > begin) flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));  // the index
+    if (base > begin)
+      flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));  // the index
     const int64_t from = std::max(begin, base) - base, to = std::min(end, base + turn) - base;
     if (cells.empty()) {
       noise(base + from, base + to);
@@ -231,8 +242,10 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
   for (size_t r = 0; r < flux.revolutionEnds.size(); ++r) {
     const int64_t stop = std::min(end, (start / turn + 1) * turn);
     const bool whole = start % turn == 0 && stop - start == turn;
-    flux.revolutionTicks.push_back(
-        whole ? static_cast<uint64_t>(ticksAt(static_cast<double>(stop)) - ticksAt(static_cast<double>(start))) : 0);
+    flux.revolutionTicks.push_back(whole
+                                       ? static_cast<uint64_t>(ticksAt(static_cast<double>(stop)) -
+                                                               ticksAt(static_cast<double>(start)))
+                                       : 0);
     start = stop;
   }
   return flux;
@@ -241,7 +254,8 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
 std::vector<flux::TrackFlux> EncodeFlux(const Disk& disk, const FluxOptions& options) {
   const int turn = FluxCellsPerRevolution(disk, options);
   const int diskCylinders = disk.tracks.empty() ? 0 : disk.tracks.rbegin()->first / 2 + 1;
-  const int cylinders = std::max(options.undoubled ? 2 * diskCylinders : diskCylinders, options.cylinders);
+  const int cylinders =
+      std::max(options.undoubled ? 2 * diskCylinders : diskCylinders, options.cylinders);
   const int heads = options.singleSided ? 1 : 2;
   std::vector<flux::TrackFlux> tracks;
   for (int p = 0; p < cylinders; ++p) {
