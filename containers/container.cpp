@@ -59,7 +59,8 @@ bool Load(const char* path, OwnedBytes* loaded) {
     if (end >= 0) {
       uint8_t first[kSignatureBytes];
       size_t largest = kLargestContainer;
-      if (static_cast<unsigned long>(end) > kLargestContainer && std::fseek(file, 0, SEEK_SET) == 0 &&
+      if (static_cast<unsigned long>(end) > kLargestContainer &&
+          std::fseek(file, 0, SEEK_SET) == 0 &&
           LooksLikeFluxDump(first, std::fread(first, 1, sizeof first, file))) {
         largest = kLargestFluxDump;
       }

@@ -21,9 +21,12 @@ namespace {
 const char* EncodingName(const flux::Track& track) {
   if (track.mixed) return "FM+MFM";
   switch (track.encoding) {
-    case flux::Encoding::kFm: return "FM";
-    case flux::Encoding::kMfm: return "MFM";
-    case flux::Encoding::kNone: break;
+    case flux::Encoding::kFm:
+      return "FM";
+    case flux::Encoding::kMfm:
+      return "MFM";
+    case flux::Encoding::kNone:
+      break;
   }
   return "";
 }
@@ -110,7 +113,8 @@ bool WriteFluxDisk(Kind kind, const FluxReader& read, D88Writer& out, Conversion
     tally.Track(index, shape.data(), static_cast<int>(shape.size()));
     info->flux.tracks.push_back(FactsOf(index, track));
   }
-  if (info->flux.tracks.empty()) problems.Add(std::string(KindName(kind)) + " dump holds no sector that decodes");
+  if (info->flux.tracks.empty())
+    problems.Add(std::string(KindName(kind)) + " dump holds no sector that decodes");
   info->geometry = tally.Shape();
   info->warning = problems.Line();
   if (decoded != nullptr) *decoded = std::move(assembled);
@@ -121,13 +125,21 @@ bool ConvertFlux(Kind kind, const uint8_t* file, size_t size, D88Writer& out, Co
   using Read = bool (*)(const uint8_t*, size_t, const FluxVisitor&, ProblemLog*);
   Read reader = nullptr;
   switch (kind) {
-    case Kind::kScp: reader = ReadScp; break;
-    case Kind::kHfe: reader = ReadHfe; break;
-    case Kind::kMfi: reader = ReadMfi; break;
-    default: return false;
+    case Kind::kScp:
+      reader = ReadScp;
+      break;
+    case Kind::kHfe:
+      reader = ReadHfe;
+      break;
+    case Kind::kMfi:
+      reader = ReadMfi;
+      break;
+    default:
+      return false;
   }
   return WriteFluxDisk(
-      kind, [&](const FluxVisitor& visit, ProblemLog* problems) {
+      kind,
+      [&](const FluxVisitor& visit, ProblemLog* problems) {
         return reader(file, size, visit, problems);
       },
       out, info);

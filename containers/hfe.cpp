@@ -136,7 +136,8 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
                   " kbit/s; nothing read");
     return false;
   }
-  const uint64_t list = static_cast<uint64_t>(GetU16le(file + hfe::kTrackListOffset)) * hfe::kBlockSize;
+  const uint64_t list =
+      static_cast<uint64_t>(GetU16le(file + hfe::kTrackListOffset)) * hfe::kBlockSize;
   int listed = cylinders;
   if (list + hfe::kTrackEntrySize * static_cast<uint64_t>(cylinders) > size) {
     listed = list >= size ? 0 : static_cast<int>((size - list) / hfe::kTrackEntrySize);
@@ -148,7 +149,8 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
   std::vector<Span> spans;
   for (int c = 0; c < listed; ++c) {
     const uint8_t* entry = file + list + hfe::kTrackEntrySize * c;
-    const uint64_t start = static_cast<uint64_t>(GetU16le(entry + hfe::kTrackBlockOffset)) * hfe::kBlockSize;
+    const uint64_t start =
+        static_cast<uint64_t>(GetU16le(entry + hfe::kTrackBlockOffset)) * hfe::kBlockSize;
     const uint64_t length = GetU16le(entry + hfe::kTrackLengthOffset);
     if (length < 2) continue;
     const uint64_t end = start + (length + hfe::kBlockSize - 1) / hfe::kBlockSize * hfe::kBlockSize;
@@ -179,8 +181,8 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
   for (size_t k = 0; k < spans.size(); ++k) {
     const Span& s = spans[k];
     if (sharing[k]) continue;
-    const uint64_t perHead = GetU16le(file + list + hfe::kTrackEntrySize * s.cylinder +
-                                      hfe::kTrackLengthOffset) / 2;
+    const uint64_t perHead =
+        GetU16le(file + list + hfe::kTrackEntrySize * s.cylinder + hfe::kTrackLengthOffset) / 2;
     for (int h = 0; h < heads; ++h) {
       bytes.clear();
       for (uint64_t k = 0; k * hfe::kHeadBytes < perHead; ++k) {

@@ -154,41 +154,42 @@ OutOfBand ReadOutOfBand(const uint8_t* file, size_t size, const std::string& nam
   const auto place = [&](const std::string& what) {
     problems->Add("KryoFlux " + name + " has " + what);
   };
-  Walk(file, size, name, problems, [](uint32_t, uint32_t) {},
-       [&](uint8_t type, const uint8_t* payload, size_t length, uint32_t position) {
-         switch (type) {
-           case kryoflux::kStreamInfo:
-             if (length != kryoflux::kStreamInfoSize) {
-               place("a stream-info block of a wrong size; skipped");
-             } else if (GetU32le(payload + kryoflux::kPositionOffset) != position) {
-               place("a stream-info block out of step with the stream");
-             }
-             break;
-           case kryoflux::kIndex:
-             if (length != kryoflux::kIndexSize) {
-               place("an index block of a wrong size; skipped");
-             } else if (oob.pulses.size() > flux::kMaxRevolutions) {
-               tooMany = true;
-             } else {
-               oob.pulses.push_back({GetU32le(payload + kryoflux::kPositionOffset),
-                                     GetU32le(payload + kryoflux::kIndexCounterOffset)});
-             }
-             break;
-           case kryoflux::kStreamEnd:
-             if (length != kryoflux::kStreamEndSize) {
-               place("a stream-end block of a wrong size; skipped");
-             } else if (GetU32le(payload + kryoflux::kResultOffset) != 0) {
-               place("a stream end reporting error " +
-                     std::to_string(GetU32le(payload + kryoflux::kResultOffset)));
-             }
-             break;
-           case kryoflux::kInfo:
-             ReadInfo(payload, length, &oob, name, problems);
-             break;
-           default:
-             place("an out-of-band block of unknown type " + std::to_string(type) + "; skipped");
-         }
-       });
+  Walk(
+      file, size, name, problems, [](uint32_t, uint32_t) {},
+      [&](uint8_t type, const uint8_t* payload, size_t length, uint32_t position) {
+        switch (type) {
+          case kryoflux::kStreamInfo:
+            if (length != kryoflux::kStreamInfoSize) {
+              place("a stream-info block of a wrong size; skipped");
+            } else if (GetU32le(payload + kryoflux::kPositionOffset) != position) {
+              place("a stream-info block out of step with the stream");
+            }
+            break;
+          case kryoflux::kIndex:
+            if (length != kryoflux::kIndexSize) {
+              place("an index block of a wrong size; skipped");
+            } else if (oob.pulses.size() > flux::kMaxRevolutions) {
+              tooMany = true;
+            } else {
+              oob.pulses.push_back({GetU32le(payload + kryoflux::kPositionOffset),
+                                    GetU32le(payload + kryoflux::kIndexCounterOffset)});
+            }
+            break;
+          case kryoflux::kStreamEnd:
+            if (length != kryoflux::kStreamEndSize) {
+              place("a stream-end block of a wrong size; skipped");
+            } else if (GetU32le(payload + kryoflux::kResultOffset) != 0) {
+              place("a stream end reporting error " +
+                    std::to_string(GetU32le(payload + kryoflux::kResultOffset)));
+            }
+            break;
+          case kryoflux::kInfo:
+            ReadInfo(payload, length, &oob, name, problems);
+            break;
+          default:
+            place("an out-of-band block of unknown type " + std::to_string(type) + "; skipped");
+        }
+      });
   if (tooMany) {
     problems->Add("KryoFlux " + name + " has more than " + std::to_string(flux::kMaxRevolutions) +
                   " revolutions; the first read");
@@ -286,14 +287,15 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
     track->intervals.clear();
     size_t next = 0;
     ProblemLog again;  // the first pass said it all
-    Walk(file, size, name, &again,
-         [&](uint32_t interval, uint32_t position) {
-           for (; next < pulses && oob.pulses[next].position <= position; ++next) {
-             bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
-           }
-           if (!crop || (next > 0 && next < pulses)) track->intervals.push_back(interval);
-         },
-         [](uint8_t, const uint8_t*, size_t, uint32_t) {});
+    Walk(
+        file, size, name, &again,
+        [&](uint32_t interval, uint32_t position) {
+          for (; next < pulses && oob.pulses[next].position <= position; ++next) {
+            bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
+          }
+          if (!crop || (next > 0 && next < pulses)) track->intervals.push_back(interval);
+        },
+        [](uint8_t, const uint8_t*, size_t, uint32_t) {});
     for (; next < pulses; ++next) bounds.push_back(static_cast<uint32_t>(track->intervals.size()));
     // Two pulses on one boundary make no revolution between them.
     std::vector<uint32_t> distinct(bounds.begin(), bounds.end());
@@ -303,7 +305,8 @@ bool ReadKryoFluxStream(const uint8_t* file, size_t size, int cylinder, int head
   track->intervals.reserve(size);  // a byte an interval at the most
   if (pulses < 2 || collect(true) < 2) {
     collect(false);
-    problems->Add("KryoFlux " + name + " has no whole revolution between index pulses; read as "
+    problems->Add("KryoFlux " + name +
+                  " has no whole revolution between index pulses; read as "
                   "one partial revolution");
     if (track->intervals.empty()) return false;
     track->indexCued = false;
@@ -333,7 +336,8 @@ bool ConvertKryoFluxFile(const char* path, const uint8_t* file, size_t size, D88
   flux::TrackFlux track;
   if (!StreamFileTrack(name, &prefix, &given, &givenHead)) {
     return WriteFluxDisk(
-        Kind::kKryoFlux, [&](const FluxVisitor& visit, ProblemLog* problems) {
+        Kind::kKryoFlux,
+        [&](const FluxVisitor& visit, ProblemLog* problems) {
           problems->Add("KryoFlux " + BaseName(name) +
                         " is not named NN.S.raw; read alone as cylinder 0 head 0");
           ReadMember(file, size, 0, 0, name, &track, visit, problems);
@@ -344,7 +348,8 @@ bool ConvertKryoFluxFile(const char* path, const uint8_t* file, size_t size, D88
   // The siblings by name, one at a time: the set is never held whole.
   std::vector<uint8_t> sibling;
   return WriteFluxDisk(
-      Kind::kKryoFlux, [&](const FluxVisitor& visit, ProblemLog* problems) {
+      Kind::kKryoFlux,
+      [&](const FluxVisitor& visit, ProblemLog* problems) {
         for (int c = 0; c < kNamedCylinders; ++c) {
           for (int h = 0; h < 2; ++h) {
             if (c == given && h == givenHead) {
@@ -393,11 +398,13 @@ bool ConvertKryoFluxSet(const StreamFile* files, size_t count, D88Writer& out, C
   });
   flux::TrackFlux track;
   return WriteFluxDisk(
-      Kind::kKryoFlux, [&](const FluxVisitor& visit, ProblemLog* problems) {
+      Kind::kKryoFlux,
+      [&](const FluxVisitor& visit, ProblemLog* problems) {
         if (others > 0) {
           problems->Add("the set holds " + std::to_string(others) +
-                        (others == 1 ? " stream file" : " stream files") + " of another dump beside " +
-                        BaseName(chosen->first) + "NN.S.raw; not read");
+                        (others == 1 ? " stream file" : " stream files") +
+                        " of another dump beside " + BaseName(chosen->first) +
+                        "NN.S.raw; not read");
         }
         for (size_t i = 0; i < members.size(); ++i) {
           const Member& m = members[i];

@@ -55,10 +55,10 @@ constexpr uint8_t kEof = 0x0D;
 constexpr int kStreamInfoSize = 8;
 constexpr int kIndexSize = 12;
 constexpr int kStreamEndSize = 8;
-constexpr int kPositionOffset = 0;         // in StreamInfo, Index, StreamEnd
-constexpr int kSampleCounterOffset = 4;    // in Index
-constexpr int kIndexCounterOffset = 8;     // in Index
-constexpr int kResultOffset = 4;           // in StreamEnd
+constexpr int kPositionOffset = 0;       // in StreamInfo, Index, StreamEnd
+constexpr int kSampleCounterOffset = 4;  // in Index
+constexpr int kIndexCounterOffset = 8;   // in Index
+constexpr int kResultOffset = 4;         // in StreamEnd
 
 // The board's clocks: master 18.432 MHz x 73 / 14 / 2, samples at half of
 // it, the index counter at an eighth of the samples.

@@ -69,8 +69,8 @@ void AddPositions(const std::vector<uint8_t>& words, flux::TrackFlux* track,
 }
 
 // The cells of an older file: a transition where the orientation changes.
-void AddCells(const std::vector<uint8_t>& words, flux::TrackFlux* track,
-              const std::string& place, ProblemLog* problems) {
+void AddCells(const std::vector<uint8_t>& words, flux::TrackFlux* track, const std::string& place,
+              ProblemLog* problems) {
   uint64_t position = 0, last = 0;
   int orientation = -1;
   for (size_t i = 0; i + 4 <= words.size(); i += 4) {
@@ -148,7 +148,8 @@ bool ReadMfi(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
   }
   const std::vector<bool> sharing = SharingBytes(entries);
   for (size_t k = 0; k < entries.size(); ++k) {
-    if (sharing[k]) problems->Add(Place(entries[k]) + " shares its bytes with another track; read as absent");
+    if (sharing[k])
+      problems->Add(Place(entries[k]) + " shares its bytes with another track; read as absent");
   }
 
   flux::TrackFlux track;

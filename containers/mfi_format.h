@@ -52,8 +52,8 @@ constexpr uint32_t kMaxHeads = 2;
 
 constexpr int kTypeShift = 28;
 constexpr uint32_t kValueMask = 0x0FFFFFFF;
-constexpr uint32_t kFlux = 0;            // MAMEFLOPPYIMAGE
-constexpr uint32_t kOrientationA = 0;    // MESSFLOPPYIMAGE
+constexpr uint32_t kFlux = 0;          // MAMEFLOPPYIMAGE
+constexpr uint32_t kOrientationA = 0;  // MESSFLOPPYIMAGE
 constexpr uint32_t kOrientationB = 1;
 
 constexpr uint32_t kTurn = 200000000;  // units in one turn

@@ -2,6 +2,8 @@
 // and read back gives the flux it was written from (to the layout's own
 // resolution); damaged and hostile files are read for what is sound in
 // them, with one warning naming the first fault.
+#include "containers/flux_dump.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "containers/flux_dump.h"
 #include "support/flux_builder.h"
 
 namespace {
@@ -53,30 +54,36 @@ struct Read {
   std::string warning;
 };
 
-using Reader = std::function<bool(const Bytes&, const containers::FluxVisitor&, containers::ProblemLog*)>;
+using Reader =
+    std::function<bool(const Bytes&, const containers::FluxVisitor&, containers::ProblemLog*)>;
 
 Read ReadWith(const Reader& reader, const Bytes& file) {
   Read got;
   containers::ProblemLog problems;
-  got.ok = reader(file, [&](const flux::TrackFlux& t) { got.tracks.push_back(t); }, &problems);
+  got.ok = reader(
+      file, [&](const flux::TrackFlux& t) { got.tracks.push_back(t); }, &problems);
   got.warning = problems.Line();
   return got;
 }
 
-const Reader kScp = [](const Bytes& f, const containers::FluxVisitor& v, containers::ProblemLog* p) {
+const Reader kScp = [](const Bytes& f, const containers::FluxVisitor& v,
+                       containers::ProblemLog* p) {
   return containers::ReadScp(f.data(), f.size(), v, p);
 };
-const Reader kHfe = [](const Bytes& f, const containers::FluxVisitor& v, containers::ProblemLog* p) {
+const Reader kHfe = [](const Bytes& f, const containers::FluxVisitor& v,
+                       containers::ProblemLog* p) {
   return containers::ReadHfe(f.data(), f.size(), v, p);
 };
-const Reader kMfi = [](const Bytes& f, const containers::FluxVisitor& v, containers::ProblemLog* p) {
+const Reader kMfi = [](const Bytes& f, const containers::FluxVisitor& v,
+                       containers::ProblemLog* p) {
   return containers::ReadMfi(f.data(), f.size(), v, p);
 };
 // One stream file, read as the track its writer gave it.
 Reader KryoFlux(int cylinder, int head) {
   return [=](const Bytes& f, const containers::FluxVisitor& v, containers::ProblemLog* p) {
     flux::TrackFlux t;
-    const bool ok = containers::ReadKryoFluxStream(f.data(), f.size(), cylinder, head, "t.raw", &t, p);
+    const bool ok =
+        containers::ReadKryoFluxStream(f.data(), f.size(), cylinder, head, "t.raw", &t, p);
     if (ok) v(t);
     return ok;
   };
@@ -85,7 +92,8 @@ Reader KryoFlux(int cylinder, int head) {
 double Duration(const flux::TrackFlux& t, size_t r) {
   uint64_t ticks = r < t.revolutionTicks.size() ? t.revolutionTicks[r] : 0;
   if (ticks == 0) {
-    for (uint32_t i = r == 0 ? 0 : t.revolutionEnds[r - 1]; i < t.revolutionEnds[r]; ++i) ticks += t.intervals[i];
+    for (uint32_t i = r == 0 ? 0 : t.revolutionEnds[r - 1]; i < t.revolutionEnds[r]; ++i)
+      ticks += t.intervals[i];
   }
   return static_cast<double>(ticks) * t.tickNs;
 }
@@ -104,23 +112,26 @@ double Duration(const flux::TrackFlux& t, size_t r) {
     return ::testing::AssertionFailure() << got.revolutionEnds.size() << " revolutions";
   }
   for (size_t r = 0; r < revolutions; ++r) {
-    const size_t a = r == 0 ? 0 : want.revolutionEnds[r - 1], b = r == 0 ? 0 : got.revolutionEnds[r - 1];
+    const size_t a = r == 0 ? 0 : want.revolutionEnds[r - 1],
+                 b = r == 0 ? 0 : got.revolutionEnds[r - 1];
     if (want.revolutionEnds[r] - a != got.revolutionEnds[r] - b) {
-      return ::testing::AssertionFailure() << "revolution " << r << ": " << got.revolutionEnds[r] - b
-                                           << " transitions, expected " << want.revolutionEnds[r] - a;
+      return ::testing::AssertionFailure()
+             << "revolution " << r << ": " << got.revolutionEnds[r] - b << " transitions, expected "
+             << want.revolutionEnds[r] - a;
     }
     // Angular places: a layout that keeps no speed scales every time alike.
     const double scale = timed ? 1.0 : Duration(want, r) / Duration(got, r);
     if (timed && std::fabs(Duration(got, r) - Duration(want, r)) > lengthSlackNs) {
-      return ::testing::AssertionFailure() << "revolution " << r << " lasts " << Duration(got, r) << " ns";
+      return ::testing::AssertionFailure()
+             << "revolution " << r << " lasts " << Duration(got, r) << " ns";
     }
     double at = 0, wantAt = 0;
     for (size_t i = 0; i < want.revolutionEnds[r] - a; ++i) {
       at += got.intervals[b + i] * got.tickNs * scale;
       wantAt += want.intervals[a + i] * want.tickNs;
       if (std::fabs(at - wantAt) > slackNs) {
-        return ::testing::AssertionFailure() << "revolution " << r << " transition " << i << " at " << at
-                                             << " ns, expected " << wantAt;
+        return ::testing::AssertionFailure() << "revolution " << r << " transition " << i << " at "
+                                             << at << " ns, expected " << wantAt;
       }
     }
   }
@@ -134,6 +145,7 @@ TEST(FluxReaders, ReadBackWhatTheWritersWrote) {
     if (t.head == 1) head1.push_back(t);
   }
   const double kfTick = 1e9 / 24027428.5714285;
+  // clang-format off
   const struct {
     std::string what;
     Bytes file;
@@ -159,6 +171,7 @@ TEST(FluxReaders, ReadBackWhatTheWritersWrote) {
       {"MFI", testimg::BuildMfi(disk), kMfi, disk, 1, 2, -1},
       {"MFI, older cells", testimg::BuildMfi(disk, true), kMfi, disk, 1, 2, -1},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const Read got = ReadWith(c.reader, c.file);
@@ -166,7 +179,8 @@ TEST(FluxReaders, ReadBackWhatTheWritersWrote) {
     EXPECT_EQ(got.warning, "");
     ASSERT_EQ(got.tracks.size(), c.want.size());
     for (size_t i = 0; i < c.want.size(); ++i) {
-      EXPECT_TRUE(SameFlux(c.want[i], got.tracks[i], c.revolutions, c.slackNs, c.lengthSlackNs)) << "track " << i;
+      EXPECT_TRUE(SameFlux(c.want[i], got.tracks[i], c.revolutions, c.slackNs, c.lengthSlackNs))
+          << "track " << i;
     }
   }
 }
@@ -224,7 +238,10 @@ TEST(FluxReaders, DamagedFilesGiveWhatIsSoundWithOneWarning) {
     }
   }
   Bytes sharedScp = scp;  // every entry at track 0's header
-  for (int i = 1; i < 168; ++i) sharedScp = Patched(sharedScp, 0x10 + 4 * static_cast<size_t>(i), Bytes(scp.begin() + 0x10, scp.begin() + 0x14));
+  for (int i = 1; i < 168; ++i)
+    sharedScp = Patched(sharedScp, 0x10 + 4 * static_cast<size_t>(i),
+                        Bytes(scp.begin() + 0x10, scp.begin() + 0x14));
+  // clang-format off
   const struct {
     std::string what;
     Reader reader;
@@ -261,6 +278,7 @@ TEST(FluxReaders, DamagedFilesGiveWhatIsSoundWithOneWarning) {
       {"MFI a track of odd size", kMfi, Patched(mfi, 0x38, Le32(7)), true, 3,
        "MFI cylinder 0 head 1 inflates to 7 bytes, not a track's words; read as absent"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const Read got = ReadWith(c.reader, c.file);

@@ -5,10 +5,9 @@
 // own sectors; d88info names what decoding found.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "abcut/catalogue.h"
 #include "containers/container.h"
@@ -54,7 +53,8 @@ struct Variant {
 
 // The second revolution is the damaged one: HFE and MFI keep the first.
 std::vector<Variant> Variants() {
-  Variant ideal{"ideal", {}}, jitter{"jitter", {}}, slow{"300-rpm drive", {}, 360}, damaged{"damaged", {}};
+  Variant ideal{"ideal", {}}, jitter{"jitter", {}}, slow{"300-rpm drive", {}, 360},
+      damaged{"damaged", {}};
   jitter.options.jitter = 0.12;
   slow.options.driveRpm = 300;
   slow.options.jitter = 0.08;
@@ -163,6 +163,7 @@ TEST(FluxConv, EachDumpConvertsToTheD88OfTheDisksOwnSectors) {
   FluxOptions single;
   single.singleSided = true;
   const FluxTracks side0Flux = testimg::EncodeFlux(side0, single);
+  // clang-format off
   const struct {
     std::string what;
     Bytes scp;
@@ -172,6 +173,7 @@ TEST(FluxConv, EachDumpConvertsToTheD88OfTheDisksOwnSectors) {
       {"head 0 only, even entries", testimg::BuildScp(side0Flux, {1, false, 0, true}), side0.Build()},
       {"head 0 only, one entry per cylinder", testimg::BuildScp(side0Flux, {1, true, 0, true}), side0.Build()},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     std::string out;
@@ -188,15 +190,18 @@ TEST(FluxInfo, D88infoNamesTheDumpAndWhatDecodingFound) {
   testimg::WriteFile(dir / "damaged.scp", testimg::BuildScp(Encode(disk, damaged)));
   testimg::WriteFile(dir / "d.hfe", testimg::BuildHfe(Encode(disk, {})));
 
-  const testimg::ProcessResult text = testimg::RunProcess(D88INFO_PATH, {"--sectors", dir / "ideal.scp"}, dir.path());
+  const testimg::ProcessResult text =
+      testimg::RunProcess(D88INFO_PATH, {"--sectors", dir / "ideal.scp"}, dir.path());
   EXPECT_EQ(text.status, 0);
   EXPECT_EQ(text.err, "");
   const std::string lines[] = {
       "container SCP, 3 revolutions, 3x2 cylinders/heads, MFM 500 kbit/s, track 0 FM\n",
-      "disk 0: offset 0, size 39792, 2HD, writable, name \"\", 6 tracks, 156 sectors; recognised by none\n",
+      "disk 0: offset 0, size 39792, 2HD, writable, name \"\", 6 tracks, 156 sectors; recognised "
+      "by none\n",
       "    flux: FM 250 kbit/s, 3 revolutions decoded\n",
       "    recorded: 1/1/8/1 status 0xB0\n"
-      "    flux: MFM 500 kbit/s, 3 revolutions decoded; bad CRC: 1/1/8/1 in revolutions 1-3 (status 0xB0)\n",
+      "    flux: MFM 500 kbit/s, 3 revolutions decoded; bad CRC: 1/1/8/1 in revolutions 1-3 "
+      "(status 0xB0)\n",
   };
   for (const std::string& line : lines) EXPECT_NE(text.out.find(line), std::string::npos) << line;
   const testimg::ProcessResult hfe = testimg::RunProcess(D88INFO_PATH, {dir / "d.hfe"}, dir.path());
@@ -211,8 +216,9 @@ TEST(FluxInfo, D88infoNamesTheDumpAndWhatDecodingFound) {
   const Json doc = Json::parse(json.out, nullptr, false);
   ASSERT_FALSE(doc.is_discarded());
   EXPECT_EQ(doc["container"]["format"], "SCP");
-  EXPECT_EQ(doc["container"]["flux"],
-            Json::parse(R"({"revolutions": 3, "cylinders": 3, "heads": 2, "doubleStepped": false})"));
+  EXPECT_EQ(
+      doc["container"]["flux"],
+      Json::parse(R"({"revolutions": 3, "cylinders": 3, "heads": 2, "doubleStepped": false})"));
   int deliberate = 0, damage = 0;
   for (const Json& track : doc["disks"][0]["tracks"]) {
     SCOPED_TRACE(track["track"].dump());
@@ -249,7 +255,8 @@ TEST(FluxOpen, SetsInMemoryLargeDumpsAndDumpsCutShort) {
   containers::ImageFile file;
   ASSERT_TRUE(file.OpenStreamSet(files.data(), files.size(), image));
   EXPECT_EQ(file.GetKind(), containers::Kind::kKryoFlux);
-  EXPECT_EQ(file.Warning(), "the set holds 1 stream file of another dump beside trackNN.S.raw; not read");
+  EXPECT_EQ(file.Warning(),
+            "the set holds 1 stream file of another dump beside trackNN.S.raw; not read");
   EXPECT_TRUE(Bytes(file.D88Data(), file.D88Data() + file.D88Size()) == disk.Build());
   EXPECT_FALSE(file.OpenStreamSet(files.data() + files.size() - 1, 1, image));
   image.Open(nullptr);
@@ -260,6 +267,7 @@ TEST(FluxOpen, SetsInMemoryLargeDumpsAndDumpsCutShort) {
   const size_t track3 = scp[0x1C] | scp[0x1D] << 8 | scp[0x1E] << 16;
   Disk held = disk;
   for (int t = 3; t < 6; ++t) held.tracks.erase(t);
+  // clang-format off
   const struct {
     std::string what;
     Bytes scp;
@@ -270,13 +278,15 @@ TEST(FluxOpen, SetsInMemoryLargeDumpsAndDumpsCutShort) {
       {"cut inside track 3", Bytes(scp.begin(), scp.begin() + static_cast<long>(track3 + 1000)), held.Build(),
        "SCP track 3 revolution 1 runs past the end of the file; not read (and 4 more problems)"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testimg::ScratchDir dir;
     testimg::WriteFile(dir / "d.scp", c.scp);
     const testimg::ProcessResult p =
         testimg::RunProcess(D88CONV_PATH, {"-o", dir / "out.d88", dir / "d.scp"}, dir.path());
-    EXPECT_EQ(p.err, c.warning.empty() ? "" : "warning: " + (dir / "d.scp") + ": " + c.warning + "\n");
+    EXPECT_EQ(p.err,
+              c.warning.empty() ? "" : "warning: " + (dir / "d.scp") + ": " + c.warning + "\n");
     EXPECT_TRUE(testimg::ReadFile(dir / "out.d88") == c.want);
   }
 }

@@ -47,7 +47,8 @@ uint32_t Begin(const flux::TrackFlux& t, size_t r) { return r == 0 ? 0 : t.revol
 // A revolution's intervals, in nanoseconds.
 std::vector<double> RevolutionNs(const flux::TrackFlux& t, size_t r) {
   std::vector<double> ns;
-  for (uint32_t i = Begin(t, r); i < t.revolutionEnds[r]; ++i) ns.push_back(t.intervals[i] * t.tickNs);
+  for (uint32_t i = Begin(t, r); i < t.revolutionEnds[r]; ++i)
+    ns.push_back(t.intervals[i] * t.tickNs);
   return ns;
 }
 
@@ -130,7 +131,8 @@ Bytes BuildScp(const FluxTracks& tracks, const ScpOptions& options) {
     file.resize(file.size() + scp::kRevolutionEntrySize * stored, 0);
     std::vector<std::vector<double>> revs;
     if (!options.indexCued) revs.push_back(LeadIn(*track));
-    for (size_t r = 0; r < track->revolutionEnds.size(); ++r) revs.push_back(RevolutionNs(*track, r));
+    for (size_t r = 0; r < track->revolutionEnds.size(); ++r)
+      revs.push_back(RevolutionNs(*track, r));
     for (size_t r = 0; r < revs.size(); ++r) {
       const size_t entryAt = header + scp::kRevolutionTableOffset + scp::kRevolutionEntrySize * r;
       const uint32_t offset = static_cast<uint32_t>(file.size() - header);
@@ -154,8 +156,8 @@ Bytes BuildScp(const FluxTracks& tracks, const ScpOptions& options) {
 }
 
 Bytes BuildKryoFluxStream(const flux::TrackFlux& track) {
-  constexpr size_t kIndexLag = 50;    // intervals between a pulse and its block
-  constexpr size_t kLeadOut = 200;    // intervals after the last pulse
+  constexpr size_t kIndexLag = 50;  // intervals between a pulse and its block
+  constexpr size_t kLeadOut = 200;  // intervals after the last pulse
   const double tickNs = 1e9 / kf::kSampleClock;
   // The whole capture, with where each revolution starts in it.
   std::vector<double> ns = LeadIn(track);
@@ -167,7 +169,8 @@ Bytes BuildKryoFluxStream(const flux::TrackFlux& track) {
     pulses.push_back(ns.size());
   }
   const std::vector<double> first = RevolutionNs(track, 0);
-  ns.insert(ns.end(), first.begin(), first.begin() + static_cast<long>(std::min(kLeadOut, first.size())));
+  ns.insert(ns.end(), first.begin(),
+            first.begin() + static_cast<long>(std::min(kLeadOut, first.size())));
   const std::vector<uint64_t> ticks = InTicks(ns, tickNs);
 
   Bytes file;
@@ -257,7 +260,8 @@ uint8_t Reversed(uint8_t b) {
 // with `rpm`, the revolution brought to 60 / rpm seconds first.
 std::vector<bool> Cells(const flux::TrackFlux& t, double cellNs, int rpm) {
   const double scale = rpm > 0 ? 60e9 / rpm / DurationNs(t, 0) : 1.0;
-  std::vector<bool> cells(static_cast<size_t>(std::llround(DurationNs(t, 0) * scale / cellNs)), false);
+  std::vector<bool> cells(static_cast<size_t>(std::llround(DurationNs(t, 0) * scale / cellNs)),
+                          false);
   int64_t at = 0;
   for (const uint64_t interval : InTicks(RevolutionNs(t, 0), cellNs / scale)) {
     at += static_cast<int64_t>(interval);
@@ -283,7 +287,8 @@ Bytes CellBytesV3(const std::vector<bool>& cells, int rateKbps) {
               Reversed(static_cast<uint8_t>(std::lround(hfe::kOpcodeClock / 2e3 / rateKbps)))};
   for (size_t i = 0; i < cells.size();) {
     uint8_t msbFirst = 0;
-    for (size_t j = 0; j < 8; ++j) msbFirst = static_cast<uint8_t>(msbFirst << 1 | (i + j < cells.size() && cells[i + j]));
+    for (size_t j = 0; j < 8; ++j)
+      msbFirst = static_cast<uint8_t>(msbFirst << 1 | (i + j < cells.size() && cells[i + j]));
     if ((msbFirst & hfe::kOpcodeMask) != hfe::kOpcodeMask) {
       bytes.push_back(Reversed(msbFirst));
       i += 8;
@@ -338,13 +343,15 @@ Bytes BuildHfe(const FluxTracks& tracks, const HfeOptions& options) {
     const size_t start = file.size();
     d88::PutU16le(file.data() + hfe::kBlockSize + hfe::kTrackEntrySize * c + hfe::kTrackBlockOffset,
                   static_cast<uint32_t>(start / hfe::kBlockSize));
-    d88::PutU16le(file.data() + hfe::kBlockSize + hfe::kTrackEntrySize * c + hfe::kTrackLengthOffset,
-                  static_cast<uint32_t>(2 * perHead));
+    d88::PutU16le(
+        file.data() + hfe::kBlockSize + hfe::kTrackEntrySize * c + hfe::kTrackLengthOffset,
+        static_cast<uint32_t>(2 * perHead));
     file.resize(start + blocks * hfe::kBlockSize, 0);
     for (int h = 0; h < heads; ++h) {
       const Bytes& side = sides[{c, h}];
       for (size_t i = 0; i < side.size(); ++i) {
-        file[start + i / hfe::kHeadBytes * hfe::kBlockSize + h * hfe::kHeadBytes + i % hfe::kHeadBytes] = side[i];
+        file[start + i / hfe::kHeadBytes * hfe::kBlockSize + h * hfe::kHeadBytes +
+             i % hfe::kHeadBytes] = side[i];
       }
     }
   }
@@ -369,7 +376,8 @@ Bytes BuildMfi(const FluxTracks& tracks, bool oldCells) {
       }
       last += interval;
     }
-    if (oldCells) Put32(w, orientation << mfi::kTypeShift | static_cast<uint32_t>(mfi::kTurn - last));
+    if (oldCells)
+      Put32(w, orientation << mfi::kTypeShift | static_cast<uint32_t>(mfi::kTurn - last));
     words[{t.cylinder, t.head}] = w;
     cylinders = std::max(cylinders, t.cylinder + 1);
     if (t.head == 1) heads = 2;

@@ -46,11 +46,11 @@ std::vector<NamedBytes> BuildKryoFluxSet(const FluxTracks& tracks,
                                          const std::string& prefix = "track");
 
 struct HfeOptions {
-  int version = 1;            // 1 or 3 (v3: a rate and an index opcode lead each
-                              // track, and cells that would read as an opcode
-                              // are written behind a skip)
+  int version = 1;  // 1 or 3 (v3: a rate and an index opcode lead each
+                    // track, and cells that would read as an opcode
+                    // are written behind a skip)
   int rateKbps = 500;
-  bool track0Fm = false;      // the header's track 0 head 0 encoding: FM
+  bool track0Fm = false;  // the header's track 0 head 0 encoding: FM
   // Cells hold one fixed rate: a converting tool writes a read of a
   // 360-rpm disk in a 300-rpm drive with each revolution brought to 60 /
   // `rpm` seconds.  0: as the flux gives it.

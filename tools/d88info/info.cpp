@@ -83,10 +83,12 @@ std::string Missing(const TrackList& list) {
 
 // "MFM 500 kbit/s", or "FM" where the rate is the one FM has beside `main`'s
 // encoding at the same cells.
-std::string EncodingText(const containers::FluxTrackFacts& t, const containers::FluxTrackFacts* main) {
+std::string EncodingText(const containers::FluxTrackFacts& t,
+                         const containers::FluxTrackFacts* main) {
   std::string text = *t.encoding != '\0' ? t.encoding : "nothing";
   if (main != nullptr) {
-    const bool fm = std::strcmp(t.encoding, "FM") == 0, mainFm = std::strcmp(main->encoding, "FM") == 0;
+    const bool fm = std::strcmp(t.encoding, "FM") == 0,
+               mainFm = std::strcmp(main->encoding, "FM") == 0;
     const int same = fm == mainFm ? main->rateKbps : fm ? main->rateKbps / 2 : main->rateKbps * 2;
     if (t.rateKbps == same) return text;
   }
@@ -97,8 +99,8 @@ std::string EncodingText(const containers::FluxTrackFacts& t, const containers::
 // the encoding and rate most tracks have, then the tracks that differ.
 std::string FluxLine(const containers::ImageFile& file) {
   const containers::FluxFacts& f = file.GetFlux();
-  std::string text = std::string(containers::KindName(file.GetKind())) + ", " +
-                     Count(f.revolutions, "revolution");
+  std::string text =
+      std::string(containers::KindName(file.GetKind())) + ", " + Count(f.revolutions, "revolution");
   if (f.cylinders > 0) text += Format(", %lldx%lld cylinders/heads", f.cylinders, f.heads);
   if (f.doubleStepped) text += ", every track dumped twice (read once)";
   if (f.tracks.empty()) return text + ", no sector found";
@@ -106,27 +108,30 @@ std::string FluxLine(const containers::ImageFile& file) {
   std::vector<std::pair<std::string, int>> tally;
   for (const containers::FluxTrackFacts& t : f.tracks) {
     const std::string kind = EncodingText(t, nullptr);
-    auto it = std::find_if(tally.begin(), tally.end(), [&](const auto& k) { return k.first == kind; });
+    auto it =
+        std::find_if(tally.begin(), tally.end(), [&](const auto& k) { return k.first == kind; });
     if (it == tally.end()) it = tally.insert(tally.end(), {kind, 0});
     ++it->second;
   }
-  const auto commonest = std::max_element(tally.begin(), tally.end(), [](const auto& a, const auto& b) {
-    return a.second < b.second;
-  });
-  const containers::FluxTrackFacts* main = &*std::find_if(
-      f.tracks.begin(), f.tracks.end(), [&](const auto& t) { return EncodingText(t, nullptr) == commonest->first; });
+  const auto commonest = std::max_element(
+      tally.begin(), tally.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  const containers::FluxTrackFacts* main =
+      &*std::find_if(f.tracks.begin(), f.tracks.end(),
+                     [&](const auto& t) { return EncodingText(t, nullptr) == commonest->first; });
   text += ", " + EncodingText(*main, nullptr);
   // The tracks that differ, grouped by what they are.
   std::vector<std::pair<std::string, std::vector<int>>> others;
   for (const containers::FluxTrackFacts& t : f.tracks) {
     if (EncodingText(t, nullptr) == commonest->first) continue;
     const std::string kind = EncodingText(t, main);
-    auto group = std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.first == kind; });
+    auto group =
+        std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.first == kind; });
     if (group == others.end()) group = others.insert(others.end(), {kind, {}});
     group->second.push_back(t.track);
   }
   for (const auto& [kind, tracks] : others) {
-    text += std::string(tracks.size() == 1 ? ", track " : ", tracks ") + Ranges(tracks) + " " + kind;
+    text +=
+        std::string(tracks.size() == 1 ? ", track " : ", tracks ") + Ranges(tracks) + " " + kind;
   }
   return text;
 }

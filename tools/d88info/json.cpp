@@ -180,7 +180,8 @@ void WriteJson(const JsonRequest& request, const containers::ImageFile& file,
   stream.Put("version", cut::Version());
   stream.Put("image", request.imagePath);
   const bool isFlux = containers::IsFlux(file.GetKind());
-  Json container = {{"format", containers::KindName(file.GetKind())}, {"geometry", GeometryOf(file)}};
+  Json container = {{"format", containers::KindName(file.GetKind())},
+                    {"geometry", GeometryOf(file)}};
   if (isFlux) container["flux"] = FluxOf(file.GetFlux());
   stream.Put("container", container);
   Json warnings = Json::array();
