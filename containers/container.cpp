@@ -6,6 +6,7 @@
 
 #include "containers/d88_check.h"
 #include "containers/d88_writer.h"
+#include "containers/flux_dump.h"
 #include "containers/readers.h"
 #include "d88/d88_format.h"
 
@@ -16,6 +17,11 @@ namespace {
 // What the checks made of an image: a sound D88, a container converted,
 // a container known that is read as D88 all the same, or nothing known.
 enum class Outcome { kD88, kConverted, kReadAsD88, kRefused };
+
+// Enough of a file's start to tell a flux dump by its signature.
+constexpr size_t kSignatureBytes = 16;
+// The D88 a flux dump decodes to: a 2HD disk's is some 1.3 MB.
+constexpr size_t kFluxConversion = 2u << 20;
 
 // The extension of the file name in `path`, lower case with its dot.
 std::string Extension(const char* path) {
@@ -48,10 +54,15 @@ bool Load(const char* path, OwnedBytes* loaded) {
   size_t capacity = kLargestContainer;
   if (std::fseek(file, 0, SEEK_END) == 0) {
     const long end = std::ftell(file);
-    if (end >= 0 && static_cast<unsigned long>(end) <= kLargestContainer) {
-      capacity = static_cast<size_t>(end);
-    } else if (end >= 0) {
-      capacity = 0;
+    if (end >= 0) {
+      uint8_t first[kSignatureBytes];
+      size_t largest = kLargestContainer;
+      if (static_cast<unsigned long>(end) > kLargestContainer &&
+          std::fseek(file, 0, SEEK_SET) == 0 &&
+          LooksLikeFluxDump(first, std::fread(first, 1, sizeof first, file))) {
+        largest = kLargestFluxDump;
+      }
+      capacity = static_cast<unsigned long>(end) <= largest ? static_cast<size_t>(end) : 0;
     }
   }
   if (capacity == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
@@ -79,15 +90,21 @@ bool Load(const char* path, OwnedBytes* loaded) {
 // Converts `file` into `converted` when it is a container other than D88.
 // A warning for a container read as D88 leaves out what is then done with
 // it.  `converted` comes in as a spare buffer and keeps it either way.
-Outcome Convert(const uint8_t* file, size_t size, const std::string& extension, Conversion* info,
+// `name` is the file's name; a KryoFlux stream file reads the rest of its
+// set from its siblings by that name only where `onDisk` says the name is
+// a path (never for bytes from an archive).
+Outcome Convert(const uint8_t* file, size_t size, const char* name, bool onDisk, Conversion* info,
                 OwnedBytes* converted) {
   converted->size = 0;
   if (IsD88(file, size)) return Outcome::kD88;
+  const std::string extension = Extension(name);
   D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
   // A conversion is about the file's size: its sectors, with a 16-byte
   // header for every one (a sector of 128 bytes at the least) and a disk
-  // header.
-  out.Expect(size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
+  // header.  A flux dump is many times the disk it holds.
+  out.Expect(LooksLikeFluxDump(file, size)
+                 ? kFluxConversion
+                 : size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
   const auto keep = [&] {
     const bool sound = !out.Failed();
     converted->bytes = out.Release(&converted->size, &converted->capacity);
@@ -123,6 +140,21 @@ Outcome Convert(const uint8_t* file, size_t size, const std::string& extension, 
     }
     info->kind = Kind::kRaw;
     taken = ConvertRaw(file, size, extension, out, info);
+  } else if (DetectScp(file, size)) {
+    taken = ConvertFlux(Kind::kScp, file, size, out, info);
+  } else if (DetectHfe(file, size)) {
+    taken = ConvertFlux(Kind::kHfe, file, size, out, info);
+  } else if (DetectMfi(file, size)) {
+    taken = ConvertFlux(Kind::kMfi, file, size, out, info);
+  } else if (DetectKryoFlux(file, size, name)) {
+    // A stream file on disk reads the rest of its set from beside it; one
+    // held in memory is its set alone (an archive hands a set on whole).
+    if (onDisk) {
+      taken = ConvertKryoFluxFile(name, file, size, out, info);
+    } else {
+      const StreamFile alone{name, file, size};
+      taken = ConvertKryoFluxSet(&alone, 1, out, info);
+    }
   } else {
     detected = false;
     ExplainFdiRefusal(file, size, &info->warning);
@@ -131,8 +163,11 @@ Outcome Convert(const uint8_t* file, size_t size, const std::string& extension, 
   if (taken && sound) return Outcome::kConverted;
   converted->size = 0;
   if (!detected) return Outcome::kRefused;
+  // A flux dump's reader says what it could not read.
   const std::string why = out.Failed() ? " would convert to more than any disk holds"
-                                       : " could not be converted";
+                          : IsFlux(info->kind) && !info->warning.empty()
+                              ? ": " + info->warning
+                              : " could not be converted";
   info->warning = std::string(KindName(info->kind)) + " image" + why;
   return Outcome::kReadAsD88;
 }
@@ -150,6 +185,10 @@ const char* KindName(Kind kind) {
     case Kind::kDcp: return "DCP";
     case Kind::kDcu: return "DCU";
     case Kind::kRaw: return "raw";
+    case Kind::kScp: return "SCP";
+    case Kind::kKryoFlux: return "KryoFlux";
+    case Kind::kHfe: return "HFE";
+    case Kind::kMfi: return "MFI";
   }
   return "?";
 }
@@ -159,7 +198,7 @@ ImageFile::~ImageFile() = default;
 
 Taken ConvertImage(const uint8_t* bytes, size_t size, const std::string& name, Conversion* info,
                    OwnedBytes* converted) {
-  switch (Convert(bytes, size, Extension(name.c_str()), info, converted)) {
+  switch (Convert(bytes, size, name.c_str(), false, info, converted)) {
     case Outcome::kD88: return Taken::kD88;
     case Outcome::kConverted: return Taken::kConverted;
     default: return Taken::kNone;
@@ -184,12 +223,12 @@ bool ImageFile::OpenRecognised(const char* path, d88::D88Image& image) {
     outcome = Outcome::kRefused;
     if (Load(path, &loaded)) {
       loadedWhole = true;
-      outcome = Convert(loaded.bytes.get(), loaded.size, Extension(path), &info, &converted);
+      outcome = Convert(loaded.bytes.get(), loaded.size, path, true, &info, &converted);
     }
   }
   switch (outcome) {
     case Outcome::kConverted:
-      return OpenConverted(info, image);
+      return OpenConverted(&info, image);
     case Outcome::kReadAsD88:
       return OpenD88(path, image, info.warning + "; read as D88");
     case Outcome::kRefused:
@@ -211,20 +250,36 @@ bool ImageFile::OpenBytes(const uint8_t* data, size_t size, const char* name,
   // Bytes larger than any container are a D88, as such a file is.
   Outcome outcome = Outcome::kD88;
   if (data != nullptr && size <= kLargestContainer) {
-    outcome = Convert(data, size, Extension(name != nullptr ? name : ""), &info, &converted);
+    outcome = Convert(data, size, name != nullptr ? name : "", false, &info, &converted);
   }
-  if (outcome == Outcome::kConverted) return OpenConverted(info, image);
+  if (outcome == Outcome::kConverted) return OpenConverted(&info, image);
   const std::string why =
       outcome == Outcome::kReadAsD88 ? info.warning + "; read as D88" : info.warning;
   return ReadAsD88(data != nullptr && image.OpenMemory(data, size), why);
 }
 
-bool ImageFile::OpenConverted(const Conversion& info, d88::D88Image& image) {
+bool ImageFile::OpenConverted(Conversion* info, d88::D88Image& image) {
   image.OpenMemory(converted.bytes.get(), converted.size);
-  kind = info.kind;
-  geometry = info.geometry;
-  warning = info.warning;
+  kind = info->kind;
+  geometry = info->geometry;
+  flux = std::move(info->flux);
+  warning = std::move(info->warning);
   return true;
+}
+
+bool ImageFile::OpenStreamSet(const StreamFile* files, size_t count, d88::D88Image& image) {
+  image.Open(nullptr);
+  refused = false;
+  loadedWhole = false;
+  refusal.clear();
+  Conversion info;
+  D88Writer out(kLargestConversion, std::move(converted.bytes), converted.capacity);
+  out.Expect(kFluxConversion);
+  const bool taken = ConvertKryoFluxSet(files, count, out, &info);
+  const bool sound = !out.Failed();
+  converted.bytes = out.Release(&converted.size, &converted.capacity);
+  if (!taken || !sound) return ReadAsD88(false, std::string());
+  return OpenConverted(&info, image);
 }
 
 bool ImageFile::OpenAsD88(const char* path, d88::D88Image& image) {
@@ -238,6 +293,7 @@ bool ImageFile::OpenD88(const char* path, d88::D88Image& image, const std::strin
 bool ImageFile::ReadAsD88(bool opened, const std::string& why) {
   kind = Kind::kD88;
   geometry = Geometry();
+  flux = FluxFacts();
   warning = opened ? why : std::string();
   converted.size = 0;
   return opened;

@@ -12,12 +12,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "d88/d88_image.h"
 
 namespace containers {
 
-enum class Kind { kD88, kNfdR0, kNfdR1, kFdd, kDip, kFdi, kDcp, kDcu, kRaw };
+enum class Kind { kD88, kNfdR0, kNfdR1, kFdd, kDip, kFdi, kDcp, kDcu, kRaw,
+                  kScp, kKryoFlux, kHfe, kMfi };
+
+// Whether `kind` is a flux dump, decoded rather than read.
+constexpr bool IsFlux(Kind kind) { return kind >= Kind::kScp; }
 
 // No disk converts to more D88 bytes than this: the largest real floppy
 // holds under 2 MB, and every D88 header and sector header fits beside it.
@@ -29,7 +34,8 @@ constexpr size_t kLargestConversion = 4u << 20;
 // read from the file without being loaded.
 constexpr size_t kLargestContainer = 16u << 20;
 
-// "D88", "NFD r0", "NFD r1", "FDD", "DIP", "FDI", "DCP", "DCU", "raw".
+// "D88", "NFD r0", "NFD r1", "FDD", "DIP", "FDI", "DCP", "DCU", "raw",
+// "SCP", "KryoFlux", "HFE", "MFI".
 const char* KindName(Kind kind);
 
 // The geometry a container states or its size proves (all zero for D88).
@@ -41,11 +47,44 @@ struct Geometry {
   bool track0Fm = false;  // cylinder 0 head 0 is FM, 26 sectors of 128 bytes
 };
 
+// What decoding one track of a flux dump found.
+struct FluxTrackFacts {
+  int track = 0;                 // D88 track index
+  const char* encoding = "";     // "FM", "MFM", "FM+MFM", or "" for none
+  int rateKbps = 0;              // data rate at the disk's own speed
+  int revolutions = 0;           // revolutions decoded
+  // A sector that had a copy with a bad CRC in some revolution: its ID,
+  // which revolutions (bit r: revolution r + 1) and the status it got.
+  struct BadCrc {
+    uint8_t c, h, r, n;
+    uint8_t status;
+    uint32_t revolutions;
+  };
+  std::vector<BadCrc> badCrcs;
+};
+
+// What decoding a flux dump found, beside the disk it gave.
+struct FluxFacts {
+  int revolutions = 0;  // the most the file carried for one track
+  int cylinders = 0;    // as decoded: logical cylinders and heads
+  int heads = 0;
+  bool doubleStepped = false;  // every track dumped twice, read once
+  std::vector<FluxTrackFacts> tracks;  // every track that holds sectors, in order
+};
+
+// One file of a set held in memory (a KryoFlux dump from an archive).
+struct StreamFile {
+  std::string name;  // as the set names it; folders in it are kept apart
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
+};
+
 // What the container layer found in an image.
 struct Conversion {
   Kind kind = Kind::kD88;
   Geometry geometry;
   std::string warning;  // empty for a sound container
+  FluxFacts flux;       // for a flux dump
 };
 
 // Bytes on the heap: `size` of them used, room for `capacity`.
@@ -98,9 +137,15 @@ class ImageFile {
   // than any container); null otherwise.  Valid until the next open.
   const uint8_t* Loaded() const { return loadedWhole ? loaded.bytes.get() : nullptr; }
   size_t LoadedSize() const { return loadedWhole ? loaded.size : 0; }
+  // Opens a KryoFlux dump held in memory as a set of stream files, each
+  // named ...NN.S.raw; false when none of them gives a track.  The bytes
+  // need not outlive the call.
+  bool OpenStreamSet(const StreamFile* files, size_t count, d88::D88Image& image);
 
   Kind GetKind() const { return kind; }
   const Geometry& GetGeometry() const { return geometry; }
+  // For a flux dump, what decoding found; empty otherwise.
+  const FluxFacts& GetFlux() const { return flux; }
   // One English line (no file name, no newline) saying what was wrong with
   // a damaged container, or empty.
   const std::string& Warning() const { return warning; }
@@ -111,7 +156,7 @@ class ImageFile {
   size_t D88Size() const { return converted.size; }
 
  private:
-  bool OpenConverted(const Conversion& info, d88::D88Image& image);
+  bool OpenConverted(Conversion* info, d88::D88Image& image);
   bool OpenD88(const char* path, d88::D88Image& image, const std::string& why);
   // Settles on reading the bytes as D88: `opened` tells whether that
   // could be done, `why` is the warning to keep when it could.
@@ -119,6 +164,7 @@ class ImageFile {
 
   Kind kind = Kind::kD88;
   Geometry geometry;
+  FluxFacts flux;
   std::string warning;
   bool refused = false;
   bool loadedWhole = false;

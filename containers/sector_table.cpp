@@ -22,10 +22,12 @@ void ShapeTally::Track(int track, const TableSector* sectors, int count) {
   if (count == 0) return;
   if (track > highestTrack) highestTrack = track;
   if (track % 2 == 1) headOne = true;
-  ++tracksBySectors[count];
+  // Counts and sizes past the tables' (a decoded flux track may have any)
+  // are never the commonest.
+  if (count <= kTableMaxSectors) ++tracksBySectors[count];
   bool allFm = true;
   for (int i = 0; i < count; ++i) {
-    ++sectorsByN[sectors[i].record.n];
+    if (sectors[i].record.n <= kTableMaxN) ++sectorsByN[sectors[i].record.n];
     if (sectors[i].record.density != 0x40) allFm = false;
   }
   if (track == 0) track0Fm = allFm;

@@ -71,6 +71,8 @@ class ImageSource {
   // The file's container; D88 for an archive, whose members have theirs.
   containers::Kind GetKind() const { return file.GetKind(); }
   const containers::Geometry& GetGeometry() const { return file.GetGeometry(); }
+  // What decoding found, for a flux dump.
+  const containers::FluxFacts& GetFlux() const { return file.GetFlux(); }
   // The image's bytes where they are not the file's: a container's
   // conversion, an archive's joined disks; null for a D88 file.
   const uint8_t* D88Data() const;

@@ -34,9 +34,10 @@ constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
 constexpr char kHelpAbout[] =
     "Recognises the disks of a floppy-disk image (D88, NFD, FDD, DIP, FDI,\n"
-    "DCP/DCU or a headerless dump, also inside a zip, 7z, LZH, RAR or tar\n"
-    "archive or a gzip, bzip2 or xz file) by their signature bytes and cuts\n"
-    "their files out, byte for byte, into the current folder.\n"
+    "DCP/DCU, a headerless dump, or a flux dump: SCP, KryoFlux, HFE, MFI;\n"
+    "also inside a zip, 7z, LZH, RAR or tar archive or a gzip, bzip2 or xz\n"
+    "file) by their signature bytes and cuts their files out, byte for byte,\n"
+    "into the current folder.\n"
     "\n"
     "Disk kinds, by DISK number:\n";
 constexpr char kHelpKind[] = "  %d  %s\n";

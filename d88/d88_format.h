@@ -76,8 +76,9 @@ uint32_t FirstTrackOffset(Entry entry) {
 // track needs to read more.
 constexpr int kMaxHeadersPerTrack = 65535;
 
-// The one place little-endian fields are decoded and encoded, byte by
-// byte, so the host's byte order never matters.
+// The one place multi-byte fields are decoded and encoded, byte by byte,
+// so the host's byte order never matters: D88 and most containers are
+// little-endian, some flux dumps keep their samples big-endian.
 constexpr uint32_t GetU16le(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8;
 }
@@ -91,6 +92,13 @@ inline void PutU16le(uint8_t* p, uint32_t value) {
 inline void PutU32le(uint8_t* p, uint32_t value) {
   PutU16le(p, value & 0xFFFF);
   PutU16le(p + 2, value >> 16);
+}
+constexpr uint32_t GetU16be(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]);
+}
+inline void PutU16be(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value >> 8);
+  p[1] = static_cast<uint8_t>(value);
 }
 
 // The 688-byte header at the start of every disk.

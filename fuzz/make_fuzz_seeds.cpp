@@ -18,6 +18,7 @@
 #include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
+#include "support/flux_builder.h"
 #include "support/flux_encoder.h"
 #include "flux_bytes.h"
 #include "support/kind_disk.h"
@@ -106,6 +107,38 @@ void WriteImageSeeds(const fs::path& out) {
   Write(dir, "wild-offsets.d88", wild.Build());
 }
 
+// Flux dumps of one short track each (the fewest cells a decoded rate has:
+// 250 kbit/s at 360 rpm), FM beside MFM, a deleted mark and a bad CRC, in
+// every layout, and each cut short.
+void WriteFluxDumpSeeds(const fs::path& dir) {
+  Disk disk;
+  disk.Format(0, 1, 4);
+  for (testimg::Sector& s : disk.tracks[0]) s.density = 0x40;
+  disk.tracks[0][1].deleted = disk.tracks[0][1].status = 0x10;
+  disk.tracks[1][2].status = 0xB0;
+  testimg::FluxOptions options;
+  options.cellsPerRevolution = 83333;
+  options.revolutions = 1;
+  options.jitter = 0.1;
+  const testimg::FluxTracks two = testimg::EncodeFlux(disk, options);
+  const testimg::FluxTracks one(two.begin(), two.begin() + 1);
+  options.revolutions = 2;  // behind the partial one the writer puts first
+  const testimg::FluxTracks uncued = testimg::EncodeFlux(disk, options);
+  const std::vector<std::pair<std::string, Bytes>> dumps = {
+      {"flux.scp", testimg::BuildScp(one)},
+      {"flux-uncued.scp", testimg::BuildScp({uncued[1]}, {0, false, 1, false})},
+      {"flux.hfe", testimg::BuildHfe(two)},
+      {"flux-v3.hfe", testimg::BuildHfe(two, {3, 250, true, 0})},
+      {"flux.mfi", testimg::BuildMfi(two)},
+      {"flux-old.mfi", testimg::BuildMfi(one, true)},
+      {"flux.raw", testimg::BuildKryoFluxStream(one[0])},
+  };
+  for (const auto& [name, bytes] : dumps) {
+    Write(dir, name, bytes);
+    Write(dir, "cut-" + name, Truncated(bytes, bytes.size() * 2 / 3));
+  }
+}
+
 // Every container holding small disks (a few tracks, so mutations stay
 // quick), one whole-size layout only size tells apart (each megabyte input
 // costs the fuzzer as much as a dozen small ones), and damaged ones.
@@ -125,6 +158,7 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "small.fdd", testimg::BuildFdd(fm));
   Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
   Write(dir, "plain.d88", small.Build());
+  WriteFluxDumpSeeds(dir);
 }
 
 // Small images in every archive format read, with names in CP932 and in

@@ -29,9 +29,10 @@ constexpr char kUsage[] =
     "       d88conv [-f] [-o BASE.d88] --split IMAGE\n";
 constexpr char kHelp[] =
     "Writes the disks of images in any container the programs read (D88, NFD,\n"
-    "FDD, DIP, FDI, DCP/DCU, raw dumps) into a D88 file: several images give\n"
-    "one multi-disk image, their disks in the order given.  An archive (zip,\n"
-    "7z, LZH, RAR, tar, or a gzip, bzip2 or xz file) gives the disks of its\n"
+    "FDD, DIP, FDI, DCP/DCU, raw dumps, and flux dumps: SCP, KryoFlux, HFE,\n"
+    "MFI, decoded to sectors) into a D88 file: several images give one\n"
+    "multi-disk image, their disks in the order given.  An archive (zip, 7z,\n"
+    "LZH, RAR, tar, or a gzip, bzip2 or xz file) gives the disks of its\n"
     "images in the natural order of their names.  The output is named after\n"
     "the first image with .d88 unless -o names it.\n"
     "\n"

@@ -107,4 +107,32 @@ std::vector<int> MissingSectors(const TrackList& list) {
   return missing;
 }
 
+std::string Ranges(const std::vector<int>& numbers) {
+  std::string text;
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    size_t last = i;
+    while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) ++last;
+    if (!text.empty()) text += " ";
+    text += std::to_string(numbers[i]);
+    if (last != i) text += "-" + std::to_string(numbers[last]);
+    i = last;
+  }
+  return text;
+}
+
+const containers::FluxTrackFacts* FluxTrack(const containers::FluxFacts& facts, int track) {
+  for (const containers::FluxTrackFacts& t : facts.tracks) {
+    if (t.track == track) return &t;
+  }
+  return nullptr;
+}
+
+std::vector<int> Revolutions(uint32_t bits) {
+  std::vector<int> revolutions;
+  for (int r = 0; r < 32; ++r) {
+    if ((bits >> r & 1) != 0) revolutions.push_back(r + 1);
+  }
+  return revolutions;
+}
+
 }  // namespace d88info

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/container.h"
 #include "cut/catalogue.h"
 #include "d88/d88_image.h"
 
@@ -51,6 +52,14 @@ TrackList ListTrack(d88::D88Image& image, int track);
 int CountSectors(d88::D88Image& image, int track);
 // Which of sectors kFirstSector..kLastSector no sector of the list carries.
 std::vector<int> MissingSectors(const TrackList& list);
+
+// "0 3-5": numbers in ascending order, runs of them as ranges.
+std::string Ranges(const std::vector<int>& numbers);
+
+// What decoding found on track `track` of a flux dump, or null.
+const containers::FluxTrackFacts* FluxTrack(const containers::FluxFacts& facts, int track);
+// The revolutions (from 1) whose bits are set.
+std::vector<int> Revolutions(uint32_t bits);
 
 }  // namespace d88info
 

@@ -1,5 +1,6 @@
 #include "d88info/info.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -21,15 +22,18 @@ constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
     "Shows the disks of a floppy-disk image and which program takes each\n"
     "disk for which kind.  Reads the image only; writes no files.  An image\n"
-    "in another container than D88 (FDI, NFD, FDD, DIP, DCP/DCU, headerless)\n"
-    "is shown as the D88 it converts to, after a line naming the container;\n"
-    "an archive (zip, 7z, LZH, RAR, tar, or a gzip, bzip2 or xz file) as the\n"
-    "D88 of its images, after a line listing its members.\n"
+    "in another container than D88 (FDI, NFD, FDD, DIP, DCP/DCU, headerless,\n"
+    "or a flux dump: SCP, KryoFlux, HFE, MFI) is shown as the D88 it converts\n"
+    "to, after a line naming the container; an archive (zip, 7z, LZH, RAR,\n"
+    "tar, or a gzip, bzip2 or xz file) as the D88 of its images, after a line\n"
+    "listing its members.\n"
     "\n"
     "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
     "                         order, their data lengths and which of sectors 1\n"
     "                         to 26 are missing; for another container, what it\n"
-    "                         recorded (FM, deleted, status)\n"
+    "                         recorded (FM, deleted, status); for a flux dump,\n"
+    "                         each track's encoding, rate, revolutions decoded\n"
+    "                         and which sectors had bad CRCs in which revolution\n"
     "  --disk N               show only disk N (counted from 0)\n"
     "  --json                 print one JSON document instead of the lines\n"
     "                         (README.md names its fields)\n"
@@ -76,16 +80,79 @@ std::string Recognition(d88::D88Image& image, cut::Span<const cut::Catalogue*> c
 
 // "3 7-9" for the sector numbers 1..26 that no sector of the track carries.
 std::string Missing(const TrackList& list) {
-  const std::vector<int> missing = MissingSectors(list);
-  std::string text;
-  for (size_t i = 0; i < missing.size(); ++i) {
-    size_t last = i;
-    while (last + 1 < missing.size() && missing[last + 1] == missing[last] + 1) ++last;
-    if (!text.empty()) text += " ";
-    text += last == i ? std::to_string(missing[i]) : Format("%lld-%lld", missing[i], missing[last]);
-    i = last;
-  }
+  const std::string text = Ranges(MissingSectors(list));
   return text.empty() ? "none of 1-26 missing" : "missing " + text;
+}
+
+// "MFM 500 kbit/s", or "FM" where the rate is the one FM has beside `main`'s
+// encoding at the same cells.
+std::string EncodingText(const containers::FluxTrackFacts& t,
+                         const containers::FluxTrackFacts* main) {
+  std::string text = *t.encoding != '\0' ? t.encoding : "nothing";
+  if (main != nullptr) {
+    const bool fm = std::strcmp(t.encoding, "FM") == 0,
+               mainFm = std::strcmp(main->encoding, "FM") == 0;
+    const int same = fm == mainFm ? main->rateKbps : fm ? main->rateKbps / 2 : main->rateKbps * 2;
+    if (t.rateKbps == same) return text;
+  }
+  return t.rateKbps > 0 ? text + " " + std::to_string(t.rateKbps) + " kbit/s" : text;
+}
+
+// "SCP, 3 revolutions, 77x2 cylinders/heads, MFM 500 kbit/s, track 0 FM":
+// the encoding and rate most tracks have, then the tracks that differ.
+std::string FluxLine(const cut::ImageSource& source) {
+  const containers::FluxFacts& f = source.GetFlux();
+  std::string text = std::string(containers::KindName(source.GetKind())) + ", " +
+                     Count(f.revolutions, "revolution");
+  if (f.cylinders > 0) text += Format(", %lldx%lld cylinders/heads", f.cylinders, f.heads);
+  if (f.doubleStepped) text += ", every track dumped twice (read once)";
+  if (f.tracks.empty()) return text + ", no sector found";
+  // The commonest encoding and rate, the first seen of equals.
+  std::vector<std::pair<std::string, int>> tally;
+  for (const containers::FluxTrackFacts& t : f.tracks) {
+    const std::string kind = EncodingText(t, nullptr);
+    auto it =
+        std::find_if(tally.begin(), tally.end(), [&](const auto& k) { return k.first == kind; });
+    if (it == tally.end()) it = tally.insert(tally.end(), {kind, 0});
+    ++it->second;
+  }
+  const auto commonest = std::max_element(
+      tally.begin(), tally.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+  const containers::FluxTrackFacts* main =
+      &*std::find_if(f.tracks.begin(), f.tracks.end(),
+                     [&](const auto& t) { return EncodingText(t, nullptr) == commonest->first; });
+  text += ", " + EncodingText(*main, nullptr);
+  // The tracks that differ, grouped by what they are.
+  std::vector<std::pair<std::string, std::vector<int>>> others;
+  for (const containers::FluxTrackFacts& t : f.tracks) {
+    if (EncodingText(t, nullptr) == commonest->first) continue;
+    const std::string kind = EncodingText(t, main);
+    auto group =
+        std::find_if(others.begin(), others.end(), [&](const auto& o) { return o.first == kind; });
+    if (group == others.end()) group = others.insert(others.end(), {kind, {}});
+    group->second.push_back(t.track);
+  }
+  for (const auto& [kind, tracks] : others) {
+    text +=
+        std::string(tracks.size() == 1 ? ", track " : ", tracks ") + Ranges(tracks) + " " + kind;
+  }
+  return text;
+}
+
+// "    flux: MFM 500 kbit/s, 3 revolutions decoded; bad CRC: 0/0/3/1 in
+// revolutions 1-3 (status 0xB0)"
+void PrintFluxTrack(const containers::FluxTrackFacts& t, std::FILE* out) {
+  std::string text = "    flux: " + EncodingText(t, nullptr) + ", " +
+                     Count(t.revolutions, "revolution") + " decoded";
+  for (size_t i = 0; i < t.badCrcs.size(); ++i) {
+    const containers::FluxTrackFacts::BadCrc& b = t.badCrcs[i];
+    const std::vector<int> revolutions = Revolutions(b.revolutions);
+    text += i == 0 ? "; bad CRC: " : ", ";
+    text += Format("%lld/%lld/", b.c, b.h) + Format("%lld/%lld in ", b.r, b.n) +
+            (revolutions.size() == 1 ? "revolution " : "revolutions ") + Ranges(revolutions);
+    if (b.status != 0) text += Format(" (status 0x%02llX)", b.status);
+  }
+  std::fprintf(out, "%s\n", text.c_str());
 }
 
 // "256 bytes each", or each length with how many sectors have it, in the
@@ -145,7 +212,8 @@ void PrintRecorded(const TrackList& list, std::FILE* out) {
   }
 }
 
-void PrintTrack(d88::D88Image& image, int track, bool container, std::FILE* out) {
+void PrintTrack(d88::D88Image& image, int track, bool container,
+                const containers::FluxTrackFacts* flux, std::FILE* out) {
   const TrackList list = ListTrack(image, track);
   if (list.count == 0) {
     std::fprintf(out, "  track %d: no sectors\n", track);
@@ -160,6 +228,7 @@ void PrintTrack(d88::D88Image& image, int track, bool container, std::FILE* out)
     if (i % kIdsPerLine == kIdsPerLine - 1 || i == list.count - 1) std::fputc('\n', out);
   }
   if (container) PrintRecorded(list, out);
+  if (flux != nullptr) PrintFluxTrack(*flux, out);
 }
 
 void PrintDisk(d88::D88Image& image, int index, const Options& options,
@@ -186,11 +255,12 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
                name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
                Count(sectors, "sector").c_str(), Recognition(image, catalogues).c_str());
   if (!options.sectors) return;
-  for (const int t : tracks) PrintTrack(image, t, options.container, out);
+  for (const int t : tracks) PrintTrack(image, t, options.container, FluxTrack(source.GetFlux(), t), out);
 }
 
 // "container FDI, 77x2x26, 256-byte sectors": what the image was read from.
 std::string ContainerLine(const cut::ImageSource& source) {
+  if (containers::IsFlux(source.GetKind())) return "container " + FluxLine(source);
   const containers::Geometry& g = source.GetGeometry();
   std::string text = std::string("container ") + containers::KindName(source.GetKind());
   if (g.cylinders > 0) {

@@ -82,7 +82,33 @@ Json GeometryOf(const cut::ImageSource& source) {
               {"track0Fm", g.track0Fm}};
 }
 
-void PutTrack(Stream& stream, d88::D88Image& image, int track) {
+// What decoding a flux dump found, for the container.
+Json FluxOf(const containers::FluxFacts& f) {
+  return Json{{"revolutions", f.revolutions},
+              {"cylinders", f.cylinders},
+              {"heads", f.heads},
+              {"doubleStepped", f.doubleStepped}};
+}
+
+// What decoding found on one track of a flux dump.
+Json FluxTrackOf(const containers::FluxTrackFacts& t) {
+  Json bad = Json::array();
+  for (const containers::FluxTrackFacts::BadCrc& b : t.badCrcs) {
+    bad.push_back({{"c", b.c},
+                   {"h", b.h},
+                   {"r", b.r},
+                   {"n", b.n},
+                   {"revolutions", Revolutions(b.revolutions)},
+                   {"status", b.status}});
+  }
+  return Json{{"encoding", t.encoding},
+              {"rateKbps", t.rateKbps},
+              {"revolutions", t.revolutions},
+              {"badCrc", std::move(bad)}};
+}
+
+// `flux`: what decoding found, for a flux dump; null otherwise.
+void PutTrack(Stream& stream, d88::D88Image& image, int track, const containers::FluxFacts* flux) {
   const TrackList list = ListTrack(image, track);
   Json sectors = Json::array();
   for (int i = 0; i < list.count; ++i) {
@@ -97,10 +123,13 @@ void PutTrack(Stream& stream, d88::D88Image& image, int track) {
                        {"deleted", flags[1]},
                        {"status", flags[2]}});
   }
-  stream.Put(nullptr, Json{{"track", track},
-                           {"offset", image.TrackOffset(track)},
-                           {"sectors", std::move(sectors)},
-                           {"missing", MissingSectors(list)}});
+  Json entry = {{"track", track},
+                {"offset", image.TrackOffset(track)},
+                {"sectors", std::move(sectors)},
+                {"missing", MissingSectors(list)}};
+  const containers::FluxTrackFacts* facts = flux != nullptr ? FluxTrack(*flux, track) : nullptr;
+  if (facts != nullptr) entry["flux"] = FluxTrackOf(*facts);
+  stream.Put(nullptr, entry);
 }
 
 // Each member of an archive: an image's container and disk count, or why
@@ -118,7 +147,8 @@ Json ArchiveOf(const cut::ImageSource& source) {
 }
 
 void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource& source,
-             d88::D88Image& image, int index, cut::Span<const cut::Catalogue*> catalogues) {
+             d88::D88Image& image, int index, const containers::FluxFacts* flux,
+             cut::Span<const cut::Catalogue*> catalogues) {
   Json disk = {{"index", index}, {"offset", image.DiskPosition(index)}};
   const int member = source.MemberOf(index);
   if (source.IsArchive() && member >= 0) {
@@ -152,7 +182,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
   for (const auto& member : disk.items()) stream.Put(member.key().c_str(), member.value());
   if (request.sectors) {
     stream.Open("tracks", '[');
-    for (const int t : tracks) PutTrack(stream, image, t);
+    for (const int t : tracks) PutTrack(stream, image, t, flux);
     stream.Close(']');
   }
   stream.Close('}');
@@ -172,14 +202,19 @@ void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
   // their own.
   const std::string format =
       source.IsArchive() ? source.ArchiveFormat() : containers::KindName(source.GetKind());
-  stream.Put("container", Json{{"format", format}, {"geometry", GeometryOf(source)}});
+  const bool isFlux = containers::IsFlux(source.GetKind());
+  Json container = {{"format", format}, {"geometry", GeometryOf(source)}};
+  if (isFlux) container["flux"] = FluxOf(source.GetFlux());
+  stream.Put("container", container);
   if (source.IsArchive()) stream.Put("archive", ArchiveOf(source));
   Json warnings = Json::array();
   for (const cut::SourceWarning& w : source.Warnings()) warnings.push_back(w.Line());
   stream.Put("warnings", warnings);
   stream.Open("disks", '[');
   for (int i = 0; i < image.DiskCount(); ++i) {
-    if (request.disk < 0 || request.disk == i) PutDisk(stream, request, source, image, i, catalogues);
+    if (request.disk < 0 || request.disk == i) {
+      PutDisk(stream, request, source, image, i, isFlux ? &source.GetFlux() : nullptr, catalogues);
+    }
   }
   stream.Close(']');
   stream.Close('}');
