@@ -58,9 +58,8 @@ bool Load(const char* path, OwnedBytes* loaded) {
       uint8_t first[kSignatureBytes];
       size_t largest = kLargestContainer;
       if (static_cast<unsigned long>(end) > kLargestContainer &&
-          std::fseek(file, 0, SEEK_SET) == 0 &&
-          LooksLikeFluxDump(first, std::fread(first, 1, sizeof first, file))) {
-        largest = kLargestFluxDump;
+          std::fseek(file, 0, SEEK_SET) == 0) {
+        largest = LargestImage(first, std::fread(first, 1, sizeof first, file));
       }
       capacity = static_cast<unsigned long>(end) <= largest ? static_cast<size_t>(end) : 0;
     }
@@ -193,6 +192,39 @@ const char* KindName(Kind kind) {
   return "?";
 }
 
+size_t LargestImage(const uint8_t* first, size_t size) {
+  return LooksLikeFluxDump(first, size) ? kLargestFluxDump : kLargestContainer;
+}
+
+bool StreamFileName(const std::string& name) {
+  size_t length;
+  int cylinder, head;
+  return StreamFileTrack(name, &length, &cylinder, &head);
+}
+
+bool IsStreamFile(const uint8_t* bytes, size_t size, const std::string& name,
+                  std::string* prefix) {
+  size_t length;
+  int cylinder, head;
+  if (!StreamFileTrack(name, &length, &cylinder, &head) || !DetectKryoFlux(bytes, size, name)) {
+    return false;
+  }
+  *prefix = name.substr(0, length);
+  return true;
+}
+
+Taken ConvertStreamSet(const StreamFile* files, size_t count, Conversion* info,
+                       OwnedBytes* converted) {
+  D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
+  out.Expect(kFluxConversion);
+  const bool taken = ConvertKryoFluxSet(files, count, out, info);
+  const bool sound = !out.Failed();
+  converted->bytes = out.Release(&converted->size, &converted->capacity);
+  if (taken && sound) return Taken::kConverted;
+  converted->size = 0;
+  return Taken::kNone;
+}
+
 ImageFile::ImageFile() = default;
 ImageFile::~ImageFile() = default;
 
@@ -273,12 +305,9 @@ bool ImageFile::OpenStreamSet(const StreamFile* files, size_t count, d88::D88Ima
   loadedWhole = false;
   refusal.clear();
   Conversion info;
-  D88Writer out(kLargestConversion, std::move(converted.bytes), converted.capacity);
-  out.Expect(kFluxConversion);
-  const bool taken = ConvertKryoFluxSet(files, count, out, &info);
-  const bool sound = !out.Failed();
-  converted.bytes = out.Release(&converted.size, &converted.capacity);
-  if (!taken || !sound) return ReadAsD88(false, std::string());
+  if (ConvertStreamSet(files, count, &info, &converted) == Taken::kNone) {
+    return ReadAsD88(false, std::string());
+  }
   return OpenConverted(&info, image);
 }
 

@@ -105,6 +105,21 @@ enum class Taken { kNone, kD88, kConverted };
 Taken ConvertImage(const uint8_t* bytes, size_t size, const std::string& name, Conversion* info,
                    OwnedBytes* converted);
 
+// How large an image whose file starts with `first` (its first bytes, up
+// to 16) may be: a flux dump's up to 256 MB, any other's kLargestContainer.
+size_t LargestImage(const uint8_t* first, size_t size);
+
+// A KryoFlux dump is a set of stream files named <prefix>NN.S.raw, a
+// track each: whether `name` is such a file's name, and whether `bytes`
+// named `name` are such a file (`prefix` then names its set).
+bool StreamFileName(const std::string& name);
+bool IsStreamFile(const uint8_t* bytes, size_t size, const std::string& name,
+                  std::string* prefix);
+// The disk of a KryoFlux set held in memory, as ConvertImage gives an
+// image's: kConverted, or kNone when no file of the set gives a track.
+Taken ConvertStreamSet(const StreamFile* files, size_t count, Conversion* info,
+                       OwnedBytes* converted);
+
 // One image file opened for reading, whatever its container.
 class ImageFile {
  public:

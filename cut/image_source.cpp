@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "containers/d88_check.h"
+#include "cut/platform.h"
 #include "cut/shift_jis.h"
 
 namespace cut {
@@ -60,10 +61,27 @@ std::string Reason(const archives::Member& member) {
 constexpr char kNotAnImage[] = "not a disk image";
 constexpr char kNested[] = "an archive inside an archive is not opened";
 
-// How large a member may be, decided from its first bytes: an image is no
-// larger than the largest container.  (Where some content is to be allowed
-// more, such as a dump of a disk's flux, this is the one place to say so.)
-size_t MemberBound(const uint8_t* /*first*/, size_t /*size*/) { return kLargestMember; }
+// How large a member may be, decided from its first bytes: no larger than
+// an image file of that kind (a flux dump far larger than a sector image),
+// nor than the archive's total.
+size_t MemberBound(const uint8_t* first, size_t size) {
+  return std::min(containers::LargestImage(first, size), kArchiveTotal);
+}
+
+// A KryoFlux dump given as its folder is read as its first stream file,
+// which finds the rest of its set beside it by name; "" when the folder
+// holds none.
+std::string FirstStreamFile(const std::string& folder) {
+  std::vector<std::string> names;
+  if (!platform::ListFolder(folder, &names)) return std::string();
+  std::string first;
+  for (const std::string& name : names) {
+    if (containers::StreamFileName(name) && (first.empty() || NaturalLess(name, first))) {
+      first = name;
+    }
+  }
+  return first.empty() ? first : platform::Join(folder, first);
+}
 
 }  // namespace
 
@@ -105,6 +123,7 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 // and its disks as D88 bytes.
 struct ImageSource::Read {
   std::string key;  // the name's bytes
+  std::string set;  // a KryoFlux stream file's set, read with the others
   ArchiveMember shown;
   std::string warning;
   std::unique_ptr<uint8_t[]> bytes;
@@ -137,7 +156,12 @@ bool ImageSource::Open(const char* path, d88::D88Image& image) {
   diskMembers.clear();
   warnings.clear();
   joinedSize = 0;
-  bool opened = file.OpenRecognised(path, image);
+  // A folder holding a KryoFlux dump is that dump.
+  std::string stream;
+  if (path != nullptr && platform::KindOf(path) == platform::PathKind::kFolder) {
+    stream = FirstStreamFile(path);
+  }
+  bool opened = file.OpenRecognised(stream.empty() ? path : stream.c_str(), image);
   if (!opened && file.Refused()) {
     // A file the container layer holds is read from its bytes; a larger
     // one streams from the file when it starts with an archive's signature.
@@ -172,6 +196,11 @@ void ImageSource::ReadMember(archives::Member* member, Read* read) {
     if (member->skip != archives::Skip::kNotAFile && member->skip != archives::Skip::kPastTotal) {
       read->warning = "skipped, " + read->shown.skipped;
     }
+    return;
+  }
+  // The stream files of a KryoFlux dump make one image together.
+  if (containers::IsStreamFile(reader.Data(), reader.Size(), read->key, &read->set)) {
+    read->bytes = reader.Release(&read->size);
     return;
   }
   containers::Conversion info;
@@ -210,6 +239,7 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
   }
   std::stable_sort(reads.begin(), reads.end(),
                    [](const Read& a, const Read& b) { return NaturalLess(a.key, b.key); });
+  JoinStreamSets(&reads);
   for (const Read& read : reads) {
     members.push_back(read.shown);
     if (!read.warning.empty()) warnings.push_back({read.shown.name, read.warning});
@@ -231,6 +261,48 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
       break;
   }
   return Join(&reads, image);
+}
+
+// Each KryoFlux set's stream files, read one by one, become one image in
+// the place of the set's first file; the set is shown as one member.
+void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
+  std::vector<Read> kept;
+  std::vector<containers::StreamFile> files;
+  for (size_t i = 0; i < reads->size(); ++i) {
+    Read& first = (*reads)[i];
+    if (first.set.empty()) {
+      kept.push_back(std::move(first));
+      continue;
+    }
+    if (first.bytes == nullptr) continue;  // read with an earlier file of its set
+    files.clear();
+    for (size_t j = i; j < reads->size(); ++j) {
+      const Read& r = (*reads)[j];
+      if (r.set == first.set && r.bytes != nullptr) files.push_back({r.key, r.bytes.get(), r.size});
+    }
+    containers::Conversion info;
+    const containers::Taken taken =
+        containers::ConvertStreamSet(files.data(), files.size(), &info, &converted);
+    Read set;
+    set.key = first.key;
+    set.shown.name = NameText(first.set, IsUtf8(first.set)) + "NN.S.raw";
+    set.shown.kind = containers::Kind::kKryoFlux;
+    if (taken == containers::Taken::kNone) {
+      set.shown.skipped = info.warning.empty() ? kNotAnImage : info.warning;
+      set.warning = "skipped, " + set.shown.skipped;
+    } else {
+      set.bytes = std::move(converted.bytes);
+      set.size = converted.size;
+      converted = containers::OwnedBytes();
+      containers::IsD88(set.bytes.get(), set.size, &set.shown.disks);
+      set.warning = EscapeText(info.warning, false);
+    }
+    for (size_t j = i; j < reads->size(); ++j) {
+      if ((*reads)[j].set == first.set) (*reads)[j].bytes.reset();
+    }
+    kept.push_back(std::move(set));
+  }
+  *reads = std::move(kept);
 }
 
 // The images' disks one after the other, each image's buffer let go as

@@ -95,6 +95,7 @@ class ImageSource {
   struct Read;
   bool OpenArchive(const char* path, d88::D88Image& image);
   void ReadMember(archives::Member* member, Read* read);
+  void JoinStreamSets(std::vector<Read>* reads);
   bool Join(std::vector<Read>* reads, d88::D88Image& image);
 
   containers::ImageFile file;

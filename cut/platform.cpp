@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/stat.h>
@@ -178,6 +179,31 @@ PathKind KindOf(const std::string& path) {
   if (S_ISREG(info.st_mode)) return PathKind::kFile;
 #endif
   return PathKind::kOther;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>* names) {
+  names->clear();
+#if defined(_WIN32)
+  // Narrow names, in the code page every other file name here is in.
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(Join(path, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    SetErrnoFromLastError();
+    return false;
+  }
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names->push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+#else
+  DIR* folder = opendir(path.c_str());
+  if (folder == nullptr) return false;
+  while (const dirent* entry = readdir(folder)) {
+    if (KindOf(Join(path, entry->d_name)) == PathKind::kFile) names->push_back(entry->d_name);
+  }
+  closedir(folder);
+#endif
+  return true;
 }
 
 bool MakeFolders(const std::string& path) {

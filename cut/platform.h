@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace cut {
 namespace platform {
@@ -42,6 +43,10 @@ PathKind KindOf(const std::string& path);
 // Makes the folder `path` with every missing parent; true when it is a
 // folder at the end.
 bool MakeFolders(const std::string& path);
+
+// The names of the files (not folders) in the folder `path`, in no
+// particular order; false when it cannot be read.
+bool ListFolder(const std::string& path, std::vector<std::string>* names);
 
 // The file a write to `path` should replace: a symbolic link to a file is
 // followed, so that the file it names is rewritten and the link kept.

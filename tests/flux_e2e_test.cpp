@@ -13,6 +13,7 @@
 #include "containers/container.h"
 #include "d88/d88_image.h"
 #include "oabcut/catalogue.h"
+#include "support/archive_builder.h"
 #include "support/flux_builder.h"
 #include "support/flux_encoder.h"
 #include "support/kind_disk.h"
@@ -289,6 +290,63 @@ TEST(FluxOpen, SetsInMemoryLargeDumpsAndDumpsCutShort) {
               c.warning.empty() ? "" : "warning: " + (dir / "d.scp") + ": " + c.warning + "\n");
     EXPECT_TRUE(testimg::ReadFile(dir / "out.d88") == c.want);
   }
+}
+
+// Dumps as they travel: a zipped KryoFlux set (in a folder, beside a note),
+// two sets in one zip, a zipped SCP, and a set given as its folder, each
+// cut as the D88 of its disks; d88info shows a set as one member.
+TEST(FluxArchive, ZippedDumpsAndFoldersCutAsTheD88) {
+  const cut::DiskRule& rule = vorxcut::kCatalogue.rules.data[0];
+  const Disk one = testimg::KindDisk(vorxcut::kCatalogue, rule, {"", true});
+  const Disk two = Keeping();
+  const FluxTracks flux = Encode(one, {});
+  std::vector<testimg::ArchiveEntry> set, sets;
+  for (const NamedBytes& f : testimg::BuildKryoFluxSet(flux, "dump/track")) {
+    set.push_back({f.name, f.bytes});
+    sets.push_back({"a " + f.name, f.bytes});
+  }
+  for (const NamedBytes& f : testimg::BuildKryoFluxSet(Encode(two, {}), "b dump/track")) {
+    sets.push_back({f.name, f.bytes});
+  }
+  set.push_back({"dump/readme.txt", {'h', 'i'}});
+  const Bytes zip = testimg::BuildArchive(testimg::ArchiveKind::kZip, set);
+  // clang-format off
+  const struct {
+    std::string what;
+    Bytes archive;  // empty: the set's files in a folder
+    Bytes want;     // the D88 the run must match
+  } cases[] = {
+      {"zipped set", zip, one.Build()},
+      {"two sets", testimg::BuildArchive(testimg::ArchiveKind::kZip, sets), testimg::BuildImage({one, two})},
+      {"zipped SCP", testimg::BuildArchive(testimg::ArchiveKind::kZip, {{"d.scp", testimg::BuildScp(flux)}}), one.Build()},
+      {"folder", {}, one.Build()},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testimg::ScratchDir input, work;
+    std::string path = input / "dump.zip";
+    if (c.archive.empty()) {
+      for (const NamedBytes& f : testimg::BuildKryoFluxSet(flux, "track")) {
+        testimg::WriteFile(input / f.name, f.bytes);
+      }
+      path = input.path();
+    } else {
+      testimg::WriteFile(path, c.archive);
+    }
+    const testimg::RunOutcome want = testimg::RunOnImage(VORXCUT_PATH, c.want);
+    ASSERT_FALSE(want.files.empty());
+    const testimg::ProcessResult got = testimg::RunProcess(VORXCUT_PATH, {path}, work.path());
+    EXPECT_EQ(got.status, want.process.status);
+    EXPECT_EQ(got.out, want.process.out);
+    EXPECT_EQ(got.err, want.process.err);
+    EXPECT_TRUE(work.Files() == want.files);
+  }
+  testimg::ScratchDir dir;
+  testimg::WriteFile(dir / "dump.zip", zip);
+  const testimg::ProcessResult info = testimg::RunProcess(D88INFO_PATH, {dir / "dump.zip"}, dir.path());
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("\"dump/trackNN.S.raw\" (KryoFlux, 1 disk)"), std::string::npos) << info.out;
 }
 
 }  // namespace
