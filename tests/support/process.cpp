@@ -17,6 +17,10 @@ namespace {
 
 std::atomic<int> g_scratchCount{0};
 
+#if defined(_WIN32)
+constexpr int kCannotStart = 9009;
+#endif
+
 std::string Quote(const std::string& arg) {
 #if defined(_WIN32)
   // As the C runtime splits a command line: backslashes are literal except
@@ -128,9 +132,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   // holds more than two; these outer ones keep the rest as written.
   command = "\"" + command + "\"";
 #endif
-  const int raw = std::system(command.c_str());
+  int raw = std::system(command.c_str());
   ProcessResult result;
 #if defined(_WIN32)
+  // cmd.exe says 9009 when it could not start the program at all, which
+  // wine's now and then does on a busy machine: a second try tells that
+  // from a program that is not there.
+  if (raw == kCannotStart) raw = std::system(command.c_str());
   result.status = raw;
 #else
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
