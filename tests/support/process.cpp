@@ -135,10 +135,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   int raw = std::system(command.c_str());
   ProcessResult result;
 #if defined(_WIN32)
-  // cmd.exe says 9009 when it could not start the program at all, which
-  // wine's now and then does on a busy machine: a second try tells that
-  // from a program that is not there.
-  if (raw == kCannotStart) raw = std::system(command.c_str());
+  // std::system gives -1 when cmd.exe itself could not be started, and
+  // cmd.exe 9009 when it could not start the program, which wine now and
+  // then does on a busy machine: a second try tells that from a program
+  // that is not there.
+  if (raw == -1 || raw == kCannotStart) raw = std::system(command.c_str());
   result.status = raw;
 #else
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + (WIFSIGNALED(raw) ? WTERMSIG(raw) : 0);
