@@ -38,6 +38,19 @@ std::string SingleName(const char* path) {
   return name;
 }
 
+// libarchive turns a backslash in a name into '/' where the archiver may have
+// meant a DOS folder separator (a zip made on DOS or Windows, RAR, an LZH
+// of level 0).  In a CP932 name that byte may be the second of a character
+// (ソ is 83 5C), and a '/' never is: such a '/' is put back.
+void MendSecondBytes(std::string* name) {
+  for (size_t i = 0; i + 1 < name->size(); ++i) {
+    const auto lead = static_cast<unsigned char>((*name)[i]);
+    if (ShiftJisSingle(lead) != 0) continue;
+    if ((*name)[i + 1] == '/' && ShiftJisChar(lead << 8 | '\\') != 0) (*name)[i + 1] = '\\';
+    ++i;  // the character's second byte
+  }
+}
+
 std::string Megabytes(size_t bytes) { return std::to_string(bytes / kMegabyte) + " MB"; }
 
 // Why a member libarchive could not hand over is skipped.
@@ -203,6 +216,7 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
   while (reader.Next(&member)) {
     Read read;
     read.key = reader.Single() ? SingleName(path) : member.name;
+    if (!reader.Single() && !member.utf8) MendSecondBytes(&read.key);
     const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
     read.shown.name = NameText(read.key, utf8);
     ReadMember(&member, &read);
