@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "containers/d88_check.h"
+#include "cut/platform.h"
 #include "cut/shift_jis.h"
 
 namespace cut {
@@ -21,21 +22,6 @@ bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 unsigned char Folded(char ch) {
   const auto byte = static_cast<unsigned char>(ch);
   return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
-
-// The member of a single compressed file is named after the file: its
-// name without the compression's extension ("game.d88.gz" -> "game.d88").
-std::string SingleName(const char* path) {
-  std::string name = path;
-  const size_t slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) {
-    std::string extension;
-    for (size_t i = dot; i < name.size(); ++i) extension += static_cast<char>(Folded(name[i]));
-    if (extension == ".gz" || extension == ".bz2" || extension == ".xz") name.erase(dot);
-  }
-  return name;
 }
 
 // libarchive turns a backslash in a name into '/' where the archiver may have
@@ -79,6 +65,17 @@ constexpr char kNested[] = "an archive inside an archive is not opened";
 size_t MemberBound(const uint8_t* /*first*/, size_t /*size*/) { return kLargestMember; }
 
 }  // namespace
+
+std::string BareName(const std::string& path) {
+  std::string name = path.substr(platform::NameStart(path));
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    std::string extension;
+    for (size_t i = dot; i < name.size(); ++i) extension += static_cast<char>(Folded(name[i]));
+    if (extension == ".gz" || extension == ".bz2" || extension == ".xz") name.erase(dot);
+  }
+  return name;
+}
 
 std::string NameText(const std::string& name, bool utf8) {
   if (utf8 && IsUtf8(name)) return EscapeText(name, true);
@@ -215,7 +212,7 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
   archives::Member member;
   while (reader.Next(&member)) {
     Read read;
-    read.key = reader.Single() ? SingleName(path) : member.name;
+    read.key = reader.Single() ? BareName(path) : member.name;
     if (!reader.Single() && !member.utf8) MendSecondBytes(&read.key);
     const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
     read.shown.name = NameText(read.key, utf8);
