@@ -117,13 +117,15 @@ TEST(ArchivesRun, EveryProgramReadsAnArchiveAsItsImagesJoined) {
         {"lzh", "game.lzh", testimg::BuildLzh(game)},
         {"the joined image gzipped", "game.d88.gz", Archive(ArchiveKind::kGzip, {{"", joined}})},
     };
+    const testimg::RunOutcome cut = RunIn(p.path, joined, "game.d88");
+    const testimg::RunOutcome forced = RunIn(p.path, joined, "game.d88", {}, {"2"});
+    const testimg::RunOutcome infoWant = RunIn(D88INFO_PATH, joined, "game.d88", {"--sectors"});
     for (const auto& a : archives) {
       SCOPED_TRACE(std::string(p.catalogue.program) + " on " + a.what);
       if (!Built(a.bytes)) continue;
-      ExpectSameRun(RunIn(p.path, a.bytes, a.name), RunIn(p.path, joined, "game.d88"));
-      ExpectSameRun(RunIn(p.path, a.bytes, a.name, {}, {"2"}), RunIn(p.path, joined, "game.d88", {}, {"2"}));
+      ExpectSameRun(RunIn(p.path, a.bytes, a.name), cut);
+      ExpectSameRun(RunIn(p.path, a.bytes, a.name, {}, {"2"}), forced);
       const testimg::RunOutcome info = RunIn(D88INFO_PATH, a.bytes, a.name, {"--sectors"});
-      const testimg::RunOutcome infoWant = RunIn(D88INFO_PATH, joined, "game.d88", {"--sectors"});
       EXPECT_EQ(info.process.status, 0);
       EXPECT_EQ(WithoutArchive(info.process.out), infoWant.process.out);
       const testimg::RunOutcome converted = RunIn(D88CONV_PATH, a.bytes, a.name, {"-o", "out.d88"});
