@@ -60,6 +60,11 @@ function(d88cut_dep_library name dir)
   add_library(${name} STATIC ${ARGN})
   set_target_properties(${name} PROPERTIES C_STANDARD 99 C_EXTENSIONS ON)
   target_compile_options(${name} PRIVATE -w -g0)
+  if(EMSCRIPTEN)
+    # Optimised for size: the page carries them, and a floppy's worth of
+    # unpacking takes milliseconds either way.
+    target_compile_options(${name} PRIVATE -Os)
+  endif()
 endfunction()
 
 # zlib.  From source on MinGW too, not Debian's libz-mingw-w64-dev: there

@@ -24,19 +24,17 @@ unsigned char Folded(char ch) {
   return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
 }
 
-// The member of a single compressed file is named after the file: its
-// name without the compression's extension ("game.d88.gz" -> "game.d88").
-std::string SingleName(const char* path) {
-  std::string name = path;
-  const size_t slash = name.find_last_of("/\\");
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) {
-    std::string extension;
-    for (size_t i = dot; i < name.size(); ++i) extension += static_cast<char>(Folded(name[i]));
-    if (extension == ".gz" || extension == ".bz2" || extension == ".xz") name.erase(dot);
+// libarchive turns a backslash in a name into '/' where the archiver may have
+// meant a DOS folder separator (a zip made on DOS or Windows, RAR, an LZH
+// of level 0).  In a CP932 name that byte may be the second of a character
+// (ソ is 83 5C), and a '/' never is: such a '/' is put back.
+void MendSecondBytes(std::string* name) {
+  for (size_t i = 0; i + 1 < name->size(); ++i) {
+    const auto lead = static_cast<unsigned char>((*name)[i]);
+    if (ShiftJisSingle(lead) != 0) continue;
+    if ((*name)[i + 1] == '/' && ShiftJisChar(lead << 8 | '\\') != 0) (*name)[i + 1] = '\\';
+    ++i;  // the character's second byte
   }
-  return name;
 }
 
 std::string Megabytes(size_t bytes) { return std::to_string(bytes / kMegabyte) + " MB"; }
@@ -84,6 +82,17 @@ std::string FirstStreamFile(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string BareName(const std::string& path) {
+  std::string name = path.substr(platform::NameStart(path));
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    std::string extension;
+    for (size_t i = dot; i < name.size(); ++i) extension += static_cast<char>(Folded(name[i]));
+    if (extension == ".gz" || extension == ".bz2" || extension == ".xz") name.erase(dot);
+  }
+  return name;
+}
 
 std::string NameText(const std::string& name, bool utf8) {
   if (utf8 && IsUtf8(name)) return EscapeText(name, true);
@@ -231,7 +240,8 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
   archives::Member member;
   while (reader.Next(&member)) {
     Read read;
-    read.key = reader.Single() ? SingleName(path) : member.name;
+    read.key = reader.Single() ? BareName(path) : member.name;
+    if (!reader.Single() && !member.utf8) MendSecondBytes(&read.key);
     const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
     read.shown.name = NameText(read.key, utf8);
     ReadMember(&member, &read);

@@ -51,6 +51,11 @@ struct SourceWarning {
 // (EscapeText), so no name writes raw bytes to a terminal.
 std::string NameText(const std::string& name, bool utf8);
 
+// A file's name without its folder and without the extension of a
+// compression read here: "dir/game.d88.gz" -> "game.d88".  A single
+// compressed file's member is named so.
+std::string BareName(const std::string& path);
+
 // Whether `a` comes before `b` in the natural order of names: runs of
 // digits by their value ("Disk 2" before "Disk 10"), letters without case.
 bool NaturalLess(const std::string& a, const std::string& b);

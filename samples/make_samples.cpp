@@ -8,8 +8,9 @@
 // r1 image, for the demo to convert to D88 with d88conv and cut; and
 // full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
 // vorxcut kind that has the most files, as large as a real disk, with
-// full-2hd.fdi, the same disk in an FDI file; and vorxcut.zip, vorxcut's
-// disks each a file of its own in a zip, stored last first.
+// full-2hd.fdi, the same disk in an FDI file; vorxcut.zip, vorxcut's
+// disks each a file of its own in a zip, stored last first; and games.zip,
+// the abcut and oabcut samples and a text under Shift-JIS names.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -139,6 +140,26 @@ bool WriteZipSample(const std::string& folder) {
   return true;
 }
 
+// The abcut and oabcut samples and a text, in a folder, under Shift-JIS
+// names without the UTF-8 flag, as a Japanese system writes a zip: an
+// archive of two games' disks, whose members the page shows as text.
+bool WriteGamesSample(const std::string& folder) {
+  const std::string games = "\x83\x51\x81\x5B\x83\x80/";                  // ゲーム/
+  const std::string readme = "\x82\xCD\x82\xB6\x82\xDF\x82\xC9.txt";  // はじめに.txt
+  std::vector<testimg::ArchiveEntry> entries = {{games + readme, {'h', 'i', '\n'}}};
+  for (const char* program : {"oabcut", "abcut"}) {
+    const std::string sample = folder + "/" + program + ".d88";
+    entries.push_back({games + program + ".d88", testimg::ReadFile(sample)});
+  }
+  const std::string path = folder + "/games.zip";
+  if (!testimg::WriteFile(path, testimg::BuildArchive(testimg::ArchiveKind::kZip, entries))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: the abcut and oabcut samples and a text\n", path.c_str());
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -153,5 +174,6 @@ int main(int argc, char** argv) {
   ok = WriteNfdSample(abcut::kCatalogue, argv[1]) && ok;
   ok = WriteFull2hd(argv[1]) && ok;
   ok = WriteZipSample(argv[1]) && ok;
+  ok = WriteGamesSample(argv[1]) && ok;  // after the samples it holds
   return ok ? 0 : 1;
 }

@@ -6,6 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -64,6 +67,24 @@ std::vector<ArchiveEntry> Game(const cut::Catalogue& catalogue, std::vector<Disk
   return entries;
 }
 
+// Whether the builder made the archive; only an LZH may be missing, where
+// jlha cannot be run.  That fails the row, except on Windows, which cannot
+// start jlha: without the host's archives there (D88CUT_LZH_DIR) the row is
+// passed over with a note.
+bool Built(const Bytes& archive) {
+  if (!archive.empty()) return true;
+#if defined(_WIN32)
+  if (std::getenv(testimg::kLzhDirVariable) == nullptr) {
+    std::printf("LZH row passed over: Windows cannot start jlha, and %s names no LZH made on Linux\n",
+                testimg::kLzhDirVariable);
+    return false;
+  }
+#endif
+  ADD_FAILURE() << "no LZH made (is jlha installed? Debian: jlha-utils; on Windows, were the "
+                << testimg::kLzhDirVariable << " archives made by the Linux run?)";
+  return false;
+}
+
 Bytes Archive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries) {
   return testimg::BuildArchive(kind, entries);
 }
@@ -96,16 +117,15 @@ TEST(ArchivesRun, EveryProgramReadsAnArchiveAsItsImagesJoined) {
         {"lzh", "game.lzh", testimg::BuildLzh(game)},
         {"the joined image gzipped", "game.d88.gz", Archive(ArchiveKind::kGzip, {{"", joined}})},
     };
+    const testimg::RunOutcome cut = RunIn(p.path, joined, "game.d88");
+    const testimg::RunOutcome forced = RunIn(p.path, joined, "game.d88", {}, {"2"});
+    const testimg::RunOutcome infoWant = RunIn(D88INFO_PATH, joined, "game.d88", {"--sectors"});
     for (const auto& a : archives) {
       SCOPED_TRACE(std::string(p.catalogue.program) + " on " + a.what);
-      if (a.bytes.empty()) {
-        ADD_FAILURE() << "not built (is jlha installed? Debian: jlha-utils)";
-        continue;
-      }
-      ExpectSameRun(RunIn(p.path, a.bytes, a.name), RunIn(p.path, joined, "game.d88"));
-      ExpectSameRun(RunIn(p.path, a.bytes, a.name, {}, {"2"}), RunIn(p.path, joined, "game.d88", {}, {"2"}));
+      if (!Built(a.bytes)) continue;
+      ExpectSameRun(RunIn(p.path, a.bytes, a.name), cut);
+      ExpectSameRun(RunIn(p.path, a.bytes, a.name, {}, {"2"}), forced);
       const testimg::RunOutcome info = RunIn(D88INFO_PATH, a.bytes, a.name, {"--sectors"});
-      const testimg::RunOutcome infoWant = RunIn(D88INFO_PATH, joined, "game.d88", {"--sectors"});
       EXPECT_EQ(info.process.status, 0);
       EXPECT_EQ(WithoutArchive(info.process.out), infoWant.process.out);
       const testimg::RunOutcome converted = RunIn(D88CONV_PATH, a.bytes, a.name, {"-o", "out.d88"});
@@ -126,6 +146,26 @@ TEST(ArchivesRun, SplitWritesEachDiskOfAnArchive) {
   }
 }
 
+// The zip as archivers on DOS and Windows write it: each central header
+// says so (readers then take a backslash for a folder separator), and each
+// '|' of a name is a backslash byte (which libarchive's writer on Windows
+// would have turned into '/').
+Bytes FromDos(Bytes zip) {
+  const std::string text(zip.begin(), zip.end());
+  auto mend = [&zip](size_t name, size_t lengthAt) {
+    const size_t end = name + (zip[lengthAt] | zip[lengthAt + 1] << 8);
+    std::replace(zip.begin() + static_cast<long>(name), zip.begin() + static_cast<long>(end), '|', '\\');
+  };
+  for (size_t at = text.find("PK\x03\x04"); at != std::string::npos; at = text.find("PK\x03\x04", at + 4)) {
+    mend(at + 30, at + 26);
+  }
+  for (size_t at = text.find("PK\x01\x02"); at != std::string::npos; at = text.find("PK\x01\x02", at + 4)) {
+    zip[at + 5] = 0;  // made on MS-DOS
+    mend(at + 46, at + 28);
+  }
+  return zip;
+}
+
 TEST(ArchivesNames, MembersAreShownAsTextInTheNaturalOrder) {
   const Bytes d = testimg::KindDisk(abcut::kCatalogue, abcut::kCatalogue.rules.data[1]).Build();
   const std::string disk = "\x83\x66\x83\x42\x83\x58\x83\x4E";  // ディスク
@@ -140,6 +180,9 @@ TEST(ArchivesNames, MembersAreShownAsTextInTheNaturalOrder) {
       {"CP932 names without the UTF-8 flag",
        Archive(ArchiveKind::kZip, {{disk + " 10.d88", d}, {disk + " 2.d88", d}}),
        "archive zip: \"ディスク 2.d88\" (D88, 1 disk), \"ディスク 10.d88\" (D88, 1 disk)"},
+      {"CP932 names with a backslash byte, from Windows",
+       FromDos(Archive(ArchiveKind::kZip, {{"\x83|\x83\x74\x83\x67.d88", d}})),  // ソフト
+       "archive zip: \"ソフト.d88\" (D88, 1 disk)"},
       {"UTF-8 names flagged",
        testimg::BuildArchive(ArchiveKind::kZip, {{"ゲーム/曲.d88", d}}, {true, ""}),
        "archive zip: \"ゲーム/曲.d88\" (D88, 1 disk)"},
@@ -160,7 +203,7 @@ TEST(ArchivesNames, MembersAreShownAsTextInTheNaturalOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    ASSERT_FALSE(c.archive.empty()) << "not built (is jlha installed? Debian: jlha-utils)";
+    if (!Built(c.archive)) continue;
     const testimg::RunOutcome run = RunIn(D88INFO_PATH, c.archive, "a.arc");
     EXPECT_EQ(run.process.status, 0);
     EXPECT_EQ(run.process.out.substr(0, run.process.out.find('\n')), c.line);
@@ -260,6 +303,7 @@ TEST(ArchivesRun, BadArchivesWarnAndNeverPassForASuccess) {
   const testimg::RunOutcome cut = RunIn(VORXCUT_PATH, disk, "good.d88");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    if (!Built(c.archive)) continue;
     const testimg::RunOutcome run = RunIn(VORXCUT_PATH, c.archive, "a.arc", {"--encoding=utf-8"});
     std::string err = run.process.err;
     for (const std::string& warning : c.warnings) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "all_catalogues.h"
+#include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/kind_disk.h"
 #include "support/process.h"
@@ -182,6 +183,17 @@ TEST(D88cutE2E, EachRecognisedDiskGetsTheFilesOfItsProgramAlone) {
   DiskSpec first = Specs(abcut::kCatalogue)[0];
   DiskSpec second = first;
   second.disk = testimg::KindDisk(abcut::kCatalogue, Rule(abcut::kCatalogue, 1), {"second", false});
+  // Archives: the disks stored last first under names whose bytes sort
+  // otherwise, an image beside an archive in an archive, a text alone.
+  using testimg::ArchiveKind;
+  const std::vector<DiskSpec> vorx = Specs(vorxcut::kCatalogue);
+  const Bytes gameZip = testimg::BuildArchive(
+      ArchiveKind::kZip, {{"Disk 10.d88", vorx[2].disk.Build()}, {"Disk 9.d88", vorx[1].disk.Build()},
+                          {"Disk 1.d88", vorx[0].disk.Build()}, {"readme.txt", {'h', 'i'}}});
+  const Bytes gzipped = testimg::BuildArchive(ArchiveKind::kGzip, {{"", first.disk.Build()}});
+  const Bytes nested = testimg::BuildArchive(
+      ArchiveKind::kZip, {{"a.d88", first.disk.Build()}, {"in.zip", gameZip}});
+  const Bytes notes = testimg::BuildArchive(ArchiveKind::kZip, {{"readme.txt", {'h', 'i'}}});
   Disk nfd2hd = testimg::KindDisk(oabcut::kCatalogue, Rule(oabcut::kCatalogue, 2));
   nfd2hd.mediaType = 0x20;  // 26 sectors of 256 bytes a track: 2HD
   const RunCase cases[] = {
@@ -203,6 +215,17 @@ TEST(D88cutE2E, EachRecognisedDiskGetsTheFilesOfItsProgramAlone) {
         {"b/GAME.nfd", {first}, "GAME-3", {}},
         {"plain", {first}, "plain_cut", {}}},
        {"--output-dir=out"}, 0, "out", {}},
+      {"a zip of a game's disks, named after the archive, in the order of their names",
+       {{"game.zip", {vorx[0], vorx[1], vorx[2]}, "game", gameZip}}, {}, 0, "", {}},
+      {"a disk gzipped, named after the disk", {{"one.d88.gz", {first}, "one", gzipped}}, {}, 0, "",
+       {}},
+      {"an archive's warnings, and one with no image among readable ones",
+       {{"nested.zip", {first}, "nested", nested}, {"none.zip", {}, "", notes},
+        {"good.d88", {first}, "good", {}}},
+       {}, 1, "",
+       {"warning: nested.zip:in.zip: skipped, an archive inside an archive is not opened",
+        "warning: none.zip: an archive with no disk image in it (1 member)",
+        "d88cut: cannot read none.zip"}},
       {"unreadable images among readable ones",
        {{"empty.d88", {}, "", {}},
         {"good.d88", Specs(oabcut::kCatalogue), "good", {}},

@@ -6,7 +6,8 @@ import createD88cut from './d88cut.js';
 import { zipSync } from './fflate.js';
 import * as runs from './runs.js';
 
-// More than any image of 64 full disks; a larger file is no floppy image.
+// More than any image of 64 full disks, and as much as the programs read
+// out of one archive; a larger file is no floppy image nor an archive of them.
 const MAX_IMAGE_BYTES = 128 * 1024 * 1024;
 const KNOWN_MEDIA = new Set(['2D', '2DD', '2HD', '1D', '1DD']);
 // The programs' own warning lines on standard error.
@@ -91,6 +92,13 @@ function baseName(name) {
   return dot > 0 ? name.slice(0, dot) : name;
 }
 
+// The download of every file cut: named after the image as d88cut names
+// its folder ("game.d88.gz" -> "game.zip"), never as the file opened.
+function zipName() {
+  const base = baseName(state.name.replace(/\.(gz|bz2|xz)$/i, ''));
+  return `${base}.zip` === state.name ? `${base}-cut.zip` : `${base}.zip`;
+}
+
 // The image written into the current module (again after a fresh start).
 async function moduleWithImage() {
   const mod = await getModule();
@@ -122,6 +130,7 @@ function resetImage() {
   $('cuts').replaceChildren();
   $('disks').tBodies[0].replaceChildren();
   $('image-warnings').replaceChildren();
+  $('image-members').replaceChildren();
 }
 
 // A disk the programs could read: its header was read, its media byte is
@@ -135,7 +144,7 @@ async function openFile(file) {
   resetImage();
   if (file.size > MAX_IMAGE_BYTES) {
     showProblem(`${file.name} is ${bytesText(file.size)} long: far larger than any ` +
-                'floppy-disk image, so it is not opened.');
+                'floppy-disk image or archive of them, so it is not opened.');
     setStatus('');
     return;
   }
@@ -175,10 +184,16 @@ function showImage(doc) {
   $('image-name').textContent = state.name;
   const container = doc.container || {};
   const geometry = container.geometry;
-  $('image-facts').textContent = `${container.format || 'D88'} image, ` +
+  const archive = doc.archive || null;
+  $('image-facts').textContent = (archive
+    ? `${archive.format} archive of ${plural(archive.members.length, 'member')}: `
+    : `${container.format || 'D88'} image, `) +
     `${plural(disks.length, 'disk')}, ${bytesText(state.bytes.length)}` +
     (geometry ? `; ${geometry.cylinders} cylinders, ${geometry.heads} heads, ` +
                 `${geometry.sectors} sectors of ${geometry.sectorSize} bytes` : '');
+  $('image-members').replaceChildren(...(archive ? archive.members.map(memberItem) : []));
+  $('image-members').hidden = !archive;
+  $('member-head').hidden = !archive;
   const warnings = [...(doc.warnings || []), ...extentWarnings(disks, container.format)];
   for (const disk of disks) {
     if (disk.error) warnings.push(`Disk ${disk.index}: ${disk.error}.`);
@@ -190,7 +205,7 @@ function showImage(doc) {
   $('image-warnings').replaceChildren(...warnings.map((w) => element('li', { textContent: w })));
 
   const body = $('disks').tBodies[0];
-  body.replaceChildren(...disks.map(diskRow));
+  body.replaceChildren(...disks.map((disk) => diskRow(disk, archive !== null)));
   const recognised = disks.filter((d) => (d.recognised || []).length > 0);
   $('cut-all').hidden = recognised.length < 2;
   $('image').hidden = false;
@@ -243,10 +258,28 @@ function cell(label, content, className = '') {
   return td;
 }
 
-function diskRow(disk) {
+// d88info gives a member's name as text with a quote, a backslash, control
+// characters and bytes that are no text as \xNN (a backslash is always
+// escaped, so each one starts such an escape); the quote and the backslash
+// are shown as themselves.
+function memberText(name) {
+  return name.replace(/\\x(22|5C)/g, (_, hex) => String.fromCharCode(parseInt(hex, 16)));
+}
+
+// A member of an archive: its name and what it gave, or why it gave no disk.
+function memberItem(member) {
+  const what = member.skipped === null
+    ? ` (${member.container}, ${plural(member.disks, 'disk')})`
+    : ` (skipped: ${member.skipped})`;
+  return element('li', { className: member.skipped === null ? '' : 'skipped' }, [
+    element('span', { className: 'member-name', textContent: memberText(member.name) }), what]);
+}
+
+function diskRow(disk, inArchive) {
   const tr = element('tr');
   tr.dataset.index = disk.index;
   tr.append(cell('Disk', String(disk.index), 'num'));
+  if (inArchive) tr.append(cell('Member', memberText(disk.member || ''), 'member'));
   if (disk.error) {
     const td = cell('Problem', disk.error);
     td.colSpan = 4;
@@ -438,7 +471,7 @@ function zipEntries() {
 function downloadZip() {
   const zip = zipSync(zipEntries(), { level: 6 });
   const url = URL.createObjectURL(new Blob([zip], { type: 'application/zip' }));
-  const link = element('a', { href: url, download: `${baseName(state.name)}.zip` });
+  const link = element('a', { href: url, download: zipName() });
   document.body.append(link);
   link.click();
   link.remove();

@@ -29,9 +29,10 @@ la_ssize_t Append(struct archive*, void* out, const void* data, size_t size) {
   return static_cast<la_ssize_t>(size);
 }
 
-// libarchive writes names in the locale's charset: the C locale keeps a
-// name's bytes as they are, a UTF-8 one flags zip names as UTF-8 and lets
-// 7z store them as Unicode.
+// libarchive writes a name given as bytes in the locale's charset, and the
+// C locale keeps the bytes as they are.  A Unicode name is given as wide
+// characters, which libarchive converts through a UTF-8 locale here and
+// through code pages on Windows (whose C runtime has no UTF-8 locale).
 class Ctype {
  public:
   explicit Ctype(const char* name) : saved(std::setlocale(LC_CTYPE, nullptr)) {
@@ -42,6 +43,24 @@ class Ctype {
  private:
   std::string saved;
 };
+
+// UTF-8 `text` as wide characters (UTF-16 where wchar_t is 16 bits).
+std::wstring Wide(const std::string& text) {
+  std::wstring wide;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<uint8_t>(text[i]);
+    const int more = lead < 0x80 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : 3;
+    uint32_t ch = more == 0 ? lead : lead & (0x3F >> more);
+    for (int k = 1; k <= more && i + k < text.size(); ++k) ch = ch << 6 | (text[i + k] & 0x3F);
+    i += 1 + more;
+    if (sizeof(wchar_t) == 2 && ch >= 0x10000) {
+      wide += static_cast<wchar_t>(0xD800 + ((ch - 0x10000) >> 10));
+      ch = 0xDC00 + (ch & 0x3FF);
+    }
+    wide += static_cast<wchar_t>(ch);
+  }
+  return wide;
+}
 
 // Raw deflate of `bytes`, ending the stream when `last`, else left on a
 // byte boundary (a sync flush) so that more pieces can follow.  Adds their
@@ -91,13 +110,35 @@ void Put(Bytes* out, std::initializer_list<Bytes> parts) {
   for (const Bytes& part : parts) out->insert(out->end(), part.begin(), part.end());
 }
 
-Bytes TarHeader(const std::string& name, uint64_t size) {
+// What an LZH is made of, as a file name: FNV-1a over each entry's name,
+// kind and bytes, every part led by its length.
+std::string LzhKey(const std::vector<ArchiveEntry>& entries) {
+  uint64_t hash = 0xCBF29CE484222325u;
+  auto add = [&hash](const uint8_t* bytes, size_t size) {
+    uint8_t length[4];
+    d88::PutU32le(length, static_cast<uint32_t>(size));
+    for (const uint8_t byte : length) hash = (hash ^ byte) * 0x100000001B3u;
+    for (size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001B3u;
+  };
+  for (const ArchiveEntry& e : entries) {
+    add(reinterpret_cast<const uint8_t*>(e.name.data()), e.name.size());
+    const uint8_t folder = e.folder ? 1 : 0;
+    add(&folder, 1);
+    add(e.bytes.data(), e.bytes.size());
+  }
+  char key[17];
+  std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(hash));
+  return key;
+}
+
+Bytes TarHeader(const std::string& name, uint64_t size, bool folder = false) {
+  if (name.size() >= 100) Refuse("a tar name of 100 bytes or more");
   Bytes h(512, 0);
   std::snprintf(reinterpret_cast<char*>(h.data()), 100, "%s", name.c_str());
   std::snprintf(reinterpret_cast<char*>(&h[100]), 24, "%07o%c%07o%c%07o", 0644, 0, 0, 0, 0);
   std::snprintf(reinterpret_cast<char*>(&h[124]), 24, "%011llo%c%011o",
                 static_cast<unsigned long long>(size), 0, 0);
-  h[156] = '0';
+  h[156] = folder ? '5' : '0';
   std::snprintf(reinterpret_cast<char*>(&h[257]), 9, "ustar%c00", 0);
   unsigned sum = 8 * ' ';
   for (size_t i = 0; i < h.size(); ++i) sum += i >= 148 && i < 156 ? 0 : h[i];
@@ -106,12 +147,39 @@ Bytes TarHeader(const std::string& name, uint64_t size) {
   return h;
 }
 
+// `entry` as a tar member: its header, its bytes and the zeros that fill
+// its last block.
+Bytes TarMember(const ArchiveEntry& entry) {
+  Bytes member = TarHeader(entry.name, entry.bytes.size(), entry.folder);
+  Put(&member, {entry.bytes, Bytes((512 - entry.bytes.size() % 512) % 512, 0)});
+  return member;
+}
+
+// A gzip file of `deflated`, raw deflate of `size` bytes whose CRC-32 is `crc`.
+Bytes Gzip(const Bytes& deflated, uLong crc, uint64_t size) {
+  Bytes gz = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
+  Put(&gz, {deflated, Le(static_cast<uint32_t>(crc), 4), Le(static_cast<uint32_t>(size), 4)});
+  return gz;
+}
+
 }  // namespace
 
 Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
                    const ArchiveOptions& options) {
   const bool single = kind == ArchiveKind::kGzip || kind == ArchiveKind::kBzip2 || kind == ArchiveKind::kXz;
-  const Ctype ctype(options.utf8Names || kind == ArchiveKind::k7z ? "C.UTF-8" : "C");
+  const bool unicode = options.utf8Names || kind == ArchiveKind::k7z;
+  const Ctype ctype(unicode ? "C.UTF-8" : "C");
+  // tar is written here: libarchive's writer on Windows turns every '\' of
+  // a name into '/', and the tests keep names as they give them.
+  if (kind == ArchiveKind::kTar || kind == ArchiveKind::kTarGz) {
+    Bytes tar;
+    for (const ArchiveEntry& e : entries) Put(&tar, {TarMember(e)});
+    tar.resize(tar.size() + 1024);  // the end: two blocks of zeros
+    if (kind == ArchiveKind::kTar) return tar;
+    uLong crc = crc32(0, nullptr, 0);
+    const Bytes deflated = Deflated(tar, true, &crc);
+    return Gzip(deflated, crc, tar.size());
+  }
   struct archive* a = archive_write_new();
   switch (kind) {
     case ArchiveKind::kZip: archive_write_set_format_zip(a); break;
@@ -120,17 +188,16 @@ Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
       archive_write_set_options(a, "zip:compression=store");
       break;
     case ArchiveKind::k7z: archive_write_set_format_7zip(a); break;
-    case ArchiveKind::kTar: archive_write_set_format_ustar(a); break;
-    case ArchiveKind::kTarGz:
-      archive_write_set_format_ustar(a);
-      archive_write_add_filter_gzip(a);
-      break;
     default:
       archive_write_set_format_raw(a);
       if (kind == ArchiveKind::kGzip) archive_write_add_filter_gzip(a);
       if (kind == ArchiveKind::kBzip2) archive_write_add_filter_bzip2(a);
       if (kind == ArchiveKind::kXz) archive_write_add_filter_xz(a);
       break;
+  }
+  // Stored as UTF-8, with the zip's flag saying so.
+  if (options.utf8Names && archive_write_set_options(a, "zip:hdrcharset=UTF-8") != ARCHIVE_OK) {
+    Refuse("no UTF-8 zip names");
   }
   if (!options.passphrase.empty() &&
       (archive_write_set_passphrase(a, options.passphrase.c_str()) != ARCHIVE_OK ||
@@ -142,7 +209,11 @@ Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
   if (archive_write_open(a, &out, nullptr, Append, nullptr) != ARCHIVE_OK) Refuse(archive_error_string(a));
   for (const ArchiveEntry& e : entries) {
     struct archive_entry* entry = archive_entry_new();
-    archive_entry_copy_pathname(entry, e.name.c_str());
+    if (unicode) {
+      archive_entry_copy_pathname_w(entry, Wide(e.name).c_str());
+    } else {
+      archive_entry_copy_pathname(entry, e.name.c_str());
+    }
     archive_entry_set_filetype(entry, e.folder ? AE_IFDIR : AE_IFREG);
     archive_entry_set_perm(entry, 0644);
     archive_entry_set_size(entry, static_cast<la_int64_t>(e.bytes.size()));
@@ -160,6 +231,12 @@ Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
 }
 
 Bytes BuildLzh(const std::vector<ArchiveEntry>& entries) {
+  const char* keptDir = std::getenv(kLzhDirVariable);
+  const std::string kept =
+      keptDir != nullptr && *keptDir != '\0' ? (fs::path(keptDir) / (LzhKey(entries) + ".lzh")).string() : "";
+#if defined(_WIN32)
+  return kept.empty() ? Bytes() : ReadFile(kept);
+#else
   ScratchDir dir;
   // Level 1 headers, whose one-byte checksum a test can mend after a patch.
   std::vector<std::string> args = {"LC_ALL=C.UTF-8", "JAVA_TOOL_OPTIONS=-Dlha.encoding=MS932", "jlha",
@@ -172,7 +249,13 @@ Bytes BuildLzh(const std::vector<ArchiveEntry>& entries) {
     args.push_back(e.name);
   }
   if (RunProcess("env", args, dir.path()).status != 0) return Bytes();
-  return ReadFile(dir / "out.lzh");
+  const Bytes lzh = ReadFile(dir / "out.lzh");
+  if (!kept.empty() && !lzh.empty()) {
+    fs::create_directories(keptDir);
+    WriteFile(kept, lzh);
+  }
+  return lzh;
+#endif
 }
 
 Bytes ZipOfZeros(const std::string& name, uint32_t zeros) {
@@ -196,14 +279,11 @@ Bytes ZipOfZeros(const std::string& name, uint32_t zeros) {
 Bytes TarGzOfZeros(const std::string& name, uint64_t zeros, const ArchiveEntry& after) {
   if (zeros % 512 != 0) Refuse("the zeros of a tar member fill whole blocks");
   uLong crc = crc32(0, nullptr, 0);
-  Bytes tail = TarHeader(after.name, after.bytes.size());
-  Put(&tail, {after.bytes, Bytes((512 - after.bytes.size() % 512) % 512 + 1024, 0)});
-  Bytes gz = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3};
-  Put(&gz, {Deflated(TarHeader(name, zeros), false, &crc), DeflatedZeros(zeros, &crc),
-            Deflated(tail, true, &crc)});
-  const uint64_t size = 512 + zeros + tail.size();
-  Put(&gz, {Le(static_cast<uint32_t>(crc), 4), Le(static_cast<uint32_t>(size), 4)});
-  return gz;
+  Bytes tail = TarMember(after);
+  tail.resize(tail.size() + 1024);
+  Bytes deflated = Deflated(TarHeader(name, zeros), false, &crc);
+  Put(&deflated, {DeflatedZeros(zeros, &crc), Deflated(tail, true, &crc)});
+  return Gzip(deflated, crc, 512 + zeros + tail.size());
 }
 
 }  // namespace testimg

@@ -1,7 +1,8 @@
 // Builds archives of built images for the tests, the fuzz seeds and the
-// samples: zip, 7z, tar and compressed files with libarchive's own writer,
-// LZH with jlha (Debian: jlha-utils), and archives that unpack to gigabytes
-// of zeros, written by hand so that they stay a few kilobytes.
+// samples: zip, 7z and compressed files with libarchive's own writer, LZH
+// with jlha (Debian: jlha-utils), and tar and archives that unpack to
+// gigabytes of zeros written by hand (those so that they stay a few
+// kilobytes).
 #ifndef TESTS_SUPPORT_ARCHIVE_BUILDER_H
 #define TESTS_SUPPORT_ARCHIVE_BUILDER_H
 
@@ -36,7 +37,10 @@ Bytes BuildArchive(ArchiveKind kind, const std::vector<ArchiveEntry>& entries,
 
 // LZH made by jlha (level 1 headers: the header's size, then the sum of
 // its bytes), each name given in UTF-8 stored in CP932; empty where jlha
-// cannot be run.
+// cannot be run.  A Windows test cannot start jlha: there the archive is
+// the one a run of the same test on Linux kept in the folder the variable
+// D88CUT_LZH_DIR names (a file per set of entries), and empty without it.
+constexpr char kLzhDirVariable[] = "D88CUT_LZH_DIR";
 Bytes BuildLzh(const std::vector<ArchiveEntry>& entries);
 
 // A zip of one member `name` holding `zeros` zero bytes, deflated.

@@ -19,12 +19,13 @@ constexpr char kProgram[] = "d88cut";
 constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
 constexpr char kHelp[] =
     "Tries every disk of each image (D88, NFD, FDD, DIP, FDI, DCP/DCU or a\n"
-    "headerless dump) with every program's catalogue, and cuts each disk a\n"
-    "program recognises into a folder of its own: the files that program\n"
-    "writes for an image of that disk alone, byte for byte.  A disk's folder\n"
-    "is named after its index (from 0), the program and the kind, as\n"
+    "headerless dump, also inside a zip, 7z, LZH, RAR or tar archive or a\n"
+    "gzip, bzip2 or xz file) with every program's catalogue, and cuts each\n"
+    "disk a program recognises into a folder of its own: the files that\n"
+    "program writes for an image of that disk alone, byte for byte.  A disk's\n"
+    "folder is named after its index (from 0), the program and the kind, as\n"
     "disk02-vorxcut-3, inside a folder named after the image, beside it\n"
-    "(game.d88 -> game), wherever d88cut is started.\n"
+    "(game.d88 or game.zip -> game), wherever d88cut is started.\n"
     "\n"
     "  -o, --output-dir DIR   put the disks' folders into DIR for one image,\n"
     "                         into DIR/<image name> for several; made if missing\n"
@@ -79,7 +80,8 @@ std::string Lower(std::string text) {
 }
 
 // The folder an image's disks go into: DIR for one image with -o, else a
-// folder named after the image (its name without the extension; "NAME_cut"
+// folder named after the image (its name without the extension, and
+// without a compression's before it: "game.d88.gz" -> "game"; "NAME_cut"
 // for a name that has none) in DIR or beside the image.  One another image
 // of the run took, on a system that may not tell case apart either, gets
 // "-2", "-3", ... after its name.
@@ -87,7 +89,7 @@ std::string ImageFolder(const std::string& image, const Options& options,
                         std::vector<std::string>* taken) {
   if (options.folder != nullptr && options.images.size() == 1) return options.folder;
   const size_t nameStart = cut::platform::NameStart(image);
-  std::string name = image.substr(nameStart);
+  std::string name = cut::BareName(image);
   const size_t dot = name.rfind('.');
   name = dot != std::string::npos && dot > 0 ? name.substr(0, dot) : name + "_cut";
   const std::string parent =

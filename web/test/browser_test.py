@@ -8,8 +8,10 @@ image through the file input, and checks what the page shows and lets the
 user download against the console programs run on the same bytes: the
 inspection document byte for byte against `d88info --json`, and every cut
 file and the zip's contents byte for byte against the cutting program run
-in a folder of its own.  Also opens a damaged image and files that are no
-image, and saves screenshots of the page after a cut (desktop and phone).
+in a folder of its own.  Opens a zip of sample images too, against
+`d88cut` on it, and one whose member is named as markup.  Also opens a
+damaged image and files that are no image, and saves screenshots of the
+page after a cut (desktop and phone) and of a zip's disks.
 
   browser_test.py --page build-web/web --one-file build-web/d88cut.html \
                   --images build/demo/images --tools build/tools --out build-web
@@ -274,9 +276,9 @@ def check_sample(page, results, tools, image, work, whole_program):
     return load_ms, cut_ms
 
 
-def check_zip(page, results, name, expected, when):
+def check_zip(page, results, name, expected, when, zip_name=None):
     zip_bytes = page.download(page.driver.find_element(By.ID, "zip"),
-                              name.rsplit(".", 1)[0] + ".zip")
+                              zip_name or name.rsplit(".", 1)[0] + ".zip")
     results.check(zip_bytes is not None, f"{name}: the zip downloads {when}")
     if zip_bytes is not None:
         with zipfile.ZipFile(io.BytesIO(zip_bytes)) as z:
@@ -304,6 +306,55 @@ def check_same_names(page, results, images, tools, work):
     WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
     expected = {f"disk{i}-abcut/{n}": b for i in (0, 1) for n, b in files.items()}
     check_zip(page, results, "twice.d88", expected, "with each disk in a folder of its own")
+
+
+def check_archive(page, results, images, tools, work):
+    """A zip of two games' images, one member named in Shift-JIS: the
+    document as d88info's, members and each disk's member shown as text,
+    and every disk's files as `d88cut` cuts them into its folders."""
+    archive = os.path.join(images, "games.zip")
+    native = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", "--",
+                             "games.zip"], cwd=images, capture_output=True, timeout=60)
+    doc = json.loads(native.stdout)
+    out = tempfile.mkdtemp(dir=work)
+    subprocess.run([os.path.join(tools, "d88cut", "d88cut"), "-o", out, archive],
+                   capture_output=True, check=True, timeout=60)
+    page.load()
+    page.open(archive)
+    results.check(page.driver.execute_script("return window.d88cut.json")
+                  == native.stdout.decode("utf-8"), "games.zip: the document equals d88info's")
+    members = [li.find_element(By.CSS_SELECTOR, ".member-name").text
+               for li in page.driver.find_elements(By.CSS_SELECTOR, "#image-members li")]
+    results.check(members == [m["name"] for m in doc["archive"]["members"]]
+                  and "ゲーム/はじめに.txt" in members,
+                  f"games.zip: the members are listed by name ({members})")
+    shown = [td.text for td in page.driver.find_elements(By.CSS_SELECTOR, "td[data-label='Member']")]
+    results.check(shown == [d["member"] for d in doc["disks"]],
+                  f"games.zip: each disk names its member ({shown})")
+    if page.shots:
+        page.driver.save_screenshot(os.path.join(page.out, "page-archive.png"))
+    page.driver.find_element(By.ID, "cut-all").click()
+    WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
+    expected = {}
+    for disk in doc["disks"]:
+        for r in disk["recognised"]:
+            folder = os.path.join(out, f"disk{disk['index']:02d}-{r['program']}-{r['number']}")
+            for name in os.listdir(folder):
+                with open(os.path.join(folder, name), "rb") as f:
+                    expected[f"disk{disk['index']}-{r['program']}/{name}"] = f.read()
+    check_zip(page, results, "games.zip", expected, "as d88cut cuts its disks", "games-cut.zip")
+
+    # A member named as markup is shown as the text it is.
+    name = '<img src="x" onerror="window.named=1">.d88'
+    path = os.path.join(work, "markup.zip")
+    with zipfile.ZipFile(path, "w") as z, open(os.path.join(images, "abcut.d88"), "rb") as f:
+        z.writestr(name, f.read())
+    page.load()
+    page.open(path)
+    member = page.driver.find_element(By.CSS_SELECTOR, "#image-members .member-name").text
+    results.check(member == name and not page.driver.find_elements(By.CSS_SELECTOR, "main img")
+                  and page.driver.execute_script("return window.named === undefined"),
+                  f"a member named as markup shows as text ({member!r})")
 
 
 def check_forced(page, results, images, tools, work):
@@ -435,6 +486,7 @@ def check_page(page, results, args, tools, work):
     check_disk_name(page, results, images, work)
     check_same_names(page, results, images, tools, work)
     check_forced(page, results, images, tools, work)
+    check_archive(page, results, images, tools, work)
     check_bad_files(page, results, work, damaged)
 
 

@@ -133,3 +133,45 @@ test('file names are kept as one path part and never read as options', () => {
   }
   assert.deepEqual(mod.FS.readdir('/img').filter((n) => !n.startsWith('.')), ['ディスク.d88']);
 });
+
+// The files of every folder a native `d88cut -o DIR` left, by folder.
+function nativeFolders(file) {
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), 'd88cut-'));
+  execFileSync(tool('d88cut'), ['-o', out, file]);
+  const folders = {};
+  for (const folder of fs.readdirSync(out)) {
+    folders[folder] = {};
+    for (const name of fs.readdirSync(path.join(out, folder))) {
+      folders[folder][name] = fs.readFileSync(path.join(out, folder, name));
+    }
+  }
+  fs.rmSync(out, { recursive: true });
+  return folders;
+}
+
+test('an archive of two games, a member named in Shift-JIS: as d88info, d88cut and each program',
+  () => {
+    const file = path.join(images, 'games.zip');
+    const at = runs.putImage(mod, fs.readFileSync(file), 'games.zip');
+    const inspected = runs.inspect(mod, at);
+    assert.deepEqual(Buffer.from(inspected.stdout),
+                     execFileSync(tool('d88info'), ['--json', '--', 'games.zip'], { cwd: images }));
+    const { archive, disks } = inspected.doc;
+    assert.deepEqual(archive.members.map((m) => m.name),
+                     ['ゲーム/abcut.d88', 'ゲーム/oabcut.d88', 'ゲーム/はじめに.txt']);
+    // Each disk cut as d88cut cuts it into its folder.
+    const folders = nativeFolders(file);
+    let cuts = 0;
+    for (const disk of disks) {
+      for (const r of disk.recognised) {
+        const folder = `disk${String(disk.index).padStart(2, '0')}-${r.program}-${r.number}`;
+        assert.deepEqual(filesOf(runs.cutDisk(mod, r.program, at, disk.index)), folders[folder],
+                         folder);
+        cuts += 1;
+      }
+    }
+    assert.equal(cuts, Object.keys(folders).length);
+    for (const program of ['abcut', 'oabcut']) {
+      same(runs.cut(mod, program, at), native(program, [file]));
+    }
+  });
