@@ -9,8 +9,11 @@
 // full-2hd.d88: one whole 2HD disk (154 tracks of 26 sectors) of the
 // vorxcut kind that has the most files, as large as a real disk, with
 // full-2hd.fdi, the same disk in an FDI file; vorxcut.zip, vorxcut's
-// disks each a file of its own in a zip, stored last first; and games.zip,
-// the abcut and oabcut samples and a text under Shift-JIS names.
+// disks each a file of its own in a zip, stored last first; games.zip,
+// the abcut and oabcut samples and a text under Shift-JIS names; and two
+// dumps of original disks: vorxcut-1.scp, vorxcut's first disk as SCP flux
+// read in a 300-rpm drive with jitter, and oabcut-1-kryoflux.zip, oabcut's
+// first disk as a zipped KryoFlux set.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,6 +24,8 @@
 #include "support/archive_builder.h"
 #include "support/container_builder.h"
 #include "support/d88_builder.h"
+#include "support/flux_builder.h"
+#include "support/flux_encoder.h"
 #include "support/kind_disk.h"
 
 namespace {
@@ -160,6 +165,42 @@ bool WriteGamesSample(const std::string& folder) {
   return true;
 }
 
+// The first disk of `catalogue` as a drive dumps it, written by `write`
+// as `name`; checked to read back as that disk's kind.
+template <typename Write>
+bool WriteFluxSample(const cut::Catalogue& catalogue, const std::string& folder,
+                     const std::string& name, const char* what, Write write) {
+  const cut::DiskRule& rule = catalogue.rules.data[0];
+  testimg::FluxOptions options;
+  options.revolutions = 2;
+  options.jitter = 0.05;
+  options.driveRpm = 300;  // every interval of a 360-rpm disk 1.2 times long
+  const std::string path = folder + "/" + name;
+  if (!testimg::WriteFile(path, write(testimg::EncodeFlux(testimg::KindDisk(catalogue, rule),
+                                                          options)))) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: %s's disk %d as %s\n", path.c_str(), catalogue.program, rule.number,
+              what);
+  return true;
+}
+
+bool WriteFluxSamples(const std::string& folder) {
+  const bool scp = WriteFluxSample(vorxcut::kCatalogue, folder, "vorxcut-1.scp", "SCP flux",
+                                   [](const testimg::FluxTracks& t) { return testimg::BuildScp(t); });
+  const bool kryoflux = WriteFluxSample(
+      oabcut::kCatalogue, folder, "oabcut-1-kryoflux.zip", "a zipped KryoFlux set",
+      [](const testimg::FluxTracks& t) {
+        std::vector<testimg::ArchiveEntry> entries;
+        for (testimg::NamedBytes& file : testimg::BuildKryoFluxSet(t)) {
+          entries.push_back({"oabcut/" + file.name, std::move(file.bytes)});
+        }
+        return testimg::BuildArchive(testimg::ArchiveKind::kZip, entries);
+      });
+  return scp && kryoflux;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,5 +216,6 @@ int main(int argc, char** argv) {
   ok = WriteFull2hd(argv[1]) && ok;
   ok = WriteZipSample(argv[1]) && ok;
   ok = WriteGamesSample(argv[1]) && ok;  // after the samples it holds
+  ok = WriteFluxSamples(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -5,8 +5,9 @@
 # same files as from the D88 sample's Disk A.  Then vorxcut cuts the zip of
 # its disks in ${DEMO}/vorxcut-zip/: the same files as from its D88 sample.
 # Last, d88cut cuts every sample at once, each beside itself, a folder per
-# disk: together the same files as each program's run.  The programs'
-# messages are Shift-JIS; they are shown through iconv when it is there.
+# disk: together the same files as each program's run; and it cuts two
+# flux dumps (SCP, a zipped KryoFlux set) into the files of the same disks
+# stored as D88.  The programs' messages are Shift-JIS; they are shown through iconv when it is there.
 file(REMOVE_RECURSE "${DEMO}")
 file(MAKE_DIRECTORY "${DEMO}/images")
 execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
@@ -138,3 +139,16 @@ foreach(sample vorxcut abcut oabcut abcut-1)
   endforeach()
   message("-- demo/images/${sample}/: ${count} files in its disks' folders, those of demo/${whole}/")
 endforeach()
+
+# Dumps of original disks, flux rather than sectors: vorxcut's first disk as
+# SCP and oabcut's first as a zipped KryoFlux set.  d88cut cuts each beside
+# itself into the same files as from the D88 sample's disk.
+foreach(dump vorxcut-1.scp oabcut-1-kryoflux.zip)
+  message("\n== d88info images/${dump}")
+  execute_process(COMMAND "${D88INFO}" "${DEMO}/images/${dump}")
+endforeach()
+message("\n== d88cut images/vorxcut-1.scp images/oabcut-1-kryoflux.zip   (in demo/)")
+run_in(d88cut . d88cut-flux images/vorxcut-1.scp images/oabcut-1-kryoflux.zip)
+same_files(images/vorxcut-1/disk00-vorxcut-1 images/vorxcut/disk00-vorxcut-1 images/vorxcut-1.scp)
+same_files(images/oabcut-1-kryoflux/disk00-oabcut-1 images/oabcut/disk00-oabcut-1
+           images/oabcut-1-kryoflux.zip)

@@ -30,6 +30,7 @@ const state = {
   mod: null,       // the module the image was last written into
   name: '',
   bytes: null,
+  beside: [],      // {name, bytes}: files read with the image (a KryoFlux set's)
   path: '',
   doc: null,
   cuts: [],        // {index, program, kind, forced, status, message, warnings, files}
@@ -103,7 +104,7 @@ function zipName() {
 async function moduleWithImage() {
   const mod = await getModule();
   if (state.mod !== mod) {
-    state.path = runs.putImage(mod, state.bytes, state.name);
+    state.path = runs.putImage(mod, state.bytes, state.name, state.beside);
     state.mod = mod;
   }
   return mod;
@@ -124,7 +125,8 @@ function forgetCut(entry) {
 function resetImage() {
   state.cuts.forEach(forgetCut);
   // No module holds the next image yet.
-  Object.assign(state, { mod: null, name: '', bytes: null, path: '', doc: null, cuts: [] });
+  Object.assign(state,
+                { mod: null, name: '', bytes: null, beside: [], path: '', doc: null, cuts: [] });
   $('image').hidden = true;
   $('results').hidden = true;
   $('cuts').replaceChildren();
@@ -139,11 +141,27 @@ function looksSound(disk) {
   return !disk.error && KNOWN_MEDIA.has(disk.media) && disk.sectorCount > 0;
 }
 
-async function openFile(file) {
+// A KryoFlux dump is a stream file per track (track00.0.raw, ...).
+const STREAM_FILE = /^(.*?)\d\d\.[01]\.raw$/i;
+
+// The files given together that are read as one: the stream files of the
+// first KryoFlux set among them, first by name (its siblings are read
+// beside it, as from its folder); else the first file alone.
+function filesToOpen(given) {
+  const streams = given.filter((f) => STREAM_FILE.test(f.name))
+    .sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+  if (streams.length === 0) return [given[0]];
+  const prefix = streams[0].name.match(STREAM_FILE)[1];
+  return streams.filter((f) => f.name.match(STREAM_FILE)[1] === prefix);
+}
+
+async function openFiles(given) {
   clearProblem();
   resetImage();
-  if (file.size > MAX_IMAGE_BYTES) {
-    showProblem(`${file.name} is ${bytesText(file.size)} long: far larger than any ` +
+  const [file, ...beside] = filesToOpen([...given]);
+  const size = [file, ...beside].reduce((total, f) => total + f.size, 0);
+  if (size > MAX_IMAGE_BYTES) {
+    showProblem(`${file.name} is ${bytesText(size)} long: far larger than any ` +
                 'floppy-disk image or archive of them, so it is not opened.');
     setStatus('');
     return;
@@ -152,6 +170,9 @@ async function openFile(file) {
   await nextPaint();
   state.name = file.name;
   state.bytes = new Uint8Array(await file.arrayBuffer());
+  for (const f of beside) {
+    state.beside.push({ name: f.name, bytes: new Uint8Array(await f.arrayBuffer()) });
+  }
   const mod = await moduleWithImage();
   const started = performance.now();
   const result = runs.inspect(mod, state.path);
@@ -185,9 +206,11 @@ function showImage(doc) {
   const container = doc.container || {};
   const geometry = container.geometry;
   const archive = doc.archive || null;
+  const flux = container.flux;
   $('image-facts').textContent = (archive
     ? `${archive.format} archive of ${plural(archive.members.length, 'member')}: `
-    : `${container.format || 'D88'} image, `) +
+    : flux ? `${container.format} flux dump of ${plural(flux.revolutions, 'revolution')}, `
+      : `${container.format || 'D88'} image, `) +
     `${plural(disks.length, 'disk')}, ${bytesText(state.bytes.length)}` +
     (geometry ? `; ${geometry.cylinders} cylinders, ${geometry.heads} heads, ` +
                 `${geometry.sectors} sectors of ${geometry.sectorSize} bytes` : '');
@@ -494,7 +517,7 @@ function setUpDropZone() {
   const zone = $('drop');
   const input = $('file');
   input.addEventListener('change', () => {
-    if (input.files.length > 0) guarded(() => openFile(input.files[0]));
+    if (input.files.length > 0) guarded(() => openFiles(input.files));
   });
   // A file dropped anywhere on the page is taken, never opened by the browser.
   document.addEventListener('dragover', (event) => {
@@ -508,7 +531,7 @@ function setUpDropZone() {
     event.preventDefault();
     zone.classList.remove('over');
     const files = event.dataTransfer && event.dataTransfer.files;
-    if (files && files.length > 0) guarded(() => openFile(files[0]));
+    if (files && files.length > 0) guarded(() => openFiles(files));
   });
 }
 

@@ -75,11 +75,13 @@ export function run(mod, program, args) {
 }
 
 // Keeps `bytes` as the image `name` for the runs that follow (replacing
-// the one before) and returns its path.
-export function putImage(mod, bytes, name) {
+// the one before) and returns its path.  `beside` ({name, bytes} each) are
+// files read with it, as the other stream files of a KryoFlux set.
+export function putImage(mod, bytes, name, beside = []) {
   const { FS } = mod;
   ensureDir(FS, IMAGE_DIR);
   clearDir(FS, IMAGE_DIR, false);
+  for (const file of beside) FS.writeFile(`${IMAGE_DIR}/${safeName(file.name)}`, file.bytes);
   const path = `${IMAGE_DIR}/${safeName(name)}`;
   FS.writeFile(path, bytes);
   return path;

@@ -8,7 +8,9 @@ image through the file input, and checks what the page shows and lets the
 user download against the console programs run on the same bytes: the
 inspection document byte for byte against `d88info --json`, and every cut
 file and the zip's contents byte for byte against the cutting program run
-in a folder of its own.  Opens a zip of sample images too, against
+in a folder of its own.  The samples include flux dumps: an SCP file, a
+zipped KryoFlux set, and the set's stream files chosen together.  Opens a
+zip of sample images too, against
 `d88cut` on it, and one whose member is named as markup.  Also opens a
 damaged image and files that are no image, and saves screenshots of the
 page after a cut (desktop and phone) and of a zip's disks.
@@ -124,8 +126,12 @@ class Page:
             lambda d: d.execute_script("return window.d88cut && window.d88cut.ready"))
         return self.driver.execute_script("return window.d88cut.loadMs")
 
-    def open(self, path):
-        self.driver.find_element(By.ID, "file").send_keys(path)
+    def open(self, path, *beside):
+        # Several files are chosen at once as lines of one string; the
+        # driver adds them to those chosen before, as no user's choice does.
+        chooser = self.driver.find_element(By.ID, "file")
+        self.driver.execute_script("arguments[0].value = ''", chooser)
+        chooser.send_keys("\n".join((path,) + beside))
         WebDriverWait(self.driver, 30).until(lambda d: d.execute_script(
             "return !document.getElementById('image').hidden ||"
             " !document.getElementById('problem').hidden"))
@@ -182,7 +188,7 @@ class Page:
                 if e["level"] in ("SEVERE",)]
 
 
-def check_sample(page, results, tools, image, work, whole_program):
+def check_sample(page, results, tools, image, work, whole_program, beside=()):
     name = os.path.basename(image)
     program_of = {p: os.path.join(tools, p, p) for p in SAMPLES}
     with open(image, "rb") as f:
@@ -191,7 +197,7 @@ def check_sample(page, results, tools, image, work, whole_program):
     load_ms = page.load()
     # Once loaded, the page needs nothing from the network.
     page.offline(True)
-    page.open(image)
+    page.open(image, *beside)
     results.check(page.shown("image"), f"{name}: the disk table is shown")
 
     # The page's document against the console's, run beside the image.
@@ -255,7 +261,9 @@ def check_sample(page, results, tools, image, work, whole_program):
     _, whole_files = run_native(program_of[whole_program], [image], folder)
     results.check(page_union == whole_files,
                   f"{name}: the disks' files together equal a run on the whole image")
-    check_zip(page, results, name, whole_files, "after each disk's own cut")
+    # The download is named after the image, apart from an archive's name.
+    zip_name = name.rsplit(".", 1)[0] + ("-cut.zip" if name.endswith(".zip") else ".zip")
+    check_zip(page, results, name, whole_files, "after each disk's own cut", zip_name)
     errors = page.console_errors()
     results.check(not errors, f"{name}: no errors in the browser's console ({errors})")
     # Served, the page fetches only its own files; from the disk, nothing
@@ -269,10 +277,10 @@ def check_sample(page, results, tools, image, work, whole_program):
     # Once more from a fresh page, through the one button that cuts them all.
     if sum(1 for d in doc["disks"] if d["recognised"]) > 1:
         page.load()
-        page.open(image)
+        page.open(image, *beside)
         page.driver.find_element(By.ID, "cut-all").click()
         WebDriverWait(page.driver, 30).until(lambda d: page.shown("results"))
-        check_zip(page, results, name, whole_files, "after cutting every disk at once")
+        check_zip(page, results, name, whole_files, "after cutting every disk at once", zip_name)
     return load_ms, cut_ms
 
 
@@ -443,8 +451,11 @@ def check_page(page, results, args, tools, work):
     """Every check on one page: served, or the one file from the disk."""
     images = os.path.abspath(args.images)
     load_times = []
-    samples = [(p, f"{p}.d88") for p in SAMPLES] + [("vorxcut", "full-2hd.fdi"),
-                                                    ("abcut", "abcut-1.nfd")]
+    # Beside the D88 samples, other containers: sector images and two flux
+    # dumps (an SCP file and a zipped KryoFlux set).
+    samples = [(p, f"{p}.d88") for p in SAMPLES] + [
+        ("vorxcut", "full-2hd.fdi"), ("abcut", "abcut-1.nfd"), ("vorxcut", "vorxcut-1.scp"),
+        ("oabcut", "oabcut-1-kryoflux.zip")]
     for program, file_name in samples:
         image = os.path.join(images, file_name)
         load_ms, _ = check_sample(page, results, tools, image, work, program)
@@ -462,6 +473,15 @@ def check_page(page, results, args, tools, work):
                 "document.getElementById('image').scrollIntoView({block: 'start'})")
             driver.save_screenshot(os.path.join(args.out, "page-phone-disks.png"))
             driver.set_window_size(1280, 1000)
+
+    # The KryoFlux set's stream files chosen together, not zipped: read as
+    # the program reads one of them beside the others in their folder.
+    streams = os.path.join(work, "kryoflux")
+    with zipfile.ZipFile(os.path.join(images, "oabcut-1-kryoflux.zip")) as z:
+        z.extractall(streams)
+    streams = os.path.join(streams, "oabcut")
+    set_files = sorted(os.path.join(streams, n) for n in os.listdir(streams))
+    check_sample(page, results, tools, set_files[0], work, "oabcut", set_files[:0:-1])
 
     # A full 2HD disk: the time of its cut.
     full = os.path.join(images, "full-2hd.d88")

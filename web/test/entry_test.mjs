@@ -49,9 +49,10 @@ function same(web, want) {
   assert.deepEqual(filesOf(web), want.files);
 }
 
-// Each program on its sample, and disks in other containers than D88.
+// Each program on its sample, and disks in other containers than D88:
+// sector images, an SCP flux dump and a zipped KryoFlux set.
 const IMAGES = [...SAMPLES.map((p) => [p, `${p}.d88`]), ['vorxcut', 'full-2hd.fdi'],
-  ['abcut', 'abcut-1.nfd']];
+  ['abcut', 'abcut-1.nfd'], ['vorxcut', 'vorxcut-1.scp'], ['oabcut', 'oabcut-1-kryoflux.zip']];
 
 for (const [program, name] of IMAGES) {
   test(`${name}: inspect, every disk and the whole image as the console programs`, () => {
