@@ -6,9 +6,9 @@ import createD88cut from './d88cut.js';
 import { zipSync } from './fflate.js';
 import * as runs from './runs.js';
 
-// More than any image of 64 full disks, and as much as the programs read
-// out of one archive; a larger file is no floppy image nor an archive of them.
-const MAX_IMAGE_BYTES = 128 * 1024 * 1024;
+// As much as the programs read of a flux dump (a 2HD disk of several
+// revolutions); a larger file is no floppy image, dump nor archive of them.
+const MAX_IMAGE_BYTES = 256 * 1024 * 1024;
 const KNOWN_MEDIA = new Set(['2D', '2DD', '2HD', '1D', '1DD']);
 // The programs' own warning lines on standard error.
 const WARNING_LINE = /^(short \.\.\. |failed \.\.\. |warning: )/;
