@@ -205,6 +205,19 @@ struct archive* NewHandle(bool rawOnly) {
 
 }  // namespace
 
+namespace {
+
+// A self-extracting archive is a Windows program with the archive after
+// it, which libarchive finds; any other file is taken for an archive only
+// by its signature, so that a disk image holding an archive's bytes (an
+// LZH file on the disk, the tail of a zip in its last sectors) is never
+// read as that archive, however damaged its own header.
+bool MayBeArchive(const uint8_t* bytes, size_t size) {
+  return HasArchiveMagic(bytes, size) || (size >= 2 && bytes[0] == 'M' && bytes[1] == 'Z');
+}
+
+}  // namespace
+
 bool Reader::OpenFile(const char* path) {
   Close();
   uint8_t start[kMagicBytes];
@@ -212,14 +225,15 @@ bool Reader::OpenFile(const char* path) {
   if (file == nullptr) return false;
   const size_t got = std::fread(start, 1, sizeof start, file);
   std::fclose(file);
-  if (!HasArchiveMagic(start, got)) return false;
+  if (!MayBeArchive(start, got)) return false;
   source = path;
   memory = nullptr;
-  return Start(false, true);
+  return Start(false, HasArchiveMagic(start, got));
 }
 
 bool Reader::OpenMemory(const uint8_t* data, size_t size) {
   Close();
+  if (!MayBeArchive(data, size)) return false;
   memory = data;
   memorySize = size;
   return Start(false, HasArchiveMagic(data, size));

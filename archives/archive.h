@@ -71,8 +71,9 @@ class Reader {
 
   // Opens an archive, streaming from the file, or from `size` bytes the
   // caller keeps until Close.  False (and closed) unless the bytes are an
-  // archive of a format read here: one whose first entry reads, or that
-  // carries an archive's signature (an empty or damaged archive).
+  // archive of a format read here: one that starts with an archive's
+  // signature (an empty or damaged one too), or a self-extracting program
+  // whose first entry reads.
   bool OpenFile(const char* path);
   bool OpenMemory(const uint8_t* data, size_t size);
   void Close();
