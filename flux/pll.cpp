@@ -25,6 +25,12 @@ constexpr uint32_t kShortRun = 4;  // the longest run in MFM or FM
 constexpr float kRounder = 12582912.0f;  // 1.5 * 2^23
 static_assert(kLongRun < (1 << 22), "runs round exactly");
 
+// Cells the buffer takes, its spare word left for windows read at the end.
+uint32_t Capacity(const Bitstream& bits) {
+  const uint64_t cells = bits.words.size() < 2 ? 0 : (bits.words.size() - 1) * uint64_t{64};
+  return static_cast<uint32_t>(std::min<uint64_t>(cells, UINT32_MAX));
+}
+
 // The loop works in its own clock's cells: each interval is multiplied by
 // `stretch`, its estimate of nominal cells per clock cell, rather than the
 // sum divided by the clock.  The stretch it applies is one interval old, so
@@ -39,25 +45,31 @@ struct Loop {
   uint64_t recent = 0;   // the last 64 cells
   uint32_t at = 0;       // cells so far
 
-  // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells.
+  // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells
+  // (no further than the buffer holds, whatever the caller asks).
   void Run(const uint32_t* intervals, size_t begin, size_t end, float perTick, uint32_t limit) {
+    limit = std::min(limit, Capacity(out));
+    if (at >= limit) return;
     const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
     const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
     uint64_t* words = out.words.data();
     for (size_t i = begin; i < end; ++i) {
       const float q = phase + static_cast<float>(intervals[i]) * (perTick * applied);
       applied = stretch;
-      if (q < 0.5f) {  // a glitch: counted with the next interval
-        phase = q;
-        continue;
-      }
       float whole, error;
       if (q < kLongRun) {
         whole = (q + kRounder) - kRounder;
         error = q - whole;
       } else {
-        whole = kLongRun;
+        whole = kLongRun;  // NaN too: a run of no flux
         error = 0;
+      }
+      // Under a cell once rounded (exactly half a cell rounds to even, to
+      // none): a glitch, counted with the next interval.  A count of none
+      // would set the cell before the last one again, or before the first.
+      if (!(whole >= 1.0f)) {
+        phase = q;
+        continue;
       }
       const uint32_t n = static_cast<uint32_t>(whole);
       stretch = n <= kShortRun ? stretch - error * gain : stretch + (1.0f - stretch) * gain;
@@ -68,7 +80,7 @@ struct Loop {
         return;
       }
       at += n;
-      const uint32_t one = at - 1;
+      const uint32_t one = at - 1;  // below `limit`, which the buffer holds
       words[one >> 6] |= uint64_t{1} << (~one & 63);
       recent = n < 64 ? recent << n | 1 : 1;
       if ((recent & kMfmSyncsMask) == kMfmSyncs) {

@@ -5,6 +5,7 @@
 // own sectors; d88info names what decoding found.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -238,6 +239,31 @@ TEST(FluxInfo, D88infoNamesTheDumpAndWhatDecodingFound) {
   }
   EXPECT_EQ(deliberate, 1);
   EXPECT_GT(damage, 0);
+}
+
+// Every dump that ever crashed the programs (kept in tests/regression/):
+// each program ends by itself, its warning naming the file, with status 0
+// or 1, and d88cut writes nothing outside the dump's folder.
+TEST(FluxHostile, DumpsThatCrashedTheProgramsEndWithAWarning) {
+  const std::vector<std::string> programs = {VORXCUT_PATH, ABCUT_PATH,   OABCUT_PATH,
+                                             D88INFO_PATH, D88CONV_PATH, D88CUT_PATH};
+  int dumps = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(REGRESSION_DIR)) {
+    const std::string extension = entry.path().extension().string();
+    if (extension != ".scp" && extension != ".hfe" && extension != ".mfi" && extension != ".raw")
+      continue;
+    ++dumps;
+    const std::string name = entry.path().filename().string();
+    const Dump dump{name, {{name, testimg::ReadFile(entry.path().string())}}, name};
+    for (const std::string& program : programs) {
+      SCOPED_TRACE(program + " " + name);
+      const testimg::RunOutcome got = RunOnDump(program, dump);
+      EXPECT_TRUE(got.process.status == 0 || got.process.status == 1) << got.process.status;
+      EXPECT_EQ(got.process.err.rfind("warning: ", 0), 0u) << got.process.err;
+      EXPECT_NE(got.process.err.find(name), std::string::npos);
+    }
+  }
+  EXPECT_GE(dumps, 2);
 }
 
 // A KryoFlux set held in memory, as from an archive, with files of another

@@ -1,9 +1,10 @@
-// Replays every image in tests/regression/ with the checks of the fuzz
-// targets; a broken check aborts the test program.
+// Replays every image and flux dump in tests/regression/ with the checks of
+// the fuzz targets; a broken check aborts the test program.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Flux dumps by their extension, each replayed through its reader's target.
+const std::map<std::string, containers::Kind> kDumps = {{".scp", containers::Kind::kScp},
+                                                        {".hfe", containers::Kind::kHfe},
+                                                        {".mfi", containers::Kind::kMfi},
+                                                        {".raw", containers::Kind::kKryoFlux}};
 
 TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
   std::FILE* sink = std::tmpfile();
@@ -33,10 +40,17 @@ TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
       fuzzcheck::ExerciseFlux(bytes.data(), bytes.size());
       continue;
     }
-    if (entry.path().extension() != ".d88") continue;
+    const std::string extension = entry.path().extension().string();
+    const auto dump = kDumps.find(extension);
+    if (extension != ".d88" && dump == kDumps.end()) continue;
     ++images;
     const std::string path = fs::absolute(entry.path()).string();
     SCOPED_TRACE(path);
+    if (dump != kDumps.end()) {  // a flux dump: its own reader, then as any file is opened
+      const testimg::Bytes bytes = testimg::ReadFile(path);
+      fuzzcheck::ExerciseDump(dump->second, bytes.data(), bytes.size());
+      fuzzcheck::ExerciseContainer(path);
+    }
     fuzzcheck::ExerciseImage(path);
     fuzzcheck::ExerciseArchive(path);
     fuzzcheck::ExerciseInfo(catalogues, path, sink, true);
