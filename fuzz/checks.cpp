@@ -13,6 +13,7 @@
 
 #include "containers/container.h"
 #include "containers/d88_check.h"
+#include "containers/flux_dump.h"
 #include "cut/disk_alone.h"
 #include "cut/image_source.h"
 #include "cut/run.h"
@@ -521,14 +522,15 @@ void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::stri
   cut::g_image.Open(nullptr);
 }
 
-void ExerciseFlux(const uint8_t* data, size_t size) {
-  const flux::TrackFlux input = fuzzflux::FluxFromBytes(data, size);
-  flux::Track track = flux::DecodeTrack(input);
-  const int given = static_cast<int>(std::min<size_t>(input.revolutionEnds.size(), flux::kMaxRevolutions));
-  FUZZ_CHECK(track.revolutions <= given);
+namespace {
+
+// A decoded track is bounded as the decoder promises: its sectors' data,
+// their revolutions among the `given` ones, their statuses those it gives.
+void CheckTrack(const flux::Track& track, size_t given) {
+  FUZZ_CHECK(track.revolutions <= static_cast<int>(std::min<size_t>(given, flux::kMaxRevolutions)));
   FUZZ_CHECK(track.attempts <= 4);
   FUZZ_CHECK((track.encoding == flux::Encoding::kNone) == track.sectors.empty());
-  const uint32_t revolutions = given == 32 ? ~0u : (1u << given) - 1;
+  const uint32_t revolutions = given >= 32 ? ~0u : (1u << given) - 1;
   for (const flux::Sector& s : track.sectors) {
     FUZZ_CHECK(s.data.size() <= 128u << 8);  // N is never an allocation size
     FUZZ_CHECK(s.seenIn != 0 && (s.seenIn & ~revolutions) == 0 && (s.badCopies & ~s.seenIn) == 0);
@@ -537,13 +539,63 @@ void ExerciseFlux(const uint8_t* data, size_t size) {
     FUZZ_CHECK(s.status != flux::kStatusNoData || s.data.empty());
     FUZZ_CHECK(!s.Sound() || s.deleted == (s.status == flux::kStatusDeleted));
   }
+}
+
+void CheckDisk(const flux::Disk& disk) {
+  FUZZ_CHECK(disk.tracks.size() == static_cast<size_t>(disk.cylinders) * 2);
+  FUZZ_CHECK(disk.heads >= 0 && disk.heads <= 2);
+  FUZZ_CHECK(disk.mediaType == flux::kMedia2D || disk.mediaType == flux::kMedia2DD ||
+             disk.mediaType == flux::kMedia2HD);
+}
+
+}  // namespace
+
+void ExerciseFlux(const uint8_t* data, size_t size) {
+  const flux::TrackFlux input = fuzzflux::FluxFromBytes(data, size);
+  flux::Track track = flux::DecodeTrack(input);
+  CheckTrack(track, input.revolutionEnds.size());
   flux::Track next = track;
   next.cylinder = 1, next.head = 1;
   const flux::Disk disk = flux::AssembleDisk({std::move(track), std::move(next)});
-  FUZZ_CHECK(disk.tracks.size() == static_cast<size_t>(disk.cylinders) * 2);
-  FUZZ_CHECK(disk.heads >= 0 && disk.heads <= 2 && disk.cylinders <= 2);
-  FUZZ_CHECK(disk.mediaType == flux::kMedia2D || disk.mediaType == flux::kMedia2DD ||
-             disk.mediaType == flux::kMedia2HD);
+  CheckDisk(disk);
+  FUZZ_CHECK(disk.cylinders <= 2);
+}
+
+void ExerciseDump(containers::Kind kind, const uint8_t* data, size_t size) {
+  containers::D88Writer out(containers::kLargestConversion);
+  containers::Conversion info;
+  bool taken = false;
+  if (kind == containers::Kind::kKryoFlux) {
+    const containers::StreamFile alone{"flux00.0.raw", data, size};
+    taken = containers::ConvertKryoFluxSet(&alone, 1, out, &info);
+  } else {
+    using Read = bool (*)(const uint8_t*, size_t, const containers::FluxVisitor&,
+                          containers::ProblemLog*);
+    const Read read = kind == containers::Kind::kScp   ? containers::ReadScp
+                      : kind == containers::Kind::kHfe ? containers::ReadHfe
+                                                       : containers::ReadMfi;
+    flux::Disk decoded;
+    size_t given = 0;  // the most revolutions a track gave
+    taken = containers::WriteFluxDisk(
+        kind,
+        [&](const containers::FluxVisitor& visit, containers::ProblemLog* problems) {
+          return read(data, size, [&](const flux::TrackFlux& track) {
+            given = std::max(given, track.revolutionEnds.size());
+            visit(track);
+          }, problems);
+        },
+        out, &info, &decoded);
+    if (taken) {
+      CheckDisk(decoded);
+      for (const flux::Track& track : decoded.tracks) CheckTrack(track, given);
+    }
+  }
+  // One line at most, for the frame to print after the file's name.
+  FUZZ_CHECK(info.warning.find('\n') == std::string::npos);
+  if (!taken || out.Failed()) return;
+  FUZZ_CHECK(out.Size() <= containers::kLargestConversion);
+  FUZZ_CHECK(containers::IsD88(out.Data(), out.Size()));
+  ExerciseImageBytes(out.Data(), out.Size());
 }
 
 }  // namespace fuzzcheck

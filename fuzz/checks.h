@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "containers/container.h"
 #include "cut/catalogue.h"
 
 namespace fuzzcheck {
@@ -72,6 +73,11 @@ void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::stri
 // sectors must be bounded as the decoder promises, their revolutions the
 // track's, and the track and a copy of it one cylinder on must make a disk.
 void ExerciseFlux(const uint8_t* data, size_t size);
+
+// Reads `size` bytes as a dump file of `kind` (SCP, HFE, MFI or a KryoFlux
+// stream file) with its own reader, every track checked as ExerciseFlux
+// checks one, and what it converts to as ExerciseContainer does.
+void ExerciseDump(containers::Kind kind, const uint8_t* data, size_t size);
 
 }  // namespace fuzzcheck
 

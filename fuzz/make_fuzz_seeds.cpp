@@ -4,9 +4,10 @@
 // kind forced on a blank disk, several kinds in one image, a zip of them,
 // and images cut short; for the image target all of these and a few
 // damaged layouts besides; for the archive target the small images in
-// every archive format.
+// every archive format; for each flux dump reader's target its dumps.
 //
-//   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/, OUTDIR/archive/
+//   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/, OUTDIR/archive/,
+//                                OUTDIR/{scp,hfe,mfi,kryoflux}/
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -107,10 +108,20 @@ void WriteImageSeeds(const fs::path& out) {
   Write(dir, "wild-offsets.d88", wild.Build());
 }
 
-// Flux dumps of one short track each (the fewest cells a decoded rate has:
-// 250 kbit/s at 360 rpm), FM beside MFM, a deleted mark and a bad CRC, in
-// every layout, and each cut short.
-void WriteFluxDumpSeeds(const fs::path& dir) {
+// Flux dumps in the shapes the tools that write them give: short tracks
+// (the fewest cells a decoded rate has: 250 kbit/s at 360 rpm), FM beside
+// MFM, a deleted mark and a bad CRC.  SCP cued to the index and not, at
+// both resolutions, one side alone and with the extension footer; HFE v1
+// and v3 with every opcode; MFI of both versions; KryoFlux streams with
+// every out-of-band block.  Each also cut short.  Named by the reader
+// that takes them: OUTDIR/<reader>/.
+struct DumpSeed {
+  const char* reader;
+  std::string name;
+  Bytes bytes;
+};
+
+std::vector<DumpSeed> FluxDumpSeeds() {
   Disk disk;
   disk.Format(0, 1, 4);
   for (testimg::Sector& s : disk.tracks[0]) s.density = 0x40;
@@ -124,18 +135,57 @@ void WriteFluxDumpSeeds(const fs::path& dir) {
   const testimg::FluxTracks one(two.begin(), two.begin() + 1);
   options.revolutions = 2;  // behind the partial one the writer puts first
   const testimg::FluxTracks uncued = testimg::EncodeFlux(disk, options);
-  const std::vector<std::pair<std::string, Bytes>> dumps = {
-      {"flux.scp", testimg::BuildScp(one)},
-      {"flux-uncued.scp", testimg::BuildScp({uncued[1]}, {0, false, 1, false})},
-      {"flux.hfe", testimg::BuildHfe(two)},
-      {"flux-v3.hfe", testimg::BuildHfe(two, {3, 250, true, 0})},
-      {"flux.mfi", testimg::BuildMfi(two)},
-      {"flux-old.mfi", testimg::BuildMfi(one, true)},
-      {"flux.raw", testimg::BuildKryoFluxStream(one[0])},
+  options.driveRpm = 300;  // a 360-rpm disk read in a 300-rpm drive
+  const testimg::FluxTracks slow = testimg::EncodeFlux(disk, options);
+  const testimg::FluxTracks slowOne(slow.begin() + 1, slow.end());
+
+  testimg::ScpOptions footer;
+  footer.footer = true;
+  testimg::ScpOptions coarse;  // 50 ns ticks
+  coarse.resolution = 1;
+  testimg::ScpOptions oneSide;  // head 1 alone, an entry per cylinder
+  oneSide.heads = 2;
+  oneSide.consecutive = true;
+  testimg::ScpOptions notCued;
+  notCued.indexCued = false;
+  testimg::HfeOptions v3;
+  v3.version = 3;
+  v3.rateKbps = 250;
+  testimg::HfeOptions v3All = v3;
+  v3All.everyOpcode = true;
+  testimg::HfeOptions v1Fm;
+  v1Fm.rateKbps = 250;
+  v1Fm.track0Fm = true;
+  testimg::HfeOptions v1Slow;  // brought to 300 rpm, at the rate that holds its cells
+  v1Slow.rpm = 300;
+
+  std::vector<DumpSeed> seeds = {
+      {"scp", "flux.scp", testimg::BuildScp(one)},
+      {"scp", "flux-uncued.scp", testimg::BuildScp({uncued[1]}, notCued)},
+      {"scp", "flux-footer.scp", testimg::BuildScp(slowOne, footer)},
+      {"scp", "flux-50ns.scp", testimg::BuildScp(one, coarse)},
+      {"scp", "flux-one-side.scp", testimg::BuildScp({uncued[1]}, oneSide)},
+      {"hfe", "flux.hfe", testimg::BuildHfe(two, v1Fm)},
+      {"hfe", "flux-300rpm.hfe", testimg::BuildHfe(one, v1Slow)},
+      {"hfe", "flux-v3.hfe", testimg::BuildHfe(two, v3)},
+      {"hfe", "flux-v3-opcodes.hfe", testimg::BuildHfe(two, v3All)},
+      {"mfi", "flux.mfi", testimg::BuildMfi(two)},
+      {"mfi", "flux-old.mfi", testimg::BuildMfi(one, true)},
+      {"kryoflux", "flux00.0.raw", testimg::BuildKryoFluxStream(one[0])},
+      {"kryoflux", "flux01.1.raw", testimg::BuildKryoFluxStream(uncued[1], true)},
   };
-  for (const auto& [name, bytes] : dumps) {
-    Write(dir, name, bytes);
-    Write(dir, "cut-" + name, Truncated(bytes, bytes.size() * 2 / 3));
+  const size_t whole = seeds.size();
+  for (size_t i = 0; i < whole; ++i) {
+    seeds.push_back({seeds[i].reader, "cut-" + seeds[i].name,
+                     Truncated(seeds[i].bytes, seeds[i].bytes.size() * 2 / 3)});
+  }
+  return seeds;
+}
+
+void WriteFluxDumpSeeds(const fs::path& out) {
+  for (const DumpSeed& seed : FluxDumpSeeds()) {
+    Write(out / seed.reader, seed.name, seed.bytes);
+    Write(out / "container", seed.name, seed.bytes);  // found by its signature there
   }
 }
 
@@ -158,7 +208,6 @@ void WriteContainerSeeds(const fs::path& out) {
   Write(dir, "small.fdd", testimg::BuildFdd(fm));
   Write(dir, "whole.hdb", testimg::BuildRaw(fm, testimg::k2hd26Fm));
   Write(dir, "plain.d88", small.Build());
-  WriteFluxDumpSeeds(dir);
 }
 
 // Small images in every archive format read, with names in CP932 and in
@@ -192,6 +241,19 @@ void WriteArchiveSeeds(const fs::path& out) {
   Write(dir, "small.7z", testimg::BuildArchive(ArchiveKind::k7z, utf8));
   const Bytes lzh = testimg::BuildLzh(utf8);
   if (!lzh.empty()) Write(dir, "small.lzh", lzh);
+
+  // Every whole dump in each archive a dump travels in.  A KryoFlux set's
+  // stream files are named NN.S.raw inside it.
+  for (const DumpSeed& seed : FluxDumpSeeds()) {
+    if (seed.name.compare(0, 4, "cut-") == 0) continue;
+    const std::vector<testimg::ArchiveEntry> dump = {{"d/" + seed.name, seed.bytes}};
+    const std::string stem = std::string(seed.reader) + "-" + seed.name;
+    Write(dir, stem + ".zip", testimg::BuildArchive(ArchiveKind::kZip, dump));
+    Write(dir, stem + ".7z", testimg::BuildArchive(ArchiveKind::k7z, dump));
+    Write(dir, stem + ".gz", testimg::BuildArchive(ArchiveKind::kGzip, dump));
+    const Bytes packed = testimg::BuildLzh(dump);
+    if (!packed.empty()) Write(dir, stem + ".lzh", packed);
+  }
 }
 
 // d88conv's: every image and container seed, and D88 disks it writes
@@ -283,6 +345,7 @@ int main(int argc, char** argv) {
   const fs::path out = argv[1];
   WriteImageSeeds(out);
   WriteContainerSeeds(out);
+  WriteFluxDumpSeeds(out);
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) WriteCatalogueSeeds(named, out);
   WriteArchiveSeeds(out);
   WriteConversionSeeds(out);  // from the seeds above

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "containers/hfe_format.h"
@@ -149,13 +150,27 @@ Bytes BuildScp(const FluxTracks& tracks, const ScpOptions& options) {
       Set32(file, entryAt + scp::kDataOffsetOffset, offset);
     }
   }
+  if (options.footer) {
+    // Strings (a 16-bit length, the text, a zero) then the footer: six
+    // string offsets, two 64-bit times, four version bytes and "FPCS".
+    const std::string application = "d88cut test";
+    const uint32_t text = static_cast<uint32_t>(file.size());
+    Put16(file, static_cast<uint32_t>(application.size()));
+    file.insert(file.end(), application.begin(), application.end());
+    file.push_back(0);
+    for (int field = 0; field < 6; ++field) Put32(file, field == 4 ? text : 0);
+    for (int time = 0; time < 4; ++time) Put32(file, time % 2 == 0 ? 1700000000u : 0);
+    file.insert(file.end(), {0x10, 0x00, 0x00, 0x16, 'F', 'P', 'C', 'S'});
+    file[scp::kFlagsOffset] |= scp::kFlagFooter;
+  }
   uint32_t checksum = 0;
   for (size_t i = scp::kTableOffset; i < file.size(); ++i) checksum += file[i];
   Set32(file, scp::kChecksumOffset, checksum);
   return file;
 }
 
-Bytes BuildKryoFluxStream(const flux::TrackFlux& track) {
+Bytes BuildKryoFluxStream(const flux::TrackFlux& track, bool everyBlock) {
+  constexpr size_t kStreamInfoEvery = 400;  // stream bytes between StreamInfo blocks
   constexpr size_t kIndexLag = 50;  // intervals between a pulse and its block
   constexpr size_t kLeadOut = 200;  // intervals after the last pulse
   const double tickNs = 1e9 / kf::kSampleClock;
@@ -184,12 +199,22 @@ Bytes BuildKryoFluxStream(const flux::TrackFlux& track) {
   Bytes text(info.begin(), info.end());
   text.push_back(0);
   oob(kf::kInfo, text);
-  Bytes streamInfo;
-  Put32(streamInfo, 0);
-  Put32(streamInfo, 0);
-  oob(kf::kStreamInfo, streamInfo);
+  if (everyBlock) {
+    const std::string host = "host_date=2026.01.02, host_time=03:04:05";
+    Bytes second(host.begin(), host.end());
+    second.push_back(0);
+    oob(kf::kInfo, second);
+  }
+  const auto streamInfo = [&](uint32_t at) {
+    Bytes payload;
+    Put32(payload, at);
+    Put32(payload, 0);  // transfer time, in milliseconds
+    oob(kf::kStreamInfo, payload);
+  };
+  streamInfo(0);
 
   uint32_t position = 0;
+  uint32_t lastInfo = 0;
   uint64_t elapsed = 0;
   std::vector<Bytes> waiting;  // Index blocks not yet sent
   std::vector<size_t> sendAfter;
@@ -210,6 +235,13 @@ Bytes BuildKryoFluxStream(const flux::TrackFlux& track) {
       sendAfter.erase(sendAfter.begin());
     }
     if (i == ticks.size()) break;
+    if (everyBlock && position - lastInfo >= kStreamInfoEvery) {
+      // A NOP of each length, then where the stream stands.
+      file.insert(file.end(), {kf::kNop1, kf::kNop2, 0, kf::kNop3, 0, 0});
+      position += 6;
+      streamInfo(position);
+      lastInfo = position;
+    }
     uint64_t t = ticks[i];
     elapsed += t;
     for (; t > 0xFFFF; t -= kf::kOverflow) {
@@ -281,16 +313,28 @@ Bytes CellBytesV1(const std::vector<bool>& cells) {
 
 // The same with v3's opcodes: the index and the rate first, and any eight
 // cells that would read as an opcode written as seven behind a skip.
-Bytes CellBytesV3(const std::vector<bool>& cells, int rateKbps) {
+Bytes CellBytesV3(const std::vector<bool>& cells, int rateKbps, bool everyOpcode) {
+  constexpr size_t kRateEvery = 4096;  // cells between stretches at another rate
   const auto op = [](uint8_t code) { return Reversed(code); };
-  Bytes bytes{op(hfe::kSetIndex), op(hfe::kSetRate),
-              Reversed(static_cast<uint8_t>(std::lround(hfe::kOpcodeClock / 2e3 / rateKbps)))};
+  const uint8_t ticks = static_cast<uint8_t>(std::lround(hfe::kOpcodeClock / 2e3 / rateKbps));
+  Bytes bytes{op(hfe::kSetIndex), op(hfe::kSetRate), Reversed(ticks)};
+  if (everyOpcode) bytes.push_back(op(hfe::kNop));
   for (size_t i = 0; i < cells.size();) {
+    if (everyOpcode && i + 8 >= cells.size()) {  // weak cells end the track
+      bytes.push_back(op(hfe::kRandom));
+      break;
+    }
     uint8_t msbFirst = 0;
     for (size_t j = 0; j < 8; ++j)
       msbFirst = static_cast<uint8_t>(msbFirst << 1 | (i + j < cells.size() && cells[i + j]));
     if ((msbFirst & hfe::kOpcodeMask) != hfe::kOpcodeMask) {
-      bytes.push_back(Reversed(msbFirst));
+      if (everyOpcode && i % kRateEvery < 8 && i > 0) {
+        // These eight cells a tick longer each, then the rate again.
+        bytes.insert(bytes.end(), {op(hfe::kSetRate), Reversed(static_cast<uint8_t>(ticks + 1)),
+                                   Reversed(msbFirst), op(hfe::kSetRate), Reversed(ticks)});
+      } else {
+        bytes.push_back(Reversed(msbFirst));
+      }
       i += 8;
       continue;
     }
@@ -311,7 +355,8 @@ Bytes BuildHfe(const FluxTracks& tracks, const HfeOptions& options) {
   for (const flux::TrackFlux& t : tracks) {
     const std::vector<bool> cells = Cells(t, cellNs, options.rpm);
     sides[{t.cylinder, t.head}] =
-        options.version == 3 ? CellBytesV3(cells, options.rateKbps) : CellBytesV1(cells);
+        options.version == 3 ? CellBytesV3(cells, options.rateKbps, options.everyOpcode)
+                             : CellBytesV1(cells);
     cylinders = std::max(cylinders, t.cylinder + 1);
     if (t.head == 1) heads = 2;
   }

@@ -25,6 +25,9 @@ struct ScpOptions {
   // revolution (the second half of its last one), as a capture that did
   // not wait for the index.
   bool indexCued = true;
+  // The extension footer after the samples (its flag set), as newer
+  // capture software writes it.
+  bool footer = false;
 };
 
 // Every revolution of every track; tracks of the other head than a
@@ -40,7 +43,10 @@ struct NamedBytes {
 // revolution and followed by the first 200 intervals of the first (partial
 // revolutions around the index pulses), each Index block written some way
 // after the flux it marks, as the board sends them, then StreamEnd and EOF.
-Bytes BuildKryoFluxStream(const flux::TrackFlux& track);
+// With `everyBlock`, as a whole capture comes from the board: a second
+// KFInfo (the host's date), a StreamInfo block every few hundred bytes and
+// each kind of NOP among the flux.
+Bytes BuildKryoFluxStream(const flux::TrackFlux& track, bool everyBlock = false);
 // A stream file per track, named <prefix>NN.S.raw.
 std::vector<NamedBytes> BuildKryoFluxSet(const FluxTracks& tracks,
                                          const std::string& prefix = "track");
@@ -55,6 +61,10 @@ struct HfeOptions {
   // 360-rpm disk in a 300-rpm drive with each revolution brought to 60 /
   // `rpm` seconds.  0: as the flux gives it.
   int rpm = 0;
+  // v3: every opcode besides, as tools that write variable-rate and
+  // copy-protected tracks do: a NOP, a stretch of cells at another rate,
+  // and weak cells in place of the last byte of the track.
+  bool everyOpcode = false;
 };
 
 // The first revolution of each track, sampled to cells.
