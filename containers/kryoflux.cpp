@@ -80,8 +80,10 @@ void ReadInfo(const uint8_t* payload, size_t size, OutOfBand* oob, const std::st
     if (value >= lowest && value <= kryoflux::kHighestClock) {
       *clock = value;
     } else {
+      // Shown no larger than a long long holds: the text may name any number.
+      const double shown = std::min(value, 1e18);
       problems->Add("KryoFlux " + name + " names a clock of " + std::string(p, 3) + "=" +
-                    std::to_string(static_cast<long long>(value)) + " Hz; the usual one taken");
+                    std::to_string(static_cast<long long>(shown)) + " Hz; the usual one taken");
     }
   }
 }

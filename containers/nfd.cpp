@@ -180,11 +180,11 @@ void WalkR1(const uint8_t* file, size_t size, ProblemLog* problems, Visit visit)
   for (int t = 0; t < nfd::kR1Tracks; ++t) {
     const uint64_t block = R1Block(file, t);
     if (block == 0) continue;
-    const uint8_t* head = file + block;
     if (block + nfd::kBlockHeaderSize > size) {
       if (problems != nullptr) problems->Add(TrackProblem(t, 1, 1));
       continue;
     }
+    const uint8_t* head = file + block;  // only once the block is known to lie in the file
     const uint32_t listed = GetU16le(head + nfd::kBlockSectors);
     const uint32_t diags = GetU16le(head + nfd::kBlockDiags);
     if (block + nfd::kBlockHeaderSize + nfd::kRecordSize * (listed + diags) > size) {

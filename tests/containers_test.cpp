@@ -215,6 +215,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
   Disk kind = testimg::KindDisk(vorxcut::kCatalogue, vorxcut::kCatalogue.rules.data[0]);
   Disk small;
   small.Format(0, 3);
+  // A KryoFlux stream file whose KFInfo names a clock past any integer.
+  const std::string kf("\x0D\x04\x19\x00" "sck=99999999999999999999" "\x00\x0D\x0D\x0D\x0D", 33);
   const struct {
     const char* what;
     Bytes bytes;
@@ -263,6 +265,8 @@ TEST(Containers, DetectionTakesEachFileForWhatItIs) {
       {"D88 cut short", Cut(kind.Build(), 3000), "a.fdi", Kind::kD88, ""},
       {"empty file", Bytes(), "a.fdi", Kind::kD88, ""},
       {"larger than any container", Concat(fdi, Bytes(16u << 20)), "a.fdi", Kind::kD88, ""},
+      {"KryoFlux naming a clock past any integer", Bytes(kf.begin(), kf.end()), "t00.0.raw",
+       Kind::kKryoFlux, "sck=1000000000000000000 Hz"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
