@@ -57,6 +57,7 @@ std::string Reason(const archives::Member& member) {
 }
 
 constexpr char kNotAnImage[] = "not a disk image";
+std::string PastTheImages() { return "past the first " + Megabytes(kArchiveTotal) + " of disk images"; }
 constexpr char kNested[] = "an archive inside an archive is not opened";
 
 // How large a member may be, decided from its first bytes: no larger than
@@ -238,13 +239,27 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
   format = reader.Format();
   std::vector<Read> reads;
   archives::Member member;
-  while (reader.Next(&member)) {
+  // What the members' images come to once converted: a small member may
+  // convert to megabytes of D88 (a sector stored as one byte), so their
+  // sum is bounded as the bytes read are, and nothing past it is held.
+  size_t held = 0;
+  bool full = false;
+  while (!full && reader.Next(&member)) {
     Read read;
     read.key = reader.Single() ? BareName(path) : member.name;
     if (!reader.Single() && !member.utf8) MendSecondBytes(&read.key);
     const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
     read.shown.name = NameText(read.key, utf8);
     ReadMember(&member, &read);
+    if (read.size > kArchiveTotal - held) {
+      read.bytes.reset();
+      read.size = 0;
+      read.shown.disks = 0;
+      read.shown.skipped = PastTheImages();
+      read.warning.clear();
+      full = true;
+    }
+    held += read.size;
     reads.push_back(std::move(read));
   }
   std::stable_sort(reads.begin(), reads.end(),
@@ -254,7 +269,11 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
     members.push_back(read.shown);
     if (!read.warning.empty()) warnings.push_back({read.shown.name, read.warning});
   }
-  switch (reader.Stopped()) {
+  if (full) {
+    warnings.push_back({std::string(), "its disk images come to more than " +
+                                           Megabytes(kArchiveTotal) + "; the rest are not read"});
+  }
+  switch (full ? archives::Stop::kNone : reader.Stopped()) {
     case archives::Stop::kMembers:
       warnings.push_back({std::string(), "holds more than " + std::to_string(kArchiveMembers) +
                                              " members; the rest are not looked at"});
@@ -278,6 +297,8 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
 void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
   std::vector<Read> kept;
   std::vector<containers::StreamFile> files;
+  size_t held = 0;  // the images and stream files held: bounded as the members are
+  for (const Read& r : *reads) held += r.bytes != nullptr ? r.size : 0;
   for (size_t i = 0; i < reads->size(); ++i) {
     Read& first = (*reads)[i];
     if (first.set.empty()) {
@@ -286,9 +307,13 @@ void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
     }
     if (first.bytes == nullptr) continue;  // read with an earlier file of its set
     files.clear();
+    size_t raw = 0;
     for (size_t j = i; j < reads->size(); ++j) {
       const Read& r = (*reads)[j];
-      if (r.set == first.set && r.bytes != nullptr) files.push_back({r.key, r.bytes.get(), r.size});
+      if (r.set == first.set && r.bytes != nullptr) {
+        files.push_back({r.key, r.bytes.get(), r.size});
+        raw += r.size;
+      }
     }
     containers::Conversion info;
     const containers::Taken taken =
@@ -300,6 +325,10 @@ void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
     if (taken == containers::Taken::kNone) {
       set.shown.skipped = info.warning.empty() ? kNotAnImage : info.warning;
       set.warning = "skipped, " + set.shown.skipped;
+    } else if (converted.size > kArchiveTotal - (held - raw)) {
+      set.shown.skipped = PastTheImages();
+      set.warning = "skipped, " + set.shown.skipped;
+      converted.size = 0;
     } else {
       set.bytes = std::move(converted.bytes);
       set.size = converted.size;
@@ -310,6 +339,7 @@ void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
     for (size_t j = i; j < reads->size(); ++j) {
       if ((*reads)[j].set == first.set) (*reads)[j].bytes.reset();
     }
+    held = held - raw + set.size;
     kept.push_back(std::move(set));
   }
   *reads = std::move(kept);

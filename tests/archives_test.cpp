@@ -262,6 +262,14 @@ TEST(ArchivesRun, BadArchivesWarnAndNeverPassForASuccess) {
   const Bytes stored = Archive(ArchiveKind::kZipStored, {other, good});
   std::vector<ArchiveEntry> many = {good};
   for (int i = 0; i < 20000; ++i) many.push_back({"f" + std::to_string(i), {}});
+  // FDD stores a sector of one byte value as that byte: 50 KB members each
+  // a 1.25 MB disk once converted.
+  Disk blank = testimg::Formatted(testimg::k2hd8);
+  for (auto& track : blank.tracks) {
+    for (testimg::Sector& s : track.second) std::fill(s.data.begin(), s.data.end(), 0xE5);
+  }
+  std::vector<ArchiveEntry> inflating = {good};
+  for (int i = 100; i < 210; ++i) inflating.push_back({"z" + std::to_string(i) + ".fdd", testimg::BuildFdd(blank)});
   const struct {
     const char* what;
     Bytes archive;
@@ -299,6 +307,8 @@ TEST(ArchivesRun, BadArchivesWarnAndNeverPassForASuccess) {
        false},
       {"20,000 members", Archive(ArchiveKind::kZip, many),
        {": holds more than 4096 members; the rest are not looked at"}, true},
+      {"members that convert to more than the archive's total", Archive(ArchiveKind::kZip, inflating),
+       {": its disk images come to more than 128 MB; the rest are not read"}, true},
   };
   const testimg::RunOutcome cut = RunIn(VORXCUT_PATH, disk, "good.d88");
   for (const auto& c : cases) {
