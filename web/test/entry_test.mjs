@@ -10,6 +10,7 @@ import { createRequire } from 'node:module';
 import os from 'node:os';
 import path from 'node:path';
 import { before, test } from 'node:test';
+import { fileURLToPath } from 'node:url';
 
 import * as runs from '../runs.js';
 
@@ -133,6 +134,30 @@ test('file names are kept as one path part and never read as options', () => {
     assert.equal(inspected.doc.disks.length, 3);
   }
   assert.deepEqual(mod.FS.readdir('/img').filter((n) => !n.startsWith('.')), ['ディスク.d88']);
+});
+
+// Every dump that once crashed the programs (tests/regression/): the page
+// ends each run by itself and says what the console programs say, the
+// image named as the page names it.
+const REGRESSION = path.join(path.dirname(fileURLToPath(import.meta.url)), '..', '..', 'tests',
+                             'regression');
+
+test('dumps that crashed the decoder: inspected and cut as on the console', () => {
+  const dumps = fs.readdirSync(REGRESSION).filter((n) => /\.(scp|hfe|mfi|raw)$/.test(n));
+  assert.ok(dumps.length >= 2);
+  for (const name of dumps) {
+    const file = path.join(REGRESSION, name);
+    const at = runs.putImage(mod, fs.readFileSync(file), name);
+    const inspected = runs.inspect(mod, at);
+    assert.equal(inspected.status, 0, name);
+    assert.deepEqual(Buffer.from(inspected.stdout),
+                     execFileSync(tool('d88info'), ['--json', '--', name], { cwd: REGRESSION }));
+    for (const program of SAMPLES) {
+      const want = native(program, [file]);
+      want.stderr = Buffer.from(want.stderr.toString('latin1').split(file).join(at), 'latin1');
+      same(runs.cut(mod, program, at), want);
+    }
+  }
 });
 
 // The files of every folder a native `d88cut -o DIR` left, by folder.
