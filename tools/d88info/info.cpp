@@ -188,15 +188,14 @@ std::string Recorded(const uint8_t* flags) {
 }
 
 // "    recorded: every sector FM", or each sector with something recorded;
-// nothing when no sector has.
+// nothing when no sector has.  The list's flags are those of every sector
+// it lists (ListTrack keeps only the sectors all its walks know).
 void PrintRecorded(const TrackList& list, std::FILE* out) {
   const uint8_t* flags = list.flags;
-  const int listed = list.count;
-  const int count = list.count;
-  std::string first = listed > 0 ? Recorded(flags) : "";
-  bool same = listed == count;
+  std::string first = list.count > 0 ? Recorded(flags) : "";
+  bool same = true;
   std::string each;
-  for (int i = 0; i < listed; ++i) {
+  for (int i = 0; i < list.count; ++i) {
     const std::string text = Recorded(flags + 3 * i);
     if (text != first) same = false;
     if (text.empty()) continue;
