@@ -329,6 +329,9 @@ TEST(D88ConvE2E, UsageErrorsHelpAndVersion) {
   const testimg::ProcessResult help = testimg::RunProcess(kConv, {"--help"}, dir.path());
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind(kUsage, 0), 0u);
+  const testimg::ProcessResult shortHelp = testimg::RunProcess(kConv, {"-h"}, dir.path());
+  EXPECT_EQ(shortHelp.status, 0);
+  EXPECT_EQ(shortHelp.out, help.out);
 }
 
 }  // namespace

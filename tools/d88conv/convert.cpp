@@ -41,7 +41,7 @@ constexpr char kHelp[] =
     "              named after the image (or -o) and the disk's index from 0:\n"
     "              game.d88 -> game_0.d88, game_1.d88, ...\n"
     "  -f          replace output files that exist (never an input)\n"
-    "  --help      show this help and exit\n"
+    "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n";
 
 // The directory of a D88 image lists no disk that starts beyond 2 GiB (nor
@@ -468,7 +468,7 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   bool optionsEnd = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (!optionsEnd && arg == "--help") {
+    if (!optionsEnd && (arg == "-h" || arg == "--help")) {
       std::fputs(kUsage, out);
       std::fputs(kHelp, out);
       return 0;
