@@ -427,9 +427,10 @@ Bytes BuildMfi(const FluxTracks& tracks, bool oldCells) {
     cylinders = std::max(cylinders, t.cylinder + 1);
     if (t.head == 1) heads = 2;
   }
-  Bytes file;
-  file.insert(file.end(), oldCells ? mfi::kMagicOld : mfi::kMagicNew,
-              (oldCells ? mfi::kMagicOld : mfi::kMagicNew) + mfi::kMagicLength);
+  // Made from the magic, not inserted into an empty vector: GCC 12's
+  // optimised build takes that insert for an overflow.
+  const char* magic = oldCells ? mfi::kMagicOld : mfi::kMagicNew;
+  Bytes file(magic, magic + mfi::kMagicLength);
   Put32(file, static_cast<uint32_t>(cylinders));
   Put32(file, static_cast<uint32_t>(heads));
   Put32(file, 0x20353235);  // "525 "
