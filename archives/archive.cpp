@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 #include <string_view>
 
@@ -67,11 +68,12 @@ class Utf8Ctype {
 // libarchive with each byte as the character of that value, while a name
 // the archive marks as Unicode (7z and RAR5 always; zip with its UTF-8
 // flag, RAR v4 with its Unicode flag, an LZH code page, pax) comes as its
-// characters.  libarchive does not tell the zip flag, so a name of
-// characters up to U+00FF alone is taken for bytes: only a Unicode name
-// made of Latin-1 letters alone is misread, never a Japanese one.
-// Reading wide characters keeps this the same wherever libarchive runs.
-bool RecoverName(struct archive_entry* entry, bool unicodeFormat, std::string* name) {
+// characters.  `marked` says whether the archive marks this name (-1: not
+// known); unknown, a name of characters up to U+00FF alone is taken for
+// bytes (a Unicode name of Latin-1 letters alone would be misread, never a
+// Japanese one).  Reading wide characters keeps this the same wherever
+// libarchive runs.
+bool RecoverName(struct archive_entry* entry, bool unicodeFormat, int marked, std::string* name) {
   name->clear();
   const wchar_t* wide = archive_entry_pathname_w(entry);
   if (wide == nullptr) {
@@ -80,8 +82,9 @@ bool RecoverName(struct archive_entry* entry, bool unicodeFormat, std::string* n
     if (bytes != nullptr) *name = bytes;
     return false;
   }
-  bool unicode = unicodeFormat;
-  for (const wchar_t* p = wide; *p != 0 && !unicode; ++p) unicode = static_cast<uint32_t>(*p) > 0xFF;
+  bool unicode = unicodeFormat || marked == 1;
+  for (const wchar_t* p = wide; *p != 0 && !unicode && marked < 0; ++p)
+    unicode = static_cast<uint32_t>(*p) > 0xFF;
   for (const wchar_t* p = wide; *p != 0; ++p) {
     uint32_t ch = static_cast<uint32_t>(*p);
     // Windows' wchar_t is UTF-16.
@@ -162,6 +165,7 @@ Reader::~Reader() { Close(); }
 void Reader::Close() {
   if (handle != nullptr) archive_read_free(handle);
   handle = nullptr;
+  DropZipNames();
   source.clear();
   memory = nullptr;
   memorySize = 0;
@@ -183,7 +187,7 @@ namespace {
 // format libarchive has would bring in libraries (an XML parser for one)
 // for archives no disk image comes in.  `rawOnly` reads a compressed file
 // as the one file it holds, whatever that holds.
-struct archive* NewHandle(bool rawOnly) {
+struct archive* NewHandle(bool rawOnly, const char* charset = "hdrcharset=ISO-8859-1") {
   struct archive* handle = archive_read_new();
   if (handle == nullptr) return nullptr;
   if (!rawOnly) {
@@ -199,7 +203,7 @@ struct archive* NewHandle(bool rawOnly) {
   archive_read_support_filter_gzip(handle);
   archive_read_support_filter_bzip2(handle);
   archive_read_support_filter_xz(handle);
-  archive_read_set_options(handle, "hdrcharset=ISO-8859-1");
+  archive_read_set_options(handle, charset);
   return handle;
 }
 
@@ -239,17 +243,55 @@ bool Reader::OpenMemory(const uint8_t* data, size_t size) {
   return Start(false, HasArchiveMagic(data, size));
 }
 
+struct archive* Reader::OpenHandle(bool rawOnly, const char* charset) const {
+  struct archive* opened = NewHandle(rawOnly, charset);
+  if (opened == nullptr) return nullptr;
+  const int status = memory != nullptr ? archive_read_open_memory(opened, memory, memorySize)
+                                       : archive_read_open_filename(opened, source.c_str(), kBlock);
+  if (status != ARCHIVE_OK) {
+    archive_read_free(opened);
+    return nullptr;
+  }
+  return opened;
+}
+
 bool Reader::Start(bool rawOnly, bool magic) {
   Utf8Ctype utf8;
-  handle = NewHandle(rawOnly);
-  const int opened = handle == nullptr ? ARCHIVE_FATAL
-                     : memory != nullptr ? archive_read_open_memory(handle, memory, memorySize)
-                                         : archive_read_open_filename(handle, source.c_str(), kBlock);
-  if (opened != ARCHIVE_OK) {
+  handle = OpenHandle(rawOnly, "hdrcharset=ISO-8859-1");
+  if (handle == nullptr) {
     Close();
     return false;
   }
   return Opened(rawOnly, magic);
+}
+
+// libarchive reads a zip name flagged UTF-8 as UTF-8 whatever charset it is
+// told, and any other as that charset: the names read a second time as
+// UTF-8 are the same characters exactly where the flag is set (or the name
+// is ASCII).  The second reading goes entry by entry beside the first;
+// where it cannot, the flag is not known.
+void Reader::OpenZipNames() {
+  zipNames = OpenHandle(false, "hdrcharset=UTF-8");
+  if (zipNames != nullptr && !NextZipName()) DropZipNames();
+}
+
+bool Reader::NextZipName() {
+  const int status = archive_read_next_header(zipNames, &zipEntry);
+  return status == ARCHIVE_OK || status == ARCHIVE_WARN;
+}
+
+void Reader::DropZipNames() {
+  if (zipNames != nullptr) archive_read_free(zipNames);
+  zipNames = nullptr;
+  zipEntry = nullptr;
+}
+
+int Reader::ZipNameMarked() const {
+  if (zipNames == nullptr) return -1;
+  const wchar_t* first = archive_entry_pathname_w(entry);
+  const wchar_t* second = archive_entry_pathname_w(zipEntry);
+  if (first == nullptr || second == nullptr) return first == nullptr ? -1 : 0;
+  return std::wcscmp(first, second) == 0 ? 1 : 0;
 }
 
 // Reads the first entry and tells whether the bytes are an archive: any
@@ -306,6 +348,7 @@ bool Reader::Opened(bool rawOnly, bool magic) {
     pending = true;
     entries = 1;
     headerStatus = status;
+    if (base == ARCHIVE_FORMAT_ZIP && !compressed) OpenZipNames();
   } else if (status == ARCHIVE_FATAL) {
     stop = Stop::kDamaged;
     stopDetail = ErrorOf(handle);
@@ -342,6 +385,7 @@ bool Reader::Advance() {
     stop = Stop::kMembers;
     return false;
   }
+  if (zipNames != nullptr && !NextZipName()) DropZipNames();
   return true;
 }
 
@@ -361,7 +405,7 @@ bool Reader::Next(Member* member) {
     if (archive_entry_filetype(entry) != AE_IFDIR) break;
   }
   ++members;
-  member->utf8 = RecoverName(entry, unicodeNames, &member->name);
+  member->utf8 = RecoverName(entry, unicodeNames, ZipNameMarked(), &member->name);
   if (single) member->name.clear();
   member->size = memberSize;
   if (headerStatus == ARCHIVE_FAILED) {

@@ -104,7 +104,14 @@ class Reader {
   int MembersSeen() const { return members; }
 
  private:
+  struct archive* OpenHandle(bool rawOnly, const char* charset) const;
   bool Start(bool rawOnly, bool magic);
+  void OpenZipNames();
+  bool NextZipName();
+  void DropZipNames();
+  // 1 where the current zip member's name is flagged UTF-8, 0 where not,
+  // -1 where that is not known.
+  int ZipNameMarked() const;
   bool Opened(bool rawOnly, bool magic);
   bool Advance();
   bool Grow(size_t limit);
@@ -117,6 +124,9 @@ class Reader {
   size_t memorySize = 0;
   struct archive* handle = nullptr;
   struct archive_entry* entry = nullptr;
+  // A zip read a second time, its names as UTF-8, to tell flagged names.
+  struct archive* zipNames = nullptr;
+  struct archive_entry* zipEntry = nullptr;
   int headerStatus = 0;     // what reading the current entry's header gave
   bool pending = false;     // the entry Open read is not handed out yet
   bool started = false;     // a member was handed out
