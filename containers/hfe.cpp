@@ -124,28 +124,19 @@ bool DetectHfe(const uint8_t* file, size_t size) {
          file[hfe::kRevisionOffset] <= hfe::kMaxRevision;
 }
 
-bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, ProblemLog* problems) {
-  if (!DetectHfe(file, size)) return false;
-  const bool v3 = std::memcmp(file, hfe::kMagicV3, hfe::kMagicLength) == 0;
-  const int cylinders = file[hfe::kCylindersOffset];
-  const int heads = file[hfe::kHeadsOffset];
-  const uint32_t rate = GetU16le(file + hfe::kRateOffset);
-  if (heads < 1 || heads > 2 || cylinders < 1 || rate == 0 || rate == hfe::kVariableRate) {
-    problems->Add("HFE header gives " + std::to_string(cylinders) + " cylinders, " +
-                  std::to_string(heads) + " heads and " + std::to_string(rate) +
-                  " kbit/s; nothing read");
-    return false;
-  }
-  const uint64_t list =
-      static_cast<uint64_t>(GetU16le(file + hfe::kTrackListOffset)) * hfe::kBlockSize;
+namespace {
+
+// Where every cylinder's blocks lie, from the track list at `list`: those
+// pointing into the header or past the file are left out (and said), and
+// so are those that share blocks with another, before any is read.
+std::vector<Span> PlaceCylinders(const uint8_t* file, size_t size, uint64_t list, int cylinders,
+                                 ProblemLog* problems) {
   int listed = cylinders;
   if (list + hfe::kTrackEntrySize * static_cast<uint64_t>(cylinders) > size) {
     listed = list >= size ? 0 : static_cast<int>((size - list) / hfe::kTrackEntrySize);
     problems->Add("HFE track list runs past the end of the file; " + std::to_string(listed) +
                   " of its " + std::to_string(cylinders) + " cylinders read");
   }
-  // Every cylinder's blocks first, so that those sharing blocks are
-  // refused before any is read.
   std::vector<Span> spans;
   for (int c = 0; c < listed; ++c) {
     const uint8_t* entry = file + list + hfe::kTrackEntrySize * c;
@@ -164,12 +155,47 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     }
   }
   const std::vector<bool> sharing = SharingBytes(spans);
+  std::vector<Span> sound;
   for (size_t k = 0; k < spans.size(); ++k) {
     if (sharing[k]) {
       problems->Add("HFE cylinder " + std::to_string(spans[k].cylinder) +
                     " shares its blocks with another; read as absent");
+    } else {
+      sound.push_back(spans[k]);
     }
   }
+  return sound;
+}
+
+// One head's bytes of a cylinder: bytes 0-255 (head 0) or 256-511 (head 1)
+// of each of its blocks, `perHead` in all.
+void HeadBytes(const uint8_t* file, const Span& s, uint64_t perHead, int head,
+               std::vector<uint8_t>* bytes) {
+  bytes->clear();
+  for (uint64_t k = 0; k * hfe::kHeadBytes < perHead; ++k) {
+    const uint64_t take = std::min<uint64_t>(hfe::kHeadBytes, perHead - k * hfe::kHeadBytes);
+    const uint8_t* from = file + s.start + k * hfe::kBlockSize + head * hfe::kHeadBytes;
+    bytes->insert(bytes->end(), from, from + take);
+  }
+}
+
+}  // namespace
+
+bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, ProblemLog* problems) {
+  if (!DetectHfe(file, size)) return false;
+  const bool v3 = std::memcmp(file, hfe::kMagicV3, hfe::kMagicLength) == 0;
+  const int cylinders = file[hfe::kCylindersOffset];
+  const int heads = file[hfe::kHeadsOffset];
+  const uint32_t rate = GetU16le(file + hfe::kRateOffset);
+  if (heads < 1 || heads > 2 || cylinders < 1 || rate == 0 || rate == hfe::kVariableRate) {
+    problems->Add("HFE header gives " + std::to_string(cylinders) + " cylinders, " +
+                  std::to_string(heads) + " heads and " + std::to_string(rate) +
+                  " kbit/s; nothing read");
+    return false;
+  }
+  const uint64_t list =
+      static_cast<uint64_t>(GetU16le(file + hfe::kTrackListOffset)) * hfe::kBlockSize;
+  const std::vector<Span> spans = PlaceCylinders(file, size, list, cylinders, problems);
 
   // v1 counts in cells; v3 in 36 MHz ticks, as its rate opcodes do.
   const double cellNs = 500000.0 / rate;
@@ -178,18 +204,11 @@ bool ReadHfe(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
       v3 ? std::max<uint32_t>(1, static_cast<uint32_t>(cellNs / tickNs + 0.5)) : 1;
   flux::TrackFlux track;
   std::vector<uint8_t> bytes;
-  for (size_t k = 0; k < spans.size(); ++k) {
-    const Span& s = spans[k];
-    if (sharing[k]) continue;
+  for (const Span& s : spans) {
     const uint64_t perHead =
         GetU16le(file + list + hfe::kTrackEntrySize * s.cylinder + hfe::kTrackLengthOffset) / 2;
     for (int h = 0; h < heads; ++h) {
-      bytes.clear();
-      for (uint64_t k = 0; k * hfe::kHeadBytes < perHead; ++k) {
-        const uint64_t take = std::min<uint64_t>(hfe::kHeadBytes, perHead - k * hfe::kHeadBytes);
-        const uint8_t* from = file + s.start + k * hfe::kBlockSize + h * hfe::kHeadBytes;
-        bytes.insert(bytes.end(), from, from + take);
-      }
+      HeadBytes(file, s, perHead, h, &bytes);
       BeginTrack(&track, s.cylinder, h, tickNs);
       CellSink sink(&track);
       if (v3) {

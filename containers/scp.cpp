@@ -96,12 +96,15 @@ bool DetectScp(const uint8_t* file, size_t size) {
   return any && !stray;
 }
 
-bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, ProblemLog* problems) {
-  if (!DetectScp(file, size)) return false;
+namespace {
+
+// The revolutions the header says each track holds (at most the decoder's
+// limit); 0 when the samples cannot be read at all.
+int RevolutionsRecorded(const uint8_t* file, ProblemLog* problems) {
   int revolutions = file[scp::kRevolutionsOffset];
   if (revolutions == 0) {
     problems->Add("SCP header records no revolutions");
-    return false;
+    return 0;
   }
   if (revolutions > flux::kMaxRevolutions) {
     problems->Add("SCP header records " + std::to_string(revolutions) + " revolutions; the first " +
@@ -111,15 +114,19 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
   const uint8_t sampleBits = file[scp::kSampleBitsOffset];
   if (sampleBits != 0 && sampleBits != 16) {
     problems->Add("SCP samples of " + std::to_string(sampleBits) + " bits cannot be read");
-    return false;
+    return 0;
   }
-  const int entries = TableEntries(file, size);
+  return revolutions;
+}
+
+// Where every revolution of every track lies, in table order: those that
+// point outside the file, into a header or at no track header are left
+// out (and said), and so are those that share samples with another.
+std::vector<Revolution> PlaceRevolutions(const uint8_t* file, size_t size, int entries,
+                                         int revolutions, ProblemLog* problems) {
   const uint64_t tableEnd = scp::kTableOffset + 4u * entries;
   const uint64_t headerSize =
       scp::kRevolutionTableOffset + static_cast<uint64_t>(scp::kRevolutionEntrySize) * revolutions;
-
-  // Every revolution's place first, so that those sharing samples are
-  // refused before any is read.
   std::vector<Revolution> revs;
   for (int i = 0; i < entries; ++i) {
     const uint64_t offset = Entry(file, i);
@@ -165,6 +172,43 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     problems->Add(Place(revs[k].entry) + " revolution " + std::to_string(revs[k].index + 1) +
                   " shares its samples with another; not read");
   }
+  return revs;
+}
+
+// Appends one revolution's samples to `track` as intervals (a run of zero
+// words and the sample after it one long interval) and ends the
+// revolution there, timed by its index time where the samples agree.
+void AddRevolution(const uint8_t* file, const Revolution& r, flux::TrackFlux* track,
+                   ProblemLog* problems) {
+  const size_t before = track->intervals.size();
+  uint64_t pending = 0;
+  uint64_t sum = 0;
+  for (uint64_t at = r.start; at < r.end; at += 2) {
+    const uint32_t sample = GetU16be(file + at);
+    pending += sample == 0 ? scp::kOverflow : sample;
+    if (sample == 0) continue;
+    const uint32_t interval = static_cast<uint32_t>(std::min<uint64_t>(pending, UINT32_MAX));
+    track->intervals.push_back(interval);
+    sum += interval;
+    pending = 0;
+  }
+  if (track->intervals.size() == before) return;  // no transition at all
+  const uint64_t ticks = Believed(r.ticks, sum);
+  if (ticks == 0) {
+    problems->Add(Place(r.entry) + " revolution " + std::to_string(r.index + 1) +
+                  " index time disagrees with its samples; timed by the samples");
+  }
+  EndRevolution(track, ticks);
+}
+
+}  // namespace
+
+bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, ProblemLog* problems) {
+  if (!DetectScp(file, size)) return false;
+  const int revolutions = RevolutionsRecorded(file, problems);
+  if (revolutions == 0) return false;
+  const int entries = TableEntries(file, size);
+  const std::vector<Revolution> revs = PlaceRevolutions(file, size, entries, revolutions, problems);
 
   const Numbering numbering = NumberingOf(file, entries, problems);
   const double tickNs = scp::kBaseTickNs * (file[scp::kResolutionOffset] + 1);
@@ -181,38 +225,17 @@ bool ReadScp(const uint8_t* file, size_t size, const FluxVisitor& visit, Problem
     numbering.Place(revs[first].entry, &cylinder, &head);
     BeginTrack(&track, cylinder, head, tickNs);
     track.indexCued = indexCued;
-    // A dump not cued to the index starts with the part of a revolution
-    // before the first index pulse: dropped where whole ones follow.
     size_t samples = 0;
     for (const Revolution* r : sound) samples += static_cast<size_t>((r->end - r->start) / 2);
     track.intervals.reserve(samples);
+    // A dump not cued to the index starts with the part of a revolution
+    // before the first index pulse: dropped where whole ones follow.
     size_t k = 0;
     if (!indexCued && sound.size() > 1) {
       k = 1;
       track.indexCued = true;
     }
-    for (; k < sound.size(); ++k) {
-      const Revolution& r = *sound[k];
-      const size_t before = track.intervals.size();
-      uint64_t pending = 0;
-      uint64_t sum = 0;
-      for (uint64_t at = r.start; at < r.end; at += 2) {
-        const uint32_t sample = GetU16be(file + at);
-        pending += sample == 0 ? scp::kOverflow : sample;
-        if (sample == 0) continue;  // a run of zeros and a sample are one long gap
-        const uint32_t interval = static_cast<uint32_t>(std::min<uint64_t>(pending, UINT32_MAX));
-        track.intervals.push_back(interval);
-        sum += interval;
-        pending = 0;
-      }
-      if (track.intervals.size() == before) continue;  // no transition at all
-      const uint64_t ticks = Believed(r.ticks, sum);
-      if (ticks == 0) {
-        problems->Add(Place(r.entry) + " revolution " + std::to_string(r.index + 1) +
-                      " index time disagrees with its samples; timed by the samples");
-      }
-      EndRevolution(&track, ticks);
-    }
+    for (; k < sound.size(); ++k) AddRevolution(file, *sound[k], &track, problems);
     if (!track.revolutionEnds.empty()) visit(track);
     first = last;
   }
