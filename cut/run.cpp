@@ -14,7 +14,6 @@
 
 namespace cut {
 
-d88::D88Image g_image;
 uint8_t g_sectorBuffer[kSectorBufferSize];
 
 namespace {
@@ -268,8 +267,8 @@ void PrintVersion(const char* program, std::FILE* out) {
   std::fprintf(out, "%s %s\n", program, Version());
 }
 
-int Run(const Catalogue& catalogue, int argc, const char* const* argv,
-        std::FILE* out, std::FILE* err) {
+int RunOn(d88::D88Image& image, const Catalogue& catalogue, int argc, const char* const* argv,
+          std::FILE* out, std::FILE* err) {
   const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";
   const Options options = Parse(argc, argv);
   switch (options.action) {
@@ -298,7 +297,7 @@ int Run(const Catalogue& catalogue, int argc, const char* const* argv,
   }
   const Encoding encoding = EncodingFor(err, options.encoding);
   static ImageSource source;
-  const bool opened = source.Open(options.image, g_image);
+  const bool opened = source.Open(options.image, image);
   source.PrintWarnings(options.image, err);
   if (!opened) {
     PrintJapanese(kCannotOpen, encoding, err);
@@ -317,7 +316,7 @@ int Run(const Catalogue& catalogue, int argc, const char* const* argv,
   output.out = out;
   output.err = err;
   output.encoding = encoding;
-  const CutResult result = CutDisks(g_image, catalogue, diskNo, output);
+  const CutResult result = CutDisks(image, catalogue, diskNo, output);
   std::fflush(out);
   return result.failed ? 1 : 0;
 }

@@ -13,7 +13,8 @@
 
 namespace cut {
 
-// The program's one image and the one buffer of every probe and cut.
+// The program's one image (cut/frame.cpp, with Run) and the one buffer of
+// every probe and cut.
 extern d88::D88Image g_image;
 extern uint8_t g_sectorBuffer[kSectorBufferSize];
 
@@ -101,11 +102,15 @@ struct CutResult {
 CutResult CutDisks(d88::D88Image& image, const Catalogue& catalogue, int diskNo,
                    const CutOutput& output);
 
-// The whole run of a program: returns its exit status.  The options come
-// before the image: -o/--output-dir DIR, --encoding=sjis|utf-8, -h/--help
-// and --version; "--" ends them.
+// The whole run of a program on its one image, g_image: returns its exit
+// status.  The options come before the image: -o/--output-dir DIR,
+// --encoding=sjis|utf-8, -h/--help and --version; "--" ends them.  (Only
+// the three programs link it, and with it g_image.)
 int Run(const Catalogue& catalogue, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err);
+// The same run with an image of the caller's (the page, the tests).
+int RunOn(d88::D88Image& image, const Catalogue& catalogue, int argc, const char* const* argv,
+          std::FILE* out, std::FILE* err);
 
 // The project's version, and the line every program prints for --version.
 const char* Version();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -358,13 +359,14 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
                  const std::string& diskArgument, std::FILE* sink) {
   std::vector<const char*> argv = {catalogue.program, path.c_str()};
   if (!diskArgument.empty()) argv.push_back(diskArgument.c_str());
-  const int status = cut::Run(catalogue, static_cast<int>(argv.size()), argv.data(), sink, sink);
+  const auto frame = std::make_unique<d88::D88Image>();  // the run's own, let go with it
+  const int status =
+      cut::RunOn(*frame, catalogue, static_cast<int>(argv.size()), argv.data(), sink, sink);
   const int diskNo = diskArgument.empty() ? 0 : static_cast<signed char>(diskArgument[0]) - '0';
   const bool validArgument = diskArgument.empty() || (diskNo >= 1 && diskNo <= catalogue.rules.count);
   // The working folder takes every file, so only a bad argument fails, or
   // an archive without an image.
   FUZZ_CHECK(status == (validArgument ? 0 : 1) || (status == 1 && Refused(path)));
-  cut::g_image.Open(nullptr);
 }
 
 void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
@@ -513,13 +515,13 @@ void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::stri
       FUZZ_CHECK(folders.erase(name) == 1);
       fs::remove_all(expected);
       const char* const run[] = {catalogue->program, "-o", expected.c_str(), aloneFile.c_str()};
-      FUZZ_CHECK(cut::Run(*catalogue, 4, run, sink, sink) == 0);
+      const auto frame = std::make_unique<d88::D88Image>();
+      FUZZ_CHECK(cut::RunOn(*frame, *catalogue, 4, run, sink, sink) == 0);
       FUZZ_CHECK(testimg::FilesIn((fs::path(out) / name).string()) == testimg::FilesIn(expected));
     }
   }
   FUZZ_CHECK(folders.empty());  // no folder of a disk no catalogue takes
   image.Open(nullptr);
-  cut::g_image.Open(nullptr);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -213,6 +214,39 @@ TEST(Cuts, ALaterDiskOfTheSameKindOverwritesItsFiles) {
   const InProcessRun run = RunFrame({WithFirst("A"), Blank("X"), second});
   EXPECT_EQ(run.err, "first\nfirst\n");
   EXPECT_EQ(run.files.at("ONE"), second.Run(2, 1, 512));
+}
+
+// Two images held at once, cut in turn, give each what a run on it alone
+// gives: nothing of one image's reading stays for the other.
+TEST(Cuts, TwoImagesCutInTurnInOneProcessGiveWhatEachAloneGives) {
+  const Bytes a = testimg::BuildImage({WithFirst("A"), WithSecond("A")});
+  const Bytes b = testimg::BuildImage({WithSecond("B"), Blank("B"), WithFirst("B")});
+  testimg::ScratchDir dir;
+  testimg::WriteFile(dir / "a.d88", a);
+  testimg::WriteFile(dir / "b.d88", b);
+  const auto first = std::make_unique<d88::D88Image>();
+  const auto second = std::make_unique<d88::D88Image>();
+  ASSERT_TRUE(first->Open((dir / "a.d88").c_str()));
+  ASSERT_TRUE(second->Open((dir / "b.d88").c_str()));
+  std::FILE* sink = std::tmpfile();
+  ASSERT_NE(sink, nullptr);
+  const auto cutInto = [&](d88::D88Image& image, const std::string& folder) {
+    cut::CutOutput output;
+    output.program = "testcut";
+    output.folder = folder.c_str();
+    output.err = sink;
+    cut::CutDisks(image, testcat::kCatalogue, 0, output);
+    return testimg::FilesIn(folder);
+  };
+  const auto onA = cutInto(*first, dir / "a1");
+  const auto onB = cutInto(*second, dir / "b");
+  const auto onAAgain = cutInto(*first, dir / "a2");
+  std::fclose(sink);
+  const auto aloneA = testimg::RunFrameOn(testcat::kCatalogue, a).files;
+  EXPECT_FALSE(aloneA.empty());
+  EXPECT_TRUE(onA == aloneA);
+  EXPECT_TRUE(onAAgain == aloneA);
+  EXPECT_TRUE(onB == testimg::RunFrameOn(testcat::kCatalogue, b).files);
 }
 
 }  // namespace

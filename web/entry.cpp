@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "all_catalogues.h"
 #include "cut/disk_alone.h"
@@ -71,11 +72,11 @@ WEB_EXPORT int web_run(const char* program, int argc, const char* const* argv,
   std::FILE* out;
   std::FILE* err;
   if ((catalogue == nullptr && !info) || !OpenOutputs(outPath, errPath, &out, &err)) return -1;
+  // An image of the run's own, let go with it, so a dropped image is not
+  // held on to.
+  const auto image = std::make_unique<d88::D88Image>();
   const int status = info ? d88info::Run(tools::kAllCatalogues, argc, argv, out, err)
-                          : cut::Run(*catalogue, argc, argv, out, err);
-  // The program's image stays open until its next run; let it go now, so
-  // a dropped image is not held on to.
-  cut::g_image.Open(nullptr);
+                          : cut::RunOn(*image, *catalogue, argc, argv, out, err);
   return CloseOutputs(out, err) ? status : -1;
 }
 

@@ -407,13 +407,13 @@ int Merge(const Options& options, std::FILE* out, std::FILE* err) {
   Output output(name);
   errno = 0;
   if (!output.Begin()) return CannotWrite(name, errno, err);
-  static Input input;  // an image is large: keep it out of the stack
+  const auto input = std::make_unique<Input>();  // an image is large: not on the stack
   for (const char* path : options.inputs) {
-    if (!input.Load(path, err)) return 1;
-    for (int i = 0; i < input.DiskCount(); ++i) {
+    if (!input->Load(path, err)) return 1;
+    for (int i = 0; i < input->DiskCount(); ++i) {
       const uint8_t* data;
       size_t size;
-      if (!input.Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
+      if (!input->Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
       errno = 0;
       if (!output.Add(data, size)) {
         if (errno == EFBIG) {
@@ -433,23 +433,23 @@ int Merge(const Options& options, std::FILE* out, std::FILE* err) {
 
 int Split(const Options& options, std::FILE* out, std::FILE* err) {
   const char* path = options.inputs[0];
-  static Input input;
-  if (!input.Load(path, err)) return 1;
+  const auto input = std::make_unique<Input>();
+  if (!input->Load(path, err)) return 1;
   const fs::path base = fs::path(options.output != nullptr ? options.output : path).replace_extension();
   std::vector<std::unique_ptr<Output>> outputs;
-  for (int i = 0; i < input.DiskCount(); ++i) {
+  for (int i = 0; i < input->DiskCount(); ++i) {
     outputs.push_back(std::make_unique<Output>(base.string() + "_" + std::to_string(i) + ".d88"));
     if (!MayWrite(outputs.back()->Name(), options, err)) return 1;
   }
   // Every file is written whole before any is renamed, so a failure leaves
   // no output of this run.
-  for (int i = 0; i < input.DiskCount(); ++i) {
+  for (int i = 0; i < input->DiskCount(); ++i) {
     Output& output = *outputs[static_cast<size_t>(i)];
     const uint8_t* data;
     size_t size;
     errno = 0;
     if (!output.Begin()) return CannotWrite(output.Name(), errno, err);
-    if (!input.Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
+    if (!input->Disk(i, &data, &size)) return CannotReadDisk(path, i, err);
     errno = 0;
     if (!output.Add(data, size)) return CannotWrite(output.Name(), errno, err);
   }

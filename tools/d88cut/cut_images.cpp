@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -122,39 +123,40 @@ std::string DiskLine(int index, const cut::DiskRule& rule, const std::string& fo
 bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
               const std::string& folder, const Options& options, std::FILE* out, std::FILE* err,
               Totals* totals) {
-  static Source source;  // an image is large: keep it out of the stack
-  static cut::DiskAlone alone;
+  // An image is large: on the heap, not the stack, and let go with the image.
+  const auto source = std::make_unique<Source>();
+  const auto alone = std::make_unique<cut::DiskAlone>();
   std::fflush(out);  // its lines so far before any error of this image
   errno = 0;
-  const bool opened = source.Open(path);
+  const bool opened = source->Open(path);
   const int reason = errno;
-  source.file.PrintWarnings(path, err);
-  // A file that cannot be read leaves the directory of the image before.
-  if (!opened || source.image.DiskCount() == 0) {
+  source->file.PrintWarnings(path, err);
+  // A file that cannot be read, or holds no disk, is said and passed over.
+  if (!opened || source->image.DiskCount() == 0) {
     const char* why = opened ? "it holds no disk" : reason != 0 ? std::strerror(reason) : nullptr;
     std::fprintf(err, "%s: cannot read %s%s%s\n", kProgram, path, why != nullptr ? ": " : "",
                  why != nullptr ? why : "");
-    source.image.Open(nullptr);
+    source->image.Open(nullptr);
     ++totals->unread;
     return false;
   }
-  const int count = source.image.DiskCount();
+  const int count = source->image.DiskCount();
   std::fprintf(out, "%s: %s -> %s\n", path, Count(count, "disk").c_str(), folder.c_str());
   totals->disks += count;
   const cut::Encoding encoding = cut::EncodingFor(out, options.encoding);
   bool sound = true;
   for (int i = 0; i < count; ++i) {
     errno = 0;
-    if (!alone.Open(path, source.file, source.image, i)) {
+    if (!alone->Open(path, source->file, source->image, i)) {
       std::fprintf(err, "%s: cannot read %s: disk %d: %s\n", kProgram, path, i,
                    std::strerror(errno != 0 ? errno : EIO));
       sound = false;
       continue;
     }
-    alone.PrintWarning(err);
+    alone->PrintWarning(err);
     bool recognised = false;
     for (const cut::Catalogue* catalogue : catalogues) {
-      const cut::DiskRule* rule = alone.Recognise(*catalogue);
+      const cut::DiskRule* rule = alone->Recognise(*catalogue);
       if (rule == nullptr) continue;
       recognised = true;
       const std::string name = DiskFolder(i, catalogue->program, rule->number);
@@ -164,7 +166,7 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
       output.folder = diskFolder.c_str();
       output.err = err;
       output.announce = false;
-      const cut::CutResult result = alone.Cut(*catalogue, 0, output);
+      const cut::CutResult result = alone->Cut(*catalogue, 0, output);
       cut::PrintJapanese(DiskLine(i, *rule, name, result).c_str(), encoding, out);
       std::fflush(out);  // in order with the lines on standard error
       ++totals->folders;
@@ -174,7 +176,7 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
     }
     if (!recognised) std::fprintf(out, "disk %d: recognised by no program\n", i);
   }
-  source.image.Open(nullptr);  // the file is not held open once it is cut
+  source->image.Open(nullptr);  // the file is not held open once it is cut
   return sound;
 }
 

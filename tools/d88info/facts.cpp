@@ -11,13 +11,6 @@ namespace d88info {
 
 namespace {
 
-// A walk never lists more headers than a 16-bit count can name, so these
-// hold any track.  Static: a track can list far more than a stack should.
-uint8_t g_ids[d88::kMaxHeadersPerTrack * 4];
-int g_lengths[d88::kMaxHeadersPerTrack];
-uint8_t g_flags[d88::kMaxHeadersPerTrack * 3];
-uint8_t g_probe[cut::kProbeLength];
-
 // `format` takes the byte once, e.g. "media 0x%02X".
 std::string Hex(const char* format, int byte) {
   char text[32];
@@ -70,28 +63,30 @@ std::vector<int> Tracks(const d88::D88Image& image) {
 
 std::vector<Taker> Takers(d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues) {
   std::vector<Taker> takers;
+  uint8_t probe[cut::kProbeLength];
   for (const cut::Catalogue* catalogue : catalogues) {
-    const cut::DiskRule* rule = cut::Recognise(image, *catalogue, 0, g_probe);
+    const cut::DiskRule* rule = cut::Recognise(image, *catalogue, 0, probe);
     if (rule != nullptr) takers.push_back({catalogue->program, rule->number, rule->label});
   }
   return takers;
 }
 
-TrackList ListTrack(d88::D88Image& image, int track) {
+TrackList ListTrack(d88::D88Image& image, int track, TrackBuffers& buffers) {
   TrackList list;
-  list.count = image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
+  list.count = CountSectors(image, track, buffers);
   // The three lists come from walks over the same bytes and agree; should
   // they not, only the sectors all three know are shown.
-  list.count = std::min(list.count, image.ListDataLengths(track, g_lengths, list.count));
-  list.count = std::min(list.count, image.ListSectorFlags(track, g_flags, 3 * list.count) / 3);
-  list.ids = g_ids;
-  list.lengths = g_lengths;
-  list.flags = g_flags;
+  list.count = std::min(list.count, image.ListDataLengths(track, buffers.lengths.data(), list.count));
+  list.count =
+      std::min(list.count, image.ListSectorFlags(track, buffers.flags.data(), 3 * list.count) / 3);
+  list.ids = buffers.ids.data();
+  list.lengths = buffers.lengths.data();
+  list.flags = buffers.flags.data();
   return list;
 }
 
-int CountSectors(d88::D88Image& image, int track) {
-  return image.ListSectorIds(track, g_ids, static_cast<int>(sizeof g_ids)) / 4;
+int CountSectors(d88::D88Image& image, int track, TrackBuffers& buffers) {
+  return image.ListSectorIds(track, buffers.ids.data(), static_cast<int>(buffers.ids.size())) / 4;
 }
 
 std::vector<int> MissingSectors(const TrackList& list) {

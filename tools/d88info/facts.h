@@ -38,18 +38,26 @@ struct Taker {
 // Every program that would take the selected disk, in catalogue order.
 std::vector<Taker> Takers(d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues);
 
+// What a track's listings are read into: a track can list 65,535 headers,
+// more than a stack should hold, so a run holds one of these on the heap
+// and every listing reuses it.
+struct TrackBuffers {
+  std::vector<uint8_t> ids = std::vector<uint8_t>(d88::kMaxHeadersPerTrack * 4);
+  std::vector<int> lengths = std::vector<int>(d88::kMaxHeadersPerTrack);
+  std::vector<uint8_t> flags = std::vector<uint8_t>(d88::kMaxHeadersPerTrack * 3);
+};
+
 // One track's sectors in stored order, over one walk each.  The pointers
-// lead into buffers shared by every listing, valid until the next one: a
-// track can list 65,535 headers, more than a stack should hold.
+// lead into `buffers`, valid until its next listing.
 struct TrackList {
   int count = 0;
   const uint8_t* ids = nullptr;    // C, H, R, N: 4 bytes a sector
   const int* lengths = nullptr;    // the data-length fields
   const uint8_t* flags = nullptr;  // density, deleted, status: 3 bytes a sector
 };
-TrackList ListTrack(d88::D88Image& image, int track);
+TrackList ListTrack(d88::D88Image& image, int track, TrackBuffers& buffers);
 // How many sectors the track lists, without the lengths and flags.
-int CountSectors(d88::D88Image& image, int track);
+int CountSectors(d88::D88Image& image, int track, TrackBuffers& buffers);
 // Which of sectors kFirstSector..kLastSector no sector of the list carries.
 std::vector<int> MissingSectors(const TrackList& list);
 

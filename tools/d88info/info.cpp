@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,6 @@ constexpr char kHelp[] =
     "a usage error.\n";
 
 constexpr int kIdsPerLine = 13;
-
-d88::D88Image g_image;  // some 150 KB: static, not on the stack
 
 struct Options {
   bool json = false;
@@ -211,9 +210,9 @@ void PrintRecorded(const TrackList& list, std::FILE* out) {
   }
 }
 
-void PrintTrack(d88::D88Image& image, int track, bool container,
+void PrintTrack(d88::D88Image& image, TrackBuffers& buffers, int track, bool container,
                 const containers::FluxTrackFacts* flux, std::FILE* out) {
-  const TrackList list = ListTrack(image, track);
+  const TrackList list = ListTrack(image, track, buffers);
   if (list.count == 0) {
     std::fprintf(out, "  track %d: no sectors\n", track);
     return;
@@ -230,7 +229,7 @@ void PrintTrack(d88::D88Image& image, int track, bool container,
   if (flux != nullptr) PrintFluxTrack(*flux, out);
 }
 
-void PrintDisk(d88::D88Image& image, int index, const Options& options,
+void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Options& options,
                const cut::ImageSource& source, cut::Span<const cut::Catalogue*> catalogues,
                std::FILE* out) {
   const long long position = image.DiskPosition(index);
@@ -241,7 +240,7 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
   image.SetSectorRange(kFirstSector, kLastSector);
   const std::vector<int> tracks = Tracks(image);
   long long sectors = 0;
-  for (const int t : tracks) sectors += CountSectors(image, t);
+  for (const int t : tracks) sectors += CountSectors(image, t, buffers);
   // An archive's disk names the member it came from.
   std::string name = "name \"" + Escaped(image.DiskName()) + "\"";
   const int member = source.MemberOf(index);
@@ -254,7 +253,9 @@ void PrintDisk(d88::D88Image& image, int index, const Options& options,
                name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
                Count(sectors, "sector").c_str(), Recognition(image, catalogues).c_str());
   if (!options.sectors) return;
-  for (const int t : tracks) PrintTrack(image, t, options.container, FluxTrack(source.GetFlux(), t), out);
+  for (const int t : tracks) {
+    PrintTrack(image, buffers, t, options.container, FluxTrack(source.GetFlux(), t), out);
+  }
 }
 
 // "container FDI, 77x2x26, 256-byte sectors": what the image was read from.
@@ -341,9 +342,17 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
   }
   if (options.image == nullptr) return UsageError(err, "no image given");
 
-  d88::D88Image& image = g_image;
+  // The run's opener, image and listing buffers, some 1 MB together: on
+  // the heap, the image let go before the bytes it reads.
+  struct Reading {
+    cut::ImageSource source;
+    d88::D88Image image;
+    TrackBuffers buffers;
+  };
+  const auto reading = std::make_unique<Reading>();
+  cut::ImageSource& source = reading->source;
+  d88::D88Image& image = reading->image;
   errno = 0;
-  static cut::ImageSource source;
   const bool opened = source.Open(options.image, image);
   const int reason = errno;
   source.PrintWarnings(options.image, err);
@@ -366,11 +375,14 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     return 1;
   }
   if (options.json) {
-    WriteJson({options.image, options.disk, options.sectors}, source, image, catalogues, out);
+    WriteJson({options.image, options.disk, options.sectors}, source, image, reading->buffers,
+              catalogues, out);
   } else {
     if (count == 0) std::fputs("no disks\n", out);
     for (int i = 0; i < count; ++i) {
-      if (options.disk < 0 || options.disk == i) PrintDisk(image, i, options, source, catalogues, out);
+      if (options.disk < 0 || options.disk == i) {
+        PrintDisk(image, reading->buffers, i, options, source, catalogues, out);
+      }
     }
   }
   // A listing cut short (a full disk, a closed pipe) is no listing.

@@ -108,8 +108,9 @@ Json FluxTrackOf(const containers::FluxTrackFacts& t) {
 }
 
 // `flux`: what decoding found, for a flux dump; null otherwise.
-void PutTrack(Stream& stream, d88::D88Image& image, int track, const containers::FluxFacts* flux) {
-  const TrackList list = ListTrack(image, track);
+void PutTrack(Stream& stream, d88::D88Image& image, TrackBuffers& buffers, int track,
+              const containers::FluxFacts* flux) {
+  const TrackList list = ListTrack(image, track, buffers);
   Json sectors = Json::array();
   for (int i = 0; i < list.count; ++i) {
     const uint8_t* id = list.ids + 4 * i;
@@ -147,8 +148,8 @@ Json ArchiveOf(const cut::ImageSource& source) {
 }
 
 void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource& source,
-             d88::D88Image& image, int index, const containers::FluxFacts* flux,
-             cut::Span<const cut::Catalogue*> catalogues) {
+             d88::D88Image& image, TrackBuffers& buffers, int index,
+             const containers::FluxFacts* flux, cut::Span<const cut::Catalogue*> catalogues) {
   Json disk = {{"index", index}, {"offset", image.DiskPosition(index)}};
   const int member = source.MemberOf(index);
   if (source.IsArchive() && member >= 0) {
@@ -162,7 +163,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
   image.SetSectorRange(kFirstSector, kLastSector);
   const std::vector<int> tracks = Tracks(image);
   long long sectorCount = 0;
-  for (const int t : tracks) sectorCount += CountSectors(image, t);
+  for (const int t : tracks) sectorCount += CountSectors(image, t, buffers);
   Json recognised = Json::array();
   for (const Taker& taker : Takers(image, catalogues)) {
     recognised.push_back(
@@ -182,7 +183,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
   for (const auto& member : disk.items()) stream.Put(member.key().c_str(), member.value());
   if (request.sectors) {
     stream.Open("tracks", '[');
-    for (const int t : tracks) PutTrack(stream, image, t, flux);
+    for (const int t : tracks) PutTrack(stream, image, buffers, t, flux);
     stream.Close(']');
   }
   stream.Close('}');
@@ -191,8 +192,8 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
 }  // namespace
 
 void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
-               d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues,
-               std::FILE* out) {
+               d88::D88Image& image, TrackBuffers& buffers,
+               cut::Span<const cut::Catalogue*> catalogues, std::FILE* out) {
   Stream stream(out);
   stream.Open(nullptr, '{');
   stream.Put("program", "d88info");
@@ -213,7 +214,8 @@ void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
   stream.Open("disks", '[');
   for (int i = 0; i < image.DiskCount(); ++i) {
     if (request.disk < 0 || request.disk == i) {
-      PutDisk(stream, request, source, image, i, isFlux ? &source.GetFlux() : nullptr, catalogues);
+      PutDisk(stream, request, source, image, buffers, i, isFlux ? &source.GetFlux() : nullptr,
+              catalogues);
     }
   }
   stream.Close(']');

@@ -9,6 +9,7 @@
 #include "cut/image_source.h"
 #include "cut/catalogue.h"
 #include "d88/d88_image.h"
+#include "d88info/facts.h"
 
 namespace d88info {
 
@@ -21,8 +22,8 @@ struct JsonRequest {
 // Writes the document for the open `image` of `source`; the output shows
 // whether it was written (ferror on `out`).
 void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
-               d88::D88Image& image, cut::Span<const cut::Catalogue*> catalogues,
-               std::FILE* out);
+               d88::D88Image& image, TrackBuffers& buffers,
+               cut::Span<const cut::Catalogue*> catalogues, std::FILE* out);
 
 }  // namespace d88info
 
