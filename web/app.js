@@ -6,9 +6,6 @@ import createD88cut from './d88cut.js';
 import { zipSync } from './fflate.js';
 import * as runs from './runs.js';
 
-// As much as the programs read of a flux dump (a 2HD disk of several
-// revolutions); a larger file is no floppy image, dump nor archive of them.
-const MAX_IMAGE_BYTES = 256 * 1024 * 1024;
 const KNOWN_MEDIA = new Set(['2D', '2DD', '2HD', '1D', '1DD']);
 // The programs' own warning lines on standard error.
 const WARNING_LINE = /^(short \.\.\. |failed \.\.\. |warning: )/;
@@ -22,9 +19,13 @@ const plain = new TextDecoder('utf-8');
 const timings = { ready: false, loadMs: null, inspectMs: null, cutMs: null, json: null };
 window.d88cut = timings;
 
-// Each cutting program's disk kinds by number, from its own --help.
-const PROGRAMS = ['vorxcut', 'abcut', 'oabcut'];
+// What the programs know, from the module once it is loaded: the cutting
+// programs and each one's disk kinds by number, and the largest file they
+// read (a flux dump of several revolutions; a larger file is no floppy
+// image, dump nor archive of them).
+let programs = [];
 const kindsOf = {};
+let largestImage = 0;
 
 const state = {
   mod: null,       // the module the image was last written into
@@ -141,26 +142,24 @@ function looksSound(disk) {
   return !disk.error && KNOWN_MEDIA.has(disk.media) && disk.sectorCount > 0;
 }
 
-// A KryoFlux dump is a stream file per track (track00.0.raw, ...).
-const STREAM_FILE = /^(.*?)\d\d\.[01]\.raw$/i;
-
 // The files given together that are read as one: the stream files of the
-// first KryoFlux set among them, first by name (its siblings are read
-// beside it, as from its folder); else the first file alone.
-function filesToOpen(given) {
-  const streams = given.filter((f) => STREAM_FILE.test(f.name))
-    .sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+// first KryoFlux set among them (a stream file per track, named as the
+// programs read them), first by name (its siblings are read beside it, as
+// from its folder); else the first file alone.
+function filesToOpen(mod, given) {
+  const streams = given.map((file) => ({ file, prefix: runs.streamFilePrefix(mod, file.name) }))
+    .filter((s) => s.prefix !== null)
+    .sort((a, b) => (a.file.name < b.file.name ? -1 : a.file.name > b.file.name ? 1 : 0));
   if (streams.length === 0) return [given[0]];
-  const prefix = streams[0].name.match(STREAM_FILE)[1];
-  return streams.filter((f) => f.name.match(STREAM_FILE)[1] === prefix);
+  return streams.filter((s) => s.prefix === streams[0].prefix).map((s) => s.file);
 }
 
 async function openFiles(given) {
   clearProblem();
   resetImage();
-  const [file, ...beside] = filesToOpen([...given]);
+  const [file, ...beside] = filesToOpen(await getModule(), [...given]);
   const size = [file, ...beside].reduce((total, f) => total + f.size, 0);
-  if (size > MAX_IMAGE_BYTES) {
+  if (size > largestImage) {
     showProblem(`${file.name} is ${bytesText(size)} long: far larger than any ` +
                 'floppy-disk image or archive of them, so it is not opened.');
     setStatus('');
@@ -341,7 +340,7 @@ function diskRow(disk, inArchive) {
 function forceControl(disk) {
   const select = element('select', { className: 'force-kind' });
   select.setAttribute('aria-label', `Kind to take disk ${disk.index} for`);
-  for (const program of PROGRAMS) {
+  for (const program of programs) {
     const group = element('optgroup', { label: program });
     for (const { number, kind } of kindsOf[program] || []) {
       group.append(element('option', { value: `${program} ${number}`,
@@ -361,17 +360,6 @@ function forceControl(disk) {
     element('div', { className: 'kind' }, [select, button])]);
 }
 
-// "  3  VORX98 map disk" lines of a program's --help, after its heading.
-function readKinds(helpText) {
-  const kinds = [];
-  const list = helpText.split('Disk kinds, by DISK number:')[1] || '';
-  for (const line of list.split('\n')) {
-    const m = /^ {2}(\d+) {2}(.+)$/.exec(line);
-    if (m) kinds.push({ number: Number(m[1]), kind: m[2] });
-    else if (kinds.length > 0) break;
-  }
-  return kinds;
-}
 
 // Cuts disk `index` as `recognition.program` would on that disk alone, as
 // d88cut does (forced: with the kind's number after the image).  Quiet:
@@ -550,9 +538,11 @@ async function start() {
     const mod = await getModule();
     const version = runs.run(mod, 'd88info', ['--version']);
     $('version').textContent = plain.decode(version.stdout).trim().replace(/^d88info /, 'version ');
-    for (const program of PROGRAMS) {
-      kindsOf[program] = readKinds(plain.decode(runs.run(mod, program, ['--help']).stdout));
-    }
+    const facts = runs.facts(mod);
+    if (facts === null) throw new Error('the module names no programs');
+    programs = facts.programs.map((p) => p.program);
+    for (const p of facts.programs) kindsOf[p.program] = p.kinds;
+    largestImage = facts.largestImage;
   } catch (error) {
     showProblem('The programs could not be loaded' +
                 (error && error.message ? ` (${error.message})` : '') +

@@ -11,10 +11,16 @@
 #include <cstring>
 #include <memory>
 
+#include <nlohmann/json.hpp>
+#include <string>
+
 #include "all_catalogues.h"
+#include "containers/container.h"
+#include "containers/flux_dump.h"
 #include "cut/disk_alone.h"
 #include "cut/image_source.h"
 #include "cut/run.h"
+#include "cut/shift_jis.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
 
@@ -34,15 +40,18 @@ const cut::Catalogue* CatalogueOf(const char* program) {
   return nullptr;
 }
 
-// The image the last call opened, and its disk made an image of its own.
-cut::ImageSource g_file;
-d88::D88Image g_whole;
-cut::DiskAlone g_alone;
+// An image a call opens, and its disk made an image of its own: held for
+// the call alone, on the heap.
+struct OpenedDisk {
+  cut::ImageSource file;
+  d88::D88Image whole;
+  cut::DiskAlone alone;
 
-// Opens the image at `path` and makes disk `index` of it an image alone.
-bool OpenDisk(const char* path, int index) {
-  return g_file.Open(path, g_whole) && g_alone.Open(path, g_file, g_whole, index);
-}
+  // Opens the image at `path` and makes disk `index` of it an image alone.
+  bool Open(const char* path, int index) {
+    return file.Open(path, whole) && alone.Open(path, file, whole, index);
+  }
+};
 
 // Opens the files a run prints to; false (both closed) when one cannot be.
 bool OpenOutputs(const char* outPath, const char* errPath, std::FILE** out, std::FILE** err) {
@@ -96,16 +105,16 @@ WEB_EXPORT int web_cut(const char* path, int index, const char* program, int dis
     return -1;
   }
   int status = -1;
-  if (OpenDisk(path, index)) {
-    g_alone.PrintWarning(err);
+  const auto disk = std::make_unique<OpenedDisk>();
+  if (disk->Open(path, index)) {
+    disk->alone.PrintWarning(err);
     cut::CutOutput output;
     output.program = catalogue->program;
     output.folder = folder;
     output.out = out;
     output.err = err;
-    status = g_alone.Cut(*catalogue, diskNo, output).failed ? 1 : 0;
+    status = disk->alone.Cut(*catalogue, diskNo, output).failed ? 1 : 0;
   }
-  g_whole.Open(nullptr);
   return CloseOutputs(out, err) ? status : -1;
 }
 
@@ -114,12 +123,54 @@ WEB_EXPORT int web_cut(const char* path, int index, const char* program, int dis
 // int, which JavaScript takes whole; no disk comes near its limit), or -1.
 WEB_EXPORT int web_disk(const char* path, int index, const char* outPath) {
   long long written = -1;
-  if (OpenDisk(path, index)) {
+  const auto disk = std::make_unique<OpenedDisk>();
+  if (disk->Open(path, index)) {
+    const cut::DiskAlone& alone = disk->alone;
     if (std::FILE* out = std::fopen(outPath, "wb")) {
-      const bool ok = std::fwrite(g_alone.Data(), 1, g_alone.Size(), out) == g_alone.Size();
-      if (std::fclose(out) == 0 && ok) written = static_cast<long long>(g_alone.Size());
+      const bool ok = std::fwrite(alone.Data(), 1, alone.Size(), out) == alone.Size();
+      if (std::fclose(out) == 0 && ok) written = static_cast<long long>(alone.Size());
     }
   }
-  g_whole.Open(nullptr);
   return written <= INT_MAX ? static_cast<int>(written) : -1;
+}
+
+// Writes to `outPath` what the page shows of the programs without running
+// one, as JSON: every cutting program's kinds by DISK number (the label and
+// the recognition line, in UTF-8), and the largest files the programs
+// read (an image or dump, a container, an archive's total).  0, or -1 when
+// it cannot be written.
+WEB_EXPORT int web_facts(const char* outPath) {
+  nlohmann::json programs = nlohmann::json::array();
+  for (const cut::Catalogue* catalogue : tools::kAllCatalogues) {
+    nlohmann::json kinds = nlohmann::json::array();
+    for (int number = 1; number <= catalogue->rules.count; ++number) {
+      for (const cut::DiskRule& rule : catalogue->rules) {
+        if (rule.number != number) continue;
+        kinds.push_back({{"number", number},
+                         {"kind", rule.label},
+                         {"message", cut::ShiftJisToUtf8(rule.message)}});
+      }
+    }
+    programs.push_back({{"program", catalogue->program}, {"kinds", std::move(kinds)}});
+  }
+  const nlohmann::json facts = {{"programs", std::move(programs)},
+                                {"largestImage", containers::kLargestFluxDump},
+                                {"largestContainer", containers::kLargestContainer},
+                                {"archiveTotal", cut::kArchiveTotal}};
+  std::FILE* out = std::fopen(outPath, "wb");
+  if (out == nullptr) return -1;
+  const std::string text = facts.dump();
+  const bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  return std::fclose(out) == 0 && ok ? 0 : -1;
+}
+
+// How many bytes end `name` (UTF-8) after the prefix that names its
+// KryoFlux set, when it is a stream file's name (<prefix>NN.S.raw); -1
+// when it is not.  The page reads the files of one set together by it.
+WEB_EXPORT int web_stream_file(const char* name) {
+  const std::string given = name;
+  size_t prefix = 0;
+  int cylinder = 0, head = 0;
+  if (!containers::StreamFileTrack(given, &prefix, &cylinder, &head)) return -1;
+  return static_cast<int>(given.size() - prefix);
 }

@@ -74,6 +74,29 @@ export function run(mod, program, args) {
     }));
 }
 
+// What the programs know that the page shows without a run: each cutting
+// program's kinds by DISK number ({program, kinds: [{number, kind,
+// message}]}, in catalogue order), and the largest files they read
+// (largestImage, largestContainer, archiveTotal, in bytes).  Null when the
+// module cannot say.
+export function facts(mod) {
+  const { FS } = mod;
+  ensureDir(FS, '/io');
+  const path = '/io/facts.json';
+  const status = withStrings(mod, [path], (p) => mod._web_facts(p[0]));
+  if (status !== 0) return null;
+  const text = new TextDecoder('utf-8').decode(FS.readFile(path));
+  FS.unlink(path);
+  return JSON.parse(text);
+}
+
+// The prefix that names the KryoFlux set of the stream file `name`
+// (<prefix>NN.S.raw), as the programs read sets; null for any other name.
+export function streamFilePrefix(mod, name) {
+  const tail = withStrings(mod, [name], (p) => mod._web_stream_file(p[0]));
+  return tail < 0 ? null : name.slice(0, name.length - tail);
+}
+
 // Keeps `bytes` as the image `name` for the runs that follow (replacing
 // the one before) and returns its path.  `beside` ({name, bytes} each) are
 // files read with it, as the other stream files of a KryoFlux set.

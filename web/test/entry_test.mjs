@@ -94,6 +94,28 @@ for (const [program, name] of IMAGES) {
   });
 }
 
+test('the programs, their kinds, the limits and KryoFlux names come from the module', () => {
+  const facts = runs.facts(mod);
+  assert.deepEqual(facts.programs.map((p) => p.program).sort(), [...SAMPLES].sort());
+  for (const { program, kinds } of facts.programs) {
+    // The kinds by number as the console program's help lists them, and
+    // the recognition lines it prints on its sample of every kind.
+    const help = execFileSync(tool(program), ['--help']).toString('utf-8');
+    const listed = [...help.matchAll(/^ {2}(\d+) {2}(.+)$/gm)].map((m) => [Number(m[1]), m[2]]);
+    assert.deepEqual(kinds.map((k) => [k.number, k.kind]), listed, program);
+    const lines = native(program, ['--encoding=utf-8', path.join(images, `${program}.d88`)])
+      .stderr.toString('utf-8').split('\n').filter((line) => line !== '');
+    assert.ok(lines.length > 0);
+    for (const line of lines) assert.ok(kinds.some((k) => k.message === `${line}\n`), line);
+  }
+  assert.equal(facts.largestImage, 256 * 1024 * 1024);
+  assert.equal(facts.largestContainer, 16 * 1024 * 1024);
+  assert.equal(facts.archiveTotal, 128 * 1024 * 1024);
+  const names = [['track00.0.raw', 'track'], ['ディスク79.1.RAW', 'ディスク'], ['00.1.raw', ''],
+    ['track00.2.raw', null], ['track0.0.raw', null], ['track00.0.raw.zip', null]];
+  for (const [name, prefix] of names) assert.equal(runs.streamFilePrefix(mod, name), prefix, name);
+});
+
 test('a disk number forces its kind onto the first disk, as on the console', () => {
   const file = path.join(images, 'abcut.d88');
   const at = runs.putImage(mod, fs.readFileSync(file), 'abcut.d88');
