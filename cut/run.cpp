@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "cut/command_line.h"
 #include "cut/image_source.h"
 #include "cut/platform.h"
 #include "cut/shift_jis.h"
@@ -61,51 +62,42 @@ bool Matches(const Signature& signature, const uint8_t* probeBytes) {
 }
 
 struct Options {
-  enum class Action { kRun, kHelp, kVersion, kUsage } action = Action::kRun;
+  CommandLine::Action action = CommandLine::Action::kRun;
   const char* folder = nullptr;
   Encoding encoding = Encoding::kAuto;
   const char* image = nullptr;
   const char* disk = nullptr;  // null when absent
 };
 
+enum OptionId { kFolder, kEncoding };
+constexpr OptionSpec kOptions[] = {
+    {kFolder, 'o', "output-dir", true},
+    {kEncoding, '\0', "encoding", true},
+};
+
 // Options, then the image and the disk number.  A lone "-" is a name, and
 // "--" ends the options, as "./-x" names a file that starts with a dash.
 Options Parse(int argc, const char* const* argv) {
   Options options;
-  int i = 1;
-  for (; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg.size() < 2 || arg[0] != '-') break;
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--") {
-      ++i;
-      break;
-    } else if (arg == "-h" || arg == "--help") {
-      options.action = Options::Action::kHelp;
-      return options;
-    } else if (arg == "--version") {
-      options.action = Options::Action::kVersion;
-      return options;
-    } else if ((arg == "-o" || arg == "--output-dir") && hasValue && argv[i + 1][0] != '\0') {
-      options.folder = argv[++i];
-    } else if (arg.rfind("--output-dir=", 0) == 0 && arg.size() > std::strlen("--output-dir=")) {
-      options.folder = argv[i] + std::strlen("--output-dir=");
-    } else if (arg == "--encoding" && hasValue && TakeEncoding(argv[i + 1], &options.encoding)) {
-      ++i;
-    } else if (arg.rfind("--encoding=", 0) == 0 &&
-               TakeEncoding(arg.substr(std::strlen("--encoding=")), &options.encoding)) {
-    } else {
-      options.action = Options::Action::kUsage;
-      return options;
-    }
-  }
-  const int names = argc - i;
-  if (names < 1 || names > 2) {
-    options.action = Options::Action::kUsage;
+  const CommandLine line = ReadCommandLine(
+      kOptions, OptionPlace::kBeforeNames, argc, argv,
+      [&](int id, const std::string&, const char* value) -> std::string {
+        if (value == nullptr || *value == '\0') return "no value";
+        if (id == kFolder) {
+          options.folder = value;
+        } else if (!TakeEncoding(value, &options.encoding)) {
+          return "no encoding";
+        }
+        return "";
+      });
+  options.action = line.action;
+  if (options.action != CommandLine::Action::kRun) return options;
+  if (line.names.empty() || line.names.size() > 2) {
+    options.action = CommandLine::Action::kUsage;
     return options;
   }
-  options.image = argv[i];
-  options.disk = names == 2 ? argv[i + 1] : nullptr;
+  options.image = line.names[0];
+  options.disk = line.names.size() == 2 ? line.names[1] : nullptr;
   return options;
 }
 
@@ -271,20 +263,11 @@ int RunOn(d88::D88Image& image, const Catalogue& catalogue, int argc, const char
           std::FILE* out, std::FILE* err) {
   const char* program = argc > 0 && argv[0] != nullptr ? argv[0] : "";
   const Options options = Parse(argc, argv);
-  switch (options.action) {
-    case Options::Action::kHelp:
-      PrintHelp(catalogue, out);
-      std::fflush(out);
-      return 0;
-    case Options::Action::kVersion:
-      PrintVersion(catalogue.program, out);
-      std::fflush(out);
-      return 0;
-    case Options::Action::kUsage:
-      std::fprintf(err, kUsage, program);
-      return 1;
-    case Options::Action::kRun:
-      break;
+  const auto printHelp = [&](std::FILE* to) { PrintHelp(catalogue, to); };
+  if (AnswerHelpOrVersion(options.action, catalogue.program, printHelp, out)) return 0;
+  if (options.action == CommandLine::Action::kUsage) {
+    std::fprintf(err, kUsage, program);
+    return 1;
   }
   int diskNo = 0;
   if (options.disk != nullptr) {

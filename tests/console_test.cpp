@@ -43,12 +43,16 @@ TEST(Console, EveryProgramHelpsAndTellsItsVersion) {
   const struct {
     const char* path;
     std::string name;
-    const cut::Catalogue* catalogue;  // null for d88info and d88cut
+    const cut::Catalogue* catalogue;  // null for d88info, d88conv and d88cut
   } programs[] = {{VORXCUT_PATH, "vorxcut", &vorxcut::kCatalogue},
                   {ABCUT_PATH, "abcut", &abcut::kCatalogue},
                   {OABCUT_PATH, "oabcut", &oabcut::kCatalogue},
                   {D88INFO_PATH, "d88info", nullptr},
+                  {D88CONV_PATH, "d88conv", nullptr},
                   {D88CUT_PATH, "d88cut", nullptr}};
+  // Every container, dump and archive any program reads.
+  const char* const formats[] = {"D88", "NFD", "FDD", "DIP", "FDI", "DCP", "SCP", "KryoFlux", "HFE",
+                                 "MFI", "zip", "7z", "LZH", "RAR", "tar", "gzip", "bzip2", "xz"};
   testimg::ScratchDir dir;
   for (const auto& p : programs) {
     for (const char* option : {"--help", "-h"}) {
@@ -60,6 +64,7 @@ TEST(Console, EveryProgramHelpsAndTellsItsVersion) {
       for (const char* line : {"\n  -h, --help ", "\n  --version ", "\nExit status: 0 "}) {
         EXPECT_NE(help.out.find(line), std::string::npos) << line;
       }
+      for (const char* format : formats) EXPECT_NE(help.out.find(format), std::string::npos) << format;
       // Every kind by its DISK number, in the order of the numbers.
       size_t last = 0;
       for (int number = 1; p.catalogue != nullptr && number <= p.catalogue->rules.count; ++number) {
@@ -75,6 +80,10 @@ TEST(Console, EveryProgramHelpsAndTellsItsVersion) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, p.name + " " D88CUT_VERSION "\n");
     EXPECT_EQ(version.err, "");
+    // After "--", "-h" is an image's name (none such here), never the help.
+    const testimg::ProcessResult named = testimg::RunProcess(p.path, {"--", "-h"}, dir.path());
+    EXPECT_EQ(named.status, 1) << p.name;
+    EXPECT_EQ(named.out.find("Usage:"), std::string::npos) << p.name;
   }
   EXPECT_TRUE(Names(dir.path()).empty());
 }

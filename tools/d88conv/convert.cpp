@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "cut/command_line.h"
 #include "cut/image_source.h"
 #include "containers/d88_writer.h"
 #include "cut/platform.h"
@@ -42,7 +43,11 @@ constexpr char kHelp[] =
     "              game.d88 -> game_0.d88, game_1.d88, ...\n"
     "  -f          replace output files that exist (never an input)\n"
     "  -h, --help  show this help and exit\n"
-    "  --version   show the version and exit\n";
+    "  --version   show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every output was written; 1 for an image that cannot\n"
+    "be read (or holds no disk) or an output that cannot or may not be\n"
+    "written; 2 for a usage error.\n";
 
 // The directory of a D88 image lists no disk that starts beyond 2 GiB (nor
 // more than 64): an output holding one could not be read back whole.
@@ -465,32 +470,27 @@ int Split(const Options& options, std::FILE* out, std::FILE* err) {
 
 int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
   Options options;
-  bool optionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (!optionsEnd && (arg == "-h" || arg == "--help")) {
-      std::fputs(kUsage, out);
-      std::fputs(kHelp, out);
-      return 0;
-    } else if (!optionsEnd && arg == "--version") {
-      cut::PrintVersion("d88conv", out);
-      return 0;
-    } else if (!optionsEnd && arg == "-f") {
-      options.force = true;
-    } else if (!optionsEnd && arg == "--split") {
-      options.split = true;
-    } else if (!optionsEnd && arg == "-o") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') return UsageError(err, "-o needs a file name");
-      if (options.output != nullptr) return UsageError(err, "more than one -o given");
-      options.output = argv[++i];
-    } else if (!optionsEnd && arg == "--") {
-      optionsEnd = true;
-    } else if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(err, "unknown option '" + arg + "'");
-    } else {
-      options.inputs.push_back(argv[i]);
-    }
-  }
+  enum OptionId { kForce, kSplit, kOutput };
+  static constexpr cut::OptionSpec kOptions[] = {
+      {kForce, 'f', nullptr, false},
+      {kSplit, '\0', "split", false},
+      {kOutput, 'o', nullptr, true},
+  };
+  const cut::CommandLine line = cut::ReadCommandLine(
+      kOptions, cut::OptionPlace::kAnywhere, argc, argv,
+      [&](int id, const std::string&, const char* value) -> std::string {
+        if (id == kForce) options.force = true;
+        if (id == kSplit) options.split = true;
+        if (id != kOutput) return "";
+        if (value == nullptr || *value == '\0') return "-o needs a file name";
+        if (options.output != nullptr) return "more than one -o given";
+        options.output = value;
+        return "";
+      });
+  const auto printHelp = [](std::FILE* to) { std::fprintf(to, "%s%s", kUsage, kHelp); };
+  if (cut::AnswerHelpOrVersion(line.action, "d88conv", printHelp, out)) return 0;
+  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
+  options.inputs = line.names;
   if (options.inputs.empty()) return UsageError(err, "no image given");
   if (options.split && options.inputs.size() > 1) {
     return UsageError(err, "--split takes one image");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cut/command_line.h"
 #include "cut/disk_alone.h"
 #include "cut/image_source.h"
 #include "cut/platform.h"
@@ -19,14 +20,15 @@ namespace {
 constexpr char kProgram[] = "d88cut";
 constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
 constexpr char kHelp[] =
-    "Tries every disk of each image (D88, NFD, FDD, DIP, FDI, DCP/DCU or a\n"
-    "headerless dump, also inside a zip, 7z, LZH, RAR or tar archive or a\n"
-    "gzip, bzip2 or xz file) with every program's catalogue, and cuts each\n"
-    "disk a program recognises into a folder of its own: the files that\n"
-    "program writes for an image of that disk alone, byte for byte.  A disk's\n"
-    "folder is named after its index (from 0), the program and the kind, as\n"
-    "disk02-vorxcut-3, inside a folder named after the image, beside it\n"
-    "(game.d88 or game.zip -> game), wherever d88cut is started.\n"
+    "Tries every disk of each image (D88, NFD, FDD, DIP, FDI, DCP/DCU, a\n"
+    "headerless dump, or a flux dump: SCP, KryoFlux, HFE, MFI; also inside a\n"
+    "zip, 7z, LZH, RAR or tar archive or a gzip, bzip2 or xz file) with\n"
+    "every program's catalogue, and cuts each disk a program recognises into\n"
+    "a folder of its own: the files that program writes for an image of that\n"
+    "disk alone, byte for byte.  A disk's folder is named after its index\n"
+    "(from 0), the program and the kind, as disk02-vorxcut-3, inside a folder\n"
+    "named after the image, beside it (game.d88 or game.zip -> game),\n"
+    "wherever d88cut is started.\n"
     "\n"
     "  -o, --output-dir DIR   put the disks' folders into DIR for one image,\n"
     "                         into DIR/<image name> for several; made if missing\n"
@@ -208,40 +210,28 @@ void KeepWindowOpen(std::FILE* in, std::FILE* out) {
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   Options options;
-  bool optionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
-      options.images.push_back(argv[i]);
-    } else if (arg == "--") {
-      optionsEnd = true;
-    } else if (arg == "-h" || arg == "--help") {
-      PrintHelp(catalogues, out);
-      std::fflush(out);
-      return 0;
-    } else if (arg == "--version") {
-      cut::PrintVersion(kProgram, out);
-      std::fflush(out);
-      return 0;
-    } else if (arg == "-o" || arg == "--output-dir" || arg.rfind("--output-dir=", 0) == 0) {
-      const bool joined = arg[1] == '-' && arg.size() > std::strlen("--output-dir");
-      const char* folder = joined ? argv[i] + std::strlen("--output-dir=") : value;
-      if (folder == nullptr || *folder == '\0') return UsageError(err, arg + " needs a folder");
-      if (options.folder != nullptr) return UsageError(err, "more than one output folder given");
-      options.folder = folder;
-      if (!joined) ++i;
-    } else if (arg == "--encoding" || arg.rfind("--encoding=", 0) == 0) {
-      const bool joined = arg.size() > std::strlen("--encoding");
-      const std::string name = joined ? arg.substr(std::strlen("--encoding=")) : value ? value : "";
-      if (!cut::TakeEncoding(name, &options.encoding)) {
-        return UsageError(err, "--encoding takes sjis or utf-8");
-      }
-      if (!joined) ++i;
-    } else {
-      return UsageError(err, "unknown option '" + arg + "'");
-    }
-  }
+  enum OptionId { kFolder, kEncoding };
+  static constexpr cut::OptionSpec kOptions[] = {
+      {kFolder, 'o', "output-dir", true},
+      {kEncoding, '\0', "encoding", true},
+  };
+  const cut::CommandLine line = cut::ReadCommandLine(
+      kOptions, cut::OptionPlace::kAnywhere, argc, argv,
+      [&](int id, const std::string& spelt, const char* value) -> std::string {
+        if (id == kEncoding) {
+          return cut::TakeEncoding(value != nullptr ? value : "", &options.encoding)
+                     ? ""
+                     : "--encoding takes sjis or utf-8";
+        }
+        if (value == nullptr || *value == '\0') return spelt + " needs a folder";
+        if (options.folder != nullptr) return "more than one output folder given";
+        options.folder = value;
+        return "";
+      });
+  const auto printHelp = [&](std::FILE* to) { PrintHelp(catalogues, to); };
+  if (cut::AnswerHelpOrVersion(line.action, kProgram, printHelp, out)) return 0;
+  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
+  options.images = line.names;
   if (options.images.empty()) return UsageError(err, "no image given");
 
   Totals totals;

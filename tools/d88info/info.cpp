@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "containers/container.h"
+#include "cut/command_line.h"
 #include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
@@ -309,37 +310,30 @@ int UsageError(std::FILE* err, const std::string& problem) {
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   Options options;
-  bool optionsEnd = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (!optionsEnd && (arg == "--help" || arg == "-h")) {
-      std::fputs(kUsage, out);
-      std::fputs(kHelp, out);
-      return 0;
-    } else if (!optionsEnd && arg == "--version") {
-      cut::PrintVersion("d88info", out);
-      return 0;
-    } else if (!optionsEnd && arg == "--json") {
-      options.json = true;
-    } else if (!optionsEnd && arg == "--sectors") {
-      options.sectors = true;
-    } else if (!optionsEnd && (arg == "--disk" || arg.rfind("--disk=", 0) == 0)) {
-      const char* number = arg == "--disk" ? (i + 1 < argc ? argv[++i] : nullptr)
-                                           : argv[i] + std::strlen("--disk=");
-      if (number == nullptr) return UsageError(err, "--disk needs a disk number");
-      if (!ParseDisk(number, &options.disk)) {
-        return UsageError(err, std::string("bad disk number '") + number + "'");
-      }
-    } else if (!optionsEnd && arg == "--") {
-      optionsEnd = true;
-    } else if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
-      return UsageError(err, "unknown option '" + arg + "'");
-    } else if (options.image != nullptr) {
-      return UsageError(err, "more than one image given");
-    } else {
-      options.image = argv[i];
-    }
-  }
+  enum OptionId { kJson, kSectors, kDisk };
+  static constexpr cut::OptionSpec kOptions[] = {
+      {kJson, '\0', "json", false},
+      {kSectors, '\0', "sectors", false},
+      {kDisk, '\0', "disk", true},
+  };
+  const cut::CommandLine line = cut::ReadCommandLine(
+      kOptions, cut::OptionPlace::kAnywhere, argc, argv,
+      [&](int id, const std::string&, const char* value) -> std::string {
+        if (id == kJson) options.json = true;
+        if (id == kSectors) options.sectors = true;
+        if (id != kDisk) return "";
+        if (value == nullptr) return "--disk needs a disk number";
+        if (!ParseDisk(value, &options.disk)) return std::string("bad disk number '") + value + "'";
+        return "";
+      },
+      [&](const char* name) -> std::string {
+        if (options.image != nullptr) return "more than one image given";
+        options.image = name;
+        return "";
+      });
+  const auto printHelp = [](std::FILE* to) { std::fprintf(to, "%s%s", kUsage, kHelp); };
+  if (cut::AnswerHelpOrVersion(line.action, "d88info", printHelp, out)) return 0;
+  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
   if (options.image == nullptr) return UsageError(err, "no image given");
 
   // The run's opener, image and listing buffers, some 1 MB together: on
