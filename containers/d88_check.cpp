@@ -66,8 +66,9 @@ bool SoundDisk(const uint8_t* disk, uint32_t size) {
   for (int t = 0; t < entries; ++t) {
     const uint32_t offset = d88::GetU32le(disk + d88::kTrackTableOffset + 4 * t);
     if (offset == 0) continue;
-    if (offset < headerSize || offset > size) return false;
-    // Unused entries may hold the disk size itself.
+    if (!d88::ProgramsReadTrack(offset, size) || offset < headerSize) return false;
+    // Unused entries may hold the disk size itself (a track the programs
+    // look for after the disk, which a sound image does not use).
     if (offset < size && !SoundTrack(disk, offset, size)) return false;
   }
   return true;

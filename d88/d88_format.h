@@ -72,6 +72,20 @@ uint32_t FirstTrackOffset(Entry entry) {
   return smallest;
 }
 
+// No disk position takes an offset with its top bit set: such an entry
+// names no track.
+constexpr uint32_t kLargestTrackOffset = 0x7FFFFFFF;
+
+// Whether the three programs read a track whose table entry is `entry` on
+// a disk whose size field is `diskSize`: an entry that is not 0, fits 31
+// bits and is no greater than the size.  One equal to the size passes: its
+// track starts where the next disk would, and the programs read it there
+// (an image whose size field stops short of its last track relies on it).
+// Every reader, d88info and d88conv take tracks by this one rule.
+constexpr bool ProgramsReadTrack(uint32_t entry, uint32_t diskSize) {
+  return entry != 0 && entry <= kLargestTrackOffset && entry <= diskSize;
+}
+
 // A 16-bit count can name at most this many headers, so no walk over a
 // track needs to read more.
 constexpr int kMaxHeadersPerTrack = 65535;

@@ -7,9 +7,6 @@ namespace d88 {
 
 namespace {
 
-// A track offset with the top bit set cannot belong to any disk whose
-// position fits 31 bits; such a track is taken as absent.
-constexpr uint32_t kLargestTrackOffset = 0x7FFFFFFF;
 constexpr long long kLargestScanPosition = INT32_MAX;
 
 }  // namespace
@@ -194,8 +191,7 @@ bool D88Image::TrackStart(int track, long long* start) const {
   if (!IsOpen()) return false;
   if (track < 0 || track >= kTrackCount) return false;
   const uint32_t offset = trackOffsets[track];
-  if (offset == 0 || offset > kLargestTrackOffset) return false;
-  if (offset > diskSize) return false;  // an offset equal to the size passes
+  if (!ProgramsReadTrack(offset, diskSize)) return false;
   *start = static_cast<long long>(diskOffset) + offset;
   return true;
 }

@@ -411,15 +411,19 @@ void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string
 namespace {
 
 // Whether disk `track`'s sectors are to read the same from a D88 d88conv
-// wrote: a track that starts inside the disk, after its table, and is no
-// phantom of a 160-entry table (whose first track stands at 0x2A0, where
-// entries 160 to 163 hold that track's first header).  Entries pointing
-// into the header or at the disk's very end read bytes of no track.
-bool ComparableTrack(const d88::D88Image& image, int track) {
+// wrote: a track the programs read, after the disk's table, and no phantom
+// of a 160-entry table (whose first track stands at 0x2A0, where entries
+// 160 to 163 hold that track's first header).  Entries pointing into the
+// header read bytes of no track; one at the disk's very end reads what
+// follows the disk, which d88conv keeps where it holds sectors.
+bool ComparableTrack(d88::D88Image& image, int track) {
   const uint32_t offset = image.TrackOffset(track);
-  if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) || offset >= image.DiskSize()) {
+  if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) ||
+      !d88::ProgramsReadTrack(offset, image.DiskSize())) {
     return false;
   }
+  uint8_t id[4];
+  if (offset == image.DiskSize() && image.ListSectorIds(track, id, 4) == 0) return false;
   if (track < d88::kShortTrackCount) return true;
   return d88::FirstTrackOffset([&](int t) { return image.TrackOffset(t); }) !=
          d88::kShortHeaderSize;

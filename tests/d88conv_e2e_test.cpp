@@ -188,6 +188,14 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
   Disk shortened = plain;
   shortened.tracks[3].back().data.resize(256 - 100);
 
+  // A size field that stops where the last track starts: the programs read
+  // that track at the disk's very end, so it is kept.
+  Disk lastShort = plain;
+  lastShort.tracks[3].resize(1);
+  const Bytes whole = lastShort.Build();
+  Disk atEnd = lastShort;
+  atEnd.sizeField = d88::GetU32le(whole.data() + d88::kTrackTableOffset + 4 * 3);
+
   // An entry pointing into the header is no track; the tracks after it are.
   Disk intoHeader = plain;
   intoHeader.trackOffsets = {{0, 0x100}};
@@ -204,6 +212,7 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
       {"an entry into the header", intoHeader.Build(), withoutFirst.Build()},
       {"160-entry track table", testimg::WithShortTrackTable(plain.Build()), plain.Build()},
       {"file cut inside a sector", cutShort, shortened.Build()},
+      {"a track at the disk's very end (its entry equal to the size field)", atEnd.Build(), whole},
       {"damaged disk after a sound one", testimg::Concat(plain.Build(), tooLong.Build()),
        testimg::BuildImage({plain, twice})},
   };

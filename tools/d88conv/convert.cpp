@@ -87,19 +87,22 @@ uint32_t TableEnd(const d88::D88Image& image) {
   return first == d88::kShortHeaderSize ? d88::kShortHeaderSize : d88::kDiskHeaderSize;
 }
 
-// The tracks of a disk written afresh: entries that start inside the disk,
-// after its table (one pointing into the header is no track).
+// The tracks of a disk written afresh: those the programs read, after its
+// table (one pointing into the header is no track), one at the disk's very
+// end included.
 bool IsTrack(const d88::D88Image& image, int track, uint32_t tableEnd) {
   const uint32_t offset = image.TrackOffset(track);
   if (tableEnd == d88::kShortHeaderSize && track >= d88::kShortTrackCount) return false;
-  return offset >= tableEnd && offset < image.DiskSize();
+  return offset >= tableEnd && d88::ProgramsReadTrack(offset, image.DiskSize());
 }
 
 // Whether the disk at `position` can be copied byte for byte: its size
 // field covers its header and lies inside the bytes, its table has 164
 // entries, and every track walk reads only bytes of the disk, so the copy
-// reads the same wherever it stands in the output.  (An entry at or beyond
-// the disk's end starts no track of it and is kept as it is.)
+// reads the same wherever it stands in the output.  An entry beyond the
+// disk's end starts no track the programs read and is kept as it is; one
+// at its very end is a track they read, from the bytes after the disk: a
+// copy loses it unless it holds no sector there.
 bool CopiesWhole(const uint8_t* bytes, size_t size, size_t position, const d88::D88Image& image) {
   const size_t diskSize = image.DiskSize();
   if (diskSize < static_cast<size_t>(d88::kDiskHeaderSize) || diskSize > size - position) {
@@ -107,11 +110,12 @@ bool CopiesWhole(const uint8_t* bytes, size_t size, size_t position, const d88::
   }
   for (int t = 0; t < d88::kTrackCount; ++t) {
     const uint32_t offset = image.TrackOffset(t);
-    if (offset == 0 || offset >= diskSize) continue;
+    if (!d88::ProgramsReadTrack(offset, image.DiskSize())) continue;
     if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize)) return false;
-    const size_t end = WalkTrack(bytes, size, position + offset, [](const d88::SectorHeader&,
-                                                                    size_t, size_t) {});
-    if (end > position + diskSize) return false;
+    int sectors = 0;
+    const size_t end = WalkTrack(bytes, size, position + offset,
+                                 [&](const d88::SectorHeader&, size_t, size_t) { ++sectors; });
+    if (offset == diskSize ? sectors > 0 : end > position + diskSize) return false;
   }
   return true;
 }
