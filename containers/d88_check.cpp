@@ -14,9 +14,8 @@ constexpr uint32_t kMostSectors = 255;
 constexpr uint32_t kLongestSector = 128u << 7;
 
 bool KnownMedia(uint8_t media) {
-  // 2D, 2DD, 2HD, 1D, 1DD, and the 1.44 MB 2HD some emulators write.
-  return media == 0x00 || media == 0x10 || media == 0x20 || media == 0x30 || media == 0x40 ||
-         media == 0x21;
+  return media == d88::kMedia2D || media == d88::kMedia2DD || media == d88::kMedia2HD ||
+         media == d88::kMedia1D || media == d88::kMedia1DD || media == d88::kMedia2HD144;
 }
 
 // The header size the table's first track proves: 0x2A0 or 0x2B0, or 0

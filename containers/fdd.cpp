@@ -55,8 +55,8 @@ void Walk(const uint8_t* file, size_t size, ProblemLog* problems, Visit visit) {
       sector.record.h = rec[fdd::kRecordH];
       sector.record.r = rec[fdd::kRecordR];
       sector.record.n = rec[fdd::kRecordN];
-      sector.record.density = rec[fdd::kRecordMfm] != 0 ? 0x00 : 0x40;
-      sector.record.deleted = rec[fdd::kRecordDeleted] != 0 ? 0x10 : 0x00;
+      sector.record.density = rec[fdd::kRecordMfm] != 0 ? 0x00 : d88::kDensityFm;
+      sector.record.deleted = rec[fdd::kRecordDeleted] != 0 ? d88::kDeletedData : 0x00;
       sector.record.status = sector.record.deleted;
       const uint64_t offset = GetU32le(rec + fdd::kRecordData);
       const uint64_t length = 128u << rec[fdd::kRecordN];
@@ -95,10 +95,10 @@ uint8_t Media(const uint8_t* file) {
   for (int t = 0; t < fdd::kTracks; ++t) {
     for (int s = 0; s < fdd::kSlots; ++s) {
       const uint8_t* rec = Record(file, t, s);
-      if (!Unused(rec)) return rec[fdd::kRecordHd] != 0 ? 0x20 : 0x10;
+      if (!Unused(rec)) return rec[fdd::kRecordHd] != 0 ? d88::kMedia2HD : d88::kMedia2DD;
     }
   }
-  return 0x10;
+  return d88::kMedia2DD;
 }
 
 }  // namespace
@@ -128,7 +128,7 @@ bool ConvertFdd(const uint8_t* file, size_t size, D88Writer& out, Conversion* in
   info->warning = problems.Line();
   const std::string name = NameFromComment(file + fdd::kCommentOffset, fdd::kCommentLength);
   const bool protect = GetU16le(file + fdd::kProtectOffset) != 0;
-  if (!out.BeginDisk(Media(file), name.c_str(), protect ? 0x10 : 0x00)) return false;
+  if (!out.BeginDisk(Media(file), name.c_str(), protect ? d88::kWriteProtected : 0x00)) return false;
   bool written = true;
   Walk(file, size, nullptr, [&](int t, const TableSector* s, int n) {
     if (written) written = WriteTableTrack(out, t, s, n);

@@ -37,8 +37,8 @@ SectorRecord RecordOf(const flux::Sector& s) {
   record.h = s.h;
   record.r = s.r;
   record.n = s.n;
-  record.density = s.encoding == flux::Encoding::kFm ? kFmDensity : 0x00;
-  record.deleted = s.deleted ? 0x10 : 0x00;
+  record.density = s.encoding == flux::Encoding::kFm ? d88::kDensityFm : 0x00;
+  record.deleted = s.deleted ? d88::kDeletedData : 0x00;
   record.status = s.status;
   return record;
 }

@@ -11,8 +11,6 @@ namespace {
 constexpr int kLargestSizeCode = 7;
 // A track of at least this many bytes is high density.
 constexpr size_t kHighDensityTrackBytes = 5000;
-constexpr uint8_t kMedia2dd = 0x10;
-constexpr uint8_t kMedia2hd = 0x20;
 
 }  // namespace
 
@@ -26,8 +24,8 @@ int SizeCode(int sectorSize) {
 uint8_t MediaFor(const Geometry& geometry) {
   return static_cast<size_t>(geometry.sectors) * static_cast<size_t>(geometry.sectorSize) >=
                  kHighDensityTrackBytes
-             ? kMedia2hd
-             : kMedia2dd;
+             ? d88::kMedia2HD
+             : d88::kMedia2DD;
 }
 
 size_t TrackBytes(const Geometry& geometry, int cylinder, int head) {
@@ -52,7 +50,7 @@ size_t AddTrack(const uint8_t* file, size_t size, size_t offset, int cylinder, i
   record.c = static_cast<uint8_t>(cylinder);
   record.h = static_cast<uint8_t>(head);
   record.n = static_cast<uint8_t>(SizeCode(sectorSize));
-  record.density = fm ? kFmDensity : 0x00;
+  record.density = fm ? d88::kDensityFm : 0x00;
   for (int r = 1; r <= whole; ++r) {
     record.r = static_cast<uint8_t>(r);
     out.AddSector(record, file + offset + (static_cast<size_t>(r) - 1) * ss, sectorSize);

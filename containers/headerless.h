@@ -16,7 +16,6 @@ namespace containers {
 // The FM track 0 of 8-inch-compatible disks: 26 sectors of 128 bytes.
 constexpr int kFmSectors = 26;
 constexpr int kFmSectorSize = 128;
-constexpr uint8_t kFmDensity = 0x40;
 
 // N for 128, 256, ... 16384 bytes; -1 for any other size.
 int SizeCode(int sectorSize);

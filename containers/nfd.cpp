@@ -54,14 +54,14 @@ int MediaOfDevice(uint8_t device) {
     case 0x90:
     case 0x30:
     case 0xB0:
-      return 0x20;  // 1.2 MB and 1.44 MB drives
+      return d88::kMedia2HD;  // 1.2 MB and 1.44 MB drives
     case 0x10:
     case 0x70:
     case 0xF0:
-      return 0x10;
+      return d88::kMedia2DD;
     case 0x50:
     case 0xD0:
-      return 0x00;
+      return d88::kMedia2D;
     default:
       return -1;
   }

@@ -53,6 +53,26 @@ constexpr int kDeletedOffset = 7;
 constexpr int kStatusOffset = 8;
 constexpr int kDataLengthOffset = 14;
 
+// The media byte.
+constexpr uint8_t kMedia2D = 0x00;
+constexpr uint8_t kMedia2DD = 0x10;
+constexpr uint8_t kMedia2HD = 0x20;
+constexpr uint8_t kMedia1D = 0x30;
+constexpr uint8_t kMedia1DD = 0x40;
+constexpr uint8_t kMedia2HD144 = 0x21;  // the 1.44 MB 2HD some emulators write
+// The write-protect byte of a protected disk (0x00: writable).
+constexpr uint8_t kWriteProtected = 0x10;
+
+// A sector header's density byte (0x00: MFM), its deleted-data byte (0x00:
+// a normal data mark) and its status, as a PC-98 DISK BIOS reports it.
+constexpr uint8_t kDensityFm = 0x40;
+constexpr uint8_t kDeletedData = 0x10;
+constexpr uint8_t kStatusSound = 0x00;
+constexpr uint8_t kStatusDeleted = 0x10;  // deleted data, read well
+constexpr uint8_t kStatusIdCrc = 0xA0;    // CRC error in the ID field
+constexpr uint8_t kStatusDataCrc = 0xB0;  // CRC error in the data field
+constexpr uint8_t kStatusNoData = 0xF0;   // an ID with no data field after it
+
 // Some writers keep a track table of only 160 entries, so their first track
 // starts at 0x2A0, where entries 160 to 163 of a full table would be.
 constexpr int kShortTrackCount = 160;

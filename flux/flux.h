@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "d88/d88_format.h"
+
 namespace flux {
 
 // No dump is decoded past this many revolutions of one track.
@@ -39,11 +41,11 @@ struct TrackFlux {
 enum class Encoding : uint8_t { kNone, kFm, kMfm };
 
 // A sector's status, as a PC-98 DISK BIOS reports it and D88 stores it.
-constexpr uint8_t kStatusSound = 0x00;
-constexpr uint8_t kStatusDeleted = 0x10;  // deleted data, read well
-constexpr uint8_t kStatusIdCrc = 0xA0;    // CRC error in the ID field
-constexpr uint8_t kStatusDataCrc = 0xB0;  // CRC error in the data field
-constexpr uint8_t kStatusNoData = 0xF0;   // an ID with no data field after it
+using d88::kStatusDataCrc;
+using d88::kStatusDeleted;
+using d88::kStatusIdCrc;
+using d88::kStatusNoData;
+using d88::kStatusSound;
 
 // One sector as the track gave it.
 struct Sector {
@@ -84,9 +86,9 @@ struct Track {
 Track DecodeTrack(const TrackFlux& flux);
 
 // D88 media bytes.
-constexpr uint8_t kMedia2D = 0x00;
-constexpr uint8_t kMedia2DD = 0x10;
-constexpr uint8_t kMedia2HD = 0x20;
+using d88::kMedia2D;
+using d88::kMedia2DD;
+using d88::kMedia2HD;
 
 // The disk the decoded tracks make, its geometry found, not assumed.
 struct Disk {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "d88/d88_format.h"
 #include "flux/crc.h"
 #include "flux/marks.h"
 
@@ -15,7 +16,6 @@ namespace {
 
 using flux::Encoding;
 
-constexpr uint8_t kFmDensity = 0x40;
 constexpr int k2hdCells = 166667;
 constexpr int k2ddCells = 100000;
 constexpr double kNsPerMinute = 60e9;
@@ -32,7 +32,7 @@ constexpr int kNarrowerGap3[] = {40, 16, 8};
 
 const Gaps& GapsOf(Encoding e) { return e == Encoding::kFm ? kFmGaps : kMfmGaps; }
 Encoding EncodingOf(const Sector& s) {
-  return s.density == kFmDensity ? Encoding::kFm : Encoding::kMfm;
+  return s.density == d88::kDensityFm ? Encoding::kFm : Encoding::kMfm;
 }
 
 class CellWriter {

@@ -35,18 +35,18 @@ bool IsTrack(const d88::D88Image& image, int track, int* tableEnd) {
 
 std::string MediaName(int media) {
   switch (media) {
-    case 0x00: return "2D";
-    case 0x10: return "2DD";
-    case 0x20: return "2HD";
-    case 0x30: return "1D";
-    case 0x40: return "1DD";
+    case d88::kMedia2D: return "2D";
+    case d88::kMedia2DD: return "2DD";
+    case d88::kMedia2HD: return "2HD";
+    case d88::kMedia1D: return "1D";
+    case d88::kMedia1DD: return "1DD";
     default: return Hex("media 0x%02X", media);
   }
 }
 
 std::string ProtectName(int flag) {
   if (flag == 0x00) return "writable";
-  if (flag == kWriteProtected) return "write-protected";
+  if (flag == d88::kWriteProtected) return "write-protected";
   return Hex("write-protect 0x%02X", flag);
 }
 

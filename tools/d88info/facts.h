@@ -20,7 +20,6 @@ using cut::kLastSector;
 std::string MediaName(int media);
 // "writable", "write-protected", else "write-protect 0xNN".
 std::string ProtectName(int flag);
-constexpr int kWriteProtected = 0x10;
 // The name as stored, kept plain ASCII and unambiguous inside quotes:
 // control bytes, bytes from 0x7F up, '"' and '\' as \xNN.
 std::string Escaped(const char* name);

@@ -179,9 +179,9 @@ std::string Lengths(const int* lengths, int count) {
 std::string Recorded(const uint8_t* flags) {
   std::string text;
   auto add = [&](const std::string& part) { text += (text.empty() ? "" : " ") + part; };
-  if (flags[0] == 0x40) add("FM");
+  if (flags[0] == d88::kDensityFm) add("FM");
   else if (flags[0] != 0) add(Format("density 0x%02llX", flags[0]));
-  if (flags[1] == 0x10) add("deleted");
+  if (flags[1] == d88::kDeletedData) add("deleted");
   else if (flags[1] != 0) add(Format("deleted 0x%02llX", flags[1]));
   if (flags[2] != 0) add(Format("status 0x%02llX", flags[2]));
   return text;

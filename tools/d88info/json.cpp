@@ -172,7 +172,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
   disk["size"] = image.DiskSize();
   disk["media"] = MediaName(image.MediaType());
   disk["mediaByte"] = image.MediaType();
-  disk["writeProtected"] = image.WriteProtect() == kWriteProtected;
+  disk["writeProtected"] = image.WriteProtect() == d88::kWriteProtected;
   disk["writeProtectByte"] = image.WriteProtect();
   disk["name"] = Escaped(image.DiskName());
   disk["trackCount"] = tracks.size();
