@@ -163,6 +163,28 @@ struct SectorHeader {
   }
 };
 
+// The walk over the sector headers of the track at `position`, as every
+// reader of the layout walks one, over any source of bytes: it ends at a
+// header `readHeader(position, &header)` cannot give whole, at one stating
+// 0 sectors (not visited: such a header is never a match and lists
+// nothing), after the header whose position equals its own count, after
+// kMaxHeadersPerTrack, or once `visit(header, dataPosition)` returns false.
+// Returns where the bytes it looked at end (a header it could not read
+// whole counted in full).
+template <typename ReadHeader, typename Visit>
+long long WalkTrack(long long position, ReadHeader readHeader, Visit visit) {
+  for (int p = 1; p <= kMaxHeadersPerTrack; ++p) {
+    SectorHeader header;
+    if (!readHeader(position, &header)) return position + kSectorHeaderSize;
+    position += kSectorHeaderSize;
+    const int count = header.SectorCount();
+    if (count == 0 || !visit(header, position)) return position;
+    position += header.DataLength();
+    if (p == count) break;
+  }
+  return position;
+}
+
 }  // namespace d88
 
 #endif  // D88_D88_FORMAT_H

@@ -233,24 +233,16 @@ int D88Image::ReadAt(long long position, uint8_t* to, int length) {
 }
 
 // Visits the headers of the track starting at `position` in stored order,
-// with the file position of each one's data, until `visit` returns false.
-// The walk ends at a header that cannot be read whole, at one stating 0
-// sectors (not visited: such a header is never a match and lists nothing),
-// after the header whose position equals its own count, and after 65,535.
+// with the file position of each one's data, until `visit` returns false:
+// the layout's one walk over the file's bytes (d88::WalkTrack).
 template <typename Visit>
 void D88Image::WalkTrack(long long position, Visit visit) {
-  for (int p = 1; p <= kMaxHeadersPerTrack; ++p) {
-    SectorHeader header;
-    if (ReadAt(position, header.bytes, kSectorHeaderSize) < kSectorHeaderSize) {
-      return;
-    }
-    const int count = header.SectorCount();
-    if (count == 0) return;
-    position += kSectorHeaderSize;
-    if (!visit(header, position)) return;
-    position += header.DataLength();
-    if (p == count) return;
-  }
+  d88::WalkTrack(
+      position,
+      [this](long long at, SectorHeader* header) {
+        return ReadAt(at, header->bytes, kSectorHeaderSize) == kSectorHeaderSize;
+      },
+      visit);
 }
 
 // The index of the track at `start` for c/h/n, walking the track only when

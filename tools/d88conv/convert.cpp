@@ -53,30 +53,25 @@ constexpr char kHelp[] =
 // more than 64): an output holding one could not be read back whole.
 constexpr size_t kLargestDiskStart = 0x7FFFFFFF;
 
-// A walk over one track's sector headers as D88Image walks it, over bytes
-// in memory: it ends at a header the bytes cut short, at one stating 0
-// sectors (not visited), after the header whose position equals its own
-// count, and after 65,535.  `visit(header, dataPosition, dataLength)` sees
+// The layout's walk over one track's sector headers (d88::WalkTrack), over
+// `size` bytes in memory.  `visit(header, dataPosition, dataLength)` sees
 // each sector with the data the bytes hold (cut short at their end).
 // Returns where the bytes the walk looked at end.
 template <typename Visit>
 size_t WalkTrack(const uint8_t* bytes, size_t size, size_t position, Visit visit) {
-  for (int p = 1; p <= d88::kMaxHeadersPerTrack; ++p) {
-    if (position > size || size - position < static_cast<size_t>(d88::kSectorHeaderSize)) {
-      return position + d88::kSectorHeaderSize;  // the header it tried to read
-    }
-    d88::SectorHeader header;
-    std::memcpy(header.bytes, bytes + position, d88::kSectorHeaderSize);
-    position += d88::kSectorHeaderSize;
-    const int count = header.SectorCount();
-    if (count == 0) return position;
+  const auto readHeader = [&](long long at, d88::SectorHeader* header) {
+    const size_t from = static_cast<size_t>(at);
+    if (from > size || size - from < static_cast<size_t>(d88::kSectorHeaderSize)) return false;
+    std::memcpy(header->bytes, bytes + from, d88::kSectorHeaderSize);
+    return true;
+  };
+  const auto visitHeld = [&](const d88::SectorHeader& header, long long at) {
+    const size_t data = static_cast<size_t>(at);
     const size_t length = static_cast<size_t>(header.DataLength());
-    const size_t held = size - position < length ? size - position : length;
-    visit(header, position, held);
-    position += length;
-    if (p == count) break;
-  }
-  return position;
+    visit(header, data, size - data < length ? size - data : length);
+    return true;
+  };
+  return static_cast<size_t>(d88::WalkTrack(static_cast<long long>(position), readHeader, visitHeld));
 }
 
 // Where the track table ends: after 160 entries where the first track
