@@ -42,49 +42,6 @@ std::string Extension(const char* path) {
   return extension;
 }
 
-// Reads the whole file into `loaded`, when it can be read and is no larger
-// than any container; the buffer is kept from one file to the next.
-bool Load(const char* path, OwnedBytes* loaded) {
-  loaded->size = 0;
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  // Where the file tells its size, a larger file is not read at all, and
-  // a smaller one gets a buffer its size; one byte more tells a file that
-  // grew meanwhile.
-  size_t capacity = kLargestContainer;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    if (end >= 0) {
-      uint8_t first[kSignatureBytes];
-      size_t largest = kLargestContainer;
-      if (static_cast<unsigned long>(end) > kLargestContainer &&
-          std::fseek(file, 0, SEEK_SET) == 0) {
-        largest = LargestImage(first, std::fread(first, 1, sizeof first, file));
-      }
-      capacity = static_cast<unsigned long>(end) <= largest ? static_cast<size_t>(end) : 0;
-    }
-  }
-  if (capacity == 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);
-    return false;
-  }
-  if (loaded->capacity < capacity + 1) {
-    loaded->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
-    loaded->capacity = loaded->bytes ? capacity + 1 : 0;
-  }
-  bool ok = loaded->bytes != nullptr;
-  while (ok && loaded->size <= capacity) {
-    const size_t got = std::fread(loaded->bytes.get() + loaded->size, 1,
-                                  capacity + 1 - loaded->size, file);
-    loaded->size += got;
-    if (got == 0) {
-      ok = !std::ferror(file);
-      break;
-    }
-  }
-  std::fclose(file);
-  return ok && loaded->size <= capacity;
-}
 
 // Converts `file` into `converted` when it is a container other than D88.
 // A warning for a container read as D88 leaves out what is then done with
@@ -196,6 +153,46 @@ size_t LargestImage(const uint8_t* first, size_t size) {
   return LooksLikeFluxDump(first, size) ? kLargestFluxDump : kLargestContainer;
 }
 
+bool LoadWhole(const char* path, LargestOf largest, OwnedBytes* into) {
+  into->size = 0;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  uint8_t first[kSignatureBytes];
+  const size_t got = std::fread(first, 1, sizeof first, file);
+  const size_t limit = largest(first, got);
+  // Where the file tells its size, a larger file is not read at all and a
+  // smaller one gets a buffer its size; one byte more tells a file that
+  // grew meanwhile.
+  size_t capacity = limit;
+  bool fits = true;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file);
+    if (end >= 0) {
+      fits = static_cast<unsigned long>(end) <= limit;
+      capacity = static_cast<size_t>(end);
+    }
+  }
+  if (!fits || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return false;
+  }
+  if (into->capacity < capacity + 1) {
+    into->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
+    into->capacity = into->bytes ? capacity + 1 : 0;
+  }
+  bool ok = into->bytes != nullptr;
+  while (ok && into->size <= capacity) {
+    const size_t read = std::fread(into->bytes.get() + into->size, 1, capacity + 1 - into->size, file);
+    into->size += read;
+    if (read == 0) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  return ok && into->size <= capacity;
+}
+
 bool StreamFileName(const std::string& name) {
   size_t length;
   int cylinder, head;
@@ -253,7 +250,7 @@ bool ImageFile::OpenRecognised(const char* path, d88::D88Image& image) {
     // A file that cannot be loaded (missing, unreadable, or larger than any
     // container) is left to the D88 reading, which says what it says today.
     outcome = Outcome::kRefused;
-    if (Load(path, &loaded)) {
+    if (LoadWhole(path, LargestImage, &loaded) && loaded.size > 0) {
       loadedWhole = true;
       outcome = Convert(loaded.bytes.get(), loaded.size, path, true, &info, &converted);
     }

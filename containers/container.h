@@ -109,6 +109,14 @@ Taken ConvertImage(const uint8_t* bytes, size_t size, const std::string& name, C
 // to 16) may be: a flux dump's up to 256 MB, any other's kLargestContainer.
 size_t LargestImage(const uint8_t* first, size_t size);
 
+// The one way a whole file is read into memory: the file at `path` into
+// `into` (its buffer kept where it is large enough), unless it holds more
+// than `largest(first, n)` bytes, which its first bytes (up to 16) decide;
+// no more than that and one byte is ever read.  False when it cannot be
+// opened or read or is larger.
+using LargestOf = size_t (*)(const uint8_t* first, size_t size);
+bool LoadWhole(const char* path, LargestOf largest, OwnedBytes* into);
+
 // A KryoFlux dump is a set of stream files named <prefix>NN.S.raw, a
 // track each: whether `name` is such a file's name, and whether `bytes`
 // named `name` are such a file (`prefix` then names its set).

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "containers/container.h"
 #include "containers/flux_dump.h"
 #include "containers/kryoflux_format.h"
 #include "d88/d88_format.h"
@@ -205,22 +206,6 @@ std::string BaseName(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-// Reads the file at `path` whole into `bytes`; false when there is no such
-// file, it cannot be read, or it is larger than any stream file.
-bool LoadFile(const std::string& path, std::vector<uint8_t>* bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return false;
-  bytes->clear();
-  uint8_t chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-    if (bytes->size() + got > kLargestFluxDump) break;
-    bytes->insert(bytes->end(), chunk, chunk + got);
-  }
-  const bool ok = !std::ferror(f) && got == 0;
-  std::fclose(f);
-  return ok;
-}
 
 // Reads one stream file of the set into `visit`.
 void ReadMember(const uint8_t* bytes, size_t size, int cylinder, int head, const std::string& name,
@@ -348,7 +333,9 @@ bool ConvertKryoFluxFile(const char* path, const uint8_t* file, size_t size, D88
         out, info);
   }
   // The siblings by name, one at a time: the set is never held whole.
-  std::vector<uint8_t> sibling;
+  OwnedBytes sibling;
+  // No stream file is larger than the largest dump.
+  const LargestOf largest = [](const uint8_t*, size_t) { return kLargestFluxDump; };
   return WriteFluxDisk(
       Kind::kKryoFlux,
       [&](const FluxVisitor& visit, ProblemLog* problems) {
@@ -362,8 +349,8 @@ bool ConvertKryoFluxFile(const char* path, const uint8_t* file, size_t size, D88
             other[prefix] = static_cast<char>('0' + c / 10);
             other[prefix + 1] = static_cast<char>('0' + c % 10);
             other[prefix + 3] = static_cast<char>('0' + h);
-            if (LoadFile(other, &sibling)) {
-              ReadMember(sibling.data(), sibling.size(), c, h, other, &track, visit, problems);
+            if (LoadWhole(other.c_str(), largest, &sibling)) {
+              ReadMember(sibling.bytes.get(), sibling.size, c, h, other, &track, visit, problems);
             }
           }
         }
