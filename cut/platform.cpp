@@ -312,6 +312,47 @@ bool Remove(const std::string& path) {
 #endif
 }
 
+bool Exists(const std::string& path) {
+#if defined(_WIN32)
+  return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+#endif
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+#if defined(_WIN32)
+  // A file is its volume and its index there; folders open too.
+  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    const HANDLE file = CreateFileW(Wide(path).c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION first, second;
+  return identity(a, &first) && identity(b, &second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+#else
+  struct stat first, second;
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+#endif
+}
+
+std::string WithoutExtension(const std::string& path) {
+  const size_t start = NameStart(path);
+  const std::string name = path.substr(start);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || name == "..") return path;
+  return path.substr(0, start + dot);
+}
+
 bool AloneOnConsole() {
 #if defined(_WIN32)
   DWORD mode = 0;

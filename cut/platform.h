@@ -65,6 +65,17 @@ bool Replace(const std::string& from, const std::string& to);
 
 bool Remove(const std::string& path);
 
+// Whether anything stands at `path`, a symbolic link that names nothing
+// included.
+bool Exists(const std::string& path);
+// Whether `a` and `b` name one file that exists, however each is spelt
+// (through links, other folders or "..").
+bool SameFile(const std::string& a, const std::string& b);
+// `path` without the extension of its last part ("game.nfd" -> "game"); a
+// name that starts with its only dot, ".", ".." and a name without a dot
+// have none.
+std::string WithoutExtension(const std::string& path);
+
 // Whether the program is the only process on its console and reads its
 // input from it: on Windows, a console program started by a double-click
 // or a drop in Explorer gets a console window of its own, which closes as

@@ -1,25 +1,22 @@
 #include "d88conv/convert.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "containers/container.h"
+#include "containers/d88_writer.h"
 #include "cut/command_line.h"
 #include "cut/image_source.h"
-#include "containers/d88_writer.h"
 #include "cut/platform.h"
 #include "cut/run.h"
 #include "d88/d88_format.h"
 #include "d88/d88_image.h"
-
-
-namespace fs = std::filesystem;
 
 namespace d88conv {
 
@@ -115,17 +112,12 @@ bool CopiesWhole(const uint8_t* bytes, size_t size, size_t position, const d88::
   return true;
 }
 
-struct Buffer {
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-};
-
 // A damaged disk written afresh through the D88 writer: every sector the
 // walks reach, in stored order, duplicate identities included, with its
 // C/H/R/N, density, deleted and status bytes and the data the file holds.
 // The output is a sound disk whatever its size field and table were.
 bool Rewrite(const uint8_t* bytes, size_t size, size_t position, const d88::D88Image& image,
-             Buffer* out) {
+             containers::OwnedBytes* out) {
   std::vector<int> tracks;
   size_t limit = d88::kDiskHeaderSize;
   const uint32_t tableEnd = TableEnd(image);
@@ -159,35 +151,15 @@ bool Rewrite(const uint8_t* bytes, size_t size, size_t position, const d88::D88I
     });
   }
   if (!writer.EndDisk() || writer.Failed()) return false;
-  out->bytes = writer.Release(&out->size);
+  out->bytes = writer.Release(&out->size, &out->capacity);
   return out->bytes != nullptr;
 }
 
-// The bytes of a file, read whole into memory.
-bool ReadWhole(const char* path, Buffer* out) {
-  std::error_code error;
-  const uintmax_t expected = fs::file_size(path, error);
-  if (error) {
-    errno = error.value();
-    return false;
-  }
-  if (expected > SIZE_MAX - 1) {
-    errno = EFBIG;
-    return false;
-  }
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  const size_t size = static_cast<size_t>(expected);
-  out->bytes.reset(new (std::nothrow) uint8_t[size + 1]);
-  if (out->bytes == nullptr) {
-    std::fclose(f);
-    errno = ENOMEM;
-    return false;
-  }
-  out->size = std::fread(out->bytes.get(), 1, size, f);  // what the file held
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  return !failed;
+// A D88 file is read whole, no further than its directory can reach: its
+// last disk starts below 2 GiB and is no larger than a 32-bit size field.
+size_t LargestD88File(const uint8_t*, size_t) {
+  constexpr uint64_t kLargest = uint64_t{kLargestDiskStart} + 0xFFFFFFFFu;
+  return static_cast<size_t>(std::min<uint64_t>(kLargest, SIZE_MAX - 1));
 }
 
 // One input image: its disks as D88 bytes, each either a slice of the
@@ -209,7 +181,7 @@ class Input {
     size = source.D88Size();
     if (bytes == nullptr) {
       errno = 0;
-      if (!ReadWhole(path, &read)) return CannotRead(path, errno, err);
+      if (!containers::LoadWhole(path, LargestD88File, &read)) return CannotRead(path, errno, err);
       bytes = read.bytes.get();
       size = read.size;
     }
@@ -250,7 +222,7 @@ class Input {
       *length = image.DiskSize();
       return true;
     }
-    afresh = Buffer();
+    afresh = containers::OwnedBytes();
     if (!Rewrite(bytes, size, position, image, &afresh)) return false;
     *data = afresh.bytes.get();
     *length = afresh.size;
@@ -277,12 +249,12 @@ class Input {
 
   d88::D88Image image;
   cut::ImageSource source;
-  Buffer read;    // the file's bytes, for a D88 file
+  containers::OwnedBytes read;  // the file's bytes, for a D88 file
   const uint8_t* bytes = nullptr;
   size_t size = 0;
   int count = 0;
   bool whole[d88::kMaxDisks] = {};  // copied byte for byte, or written afresh
-  Buffer afresh;
+  containers::OwnedBytes afresh;
 };
 
 // An output written under a temporary name in its own folder and renamed
@@ -348,28 +320,16 @@ int UsageError(std::FILE* err, const std::string& problem) {
   return 2;
 }
 
-// Whether `output` names the same file as `input`, however either is
-// spelt: through links, other folders or `..`.
-bool SameFile(const std::string& output, const std::string& input) {
-  std::error_code error;
-  if (!fs::exists(output, error) || !fs::exists(input, error)) return false;
-  const bool same = fs::equivalent(output, input, error);
-  if (!error) return same;
-  const fs::path a = fs::weakly_canonical(fs::absolute(output, error), error);
-  const fs::path b = fs::weakly_canonical(fs::absolute(input, error), error);
-  return !error && a == b;
-}
 
 // Refuses an output that is an input, or exists and -f was not given.
 bool MayWrite(const std::string& output, const Options& options, std::FILE* err) {
   for (const char* input : options.inputs) {
-    if (SameFile(output, input)) {
+    if (cut::platform::SameFile(output, input)) {
       std::fprintf(err, "d88conv: %s is an input; it is never written over\n", output.c_str());
       return false;
     }
   }
-  std::error_code error;
-  if (!options.force && fs::exists(fs::symlink_status(output, error))) {
+  if (!options.force && cut::platform::Exists(output)) {
     std::fprintf(err, "d88conv: %s exists (-f replaces it)\n", output.c_str());
     return false;
   }
@@ -396,13 +356,9 @@ void Report(const Output& output, std::FILE* out) {
 // The name of the output without -o: the first input's with .d88, or with
 // "_conv.d88" where that would be the input itself.
 std::string DefaultOutput(const char* input) {
-  fs::path name = fs::path(input).replace_extension(".d88");
-  std::error_code error;
-  if (fs::exists(name, error) && SameFile(name.string(), input)) {
-    name = fs::path(input).replace_extension();
-    name += "_conv.d88";
-  }
-  return name.string();
+  const std::string base = cut::platform::WithoutExtension(input);
+  const std::string name = base + ".d88";
+  return cut::platform::SameFile(name, input) ? base + "_conv.d88" : name;
 }
 
 int Merge(const Options& options, std::FILE* out, std::FILE* err) {
@@ -439,10 +395,11 @@ int Split(const Options& options, std::FILE* out, std::FILE* err) {
   const char* path = options.inputs[0];
   const auto input = std::make_unique<Input>();
   if (!input->Load(path, err)) return 1;
-  const fs::path base = fs::path(options.output != nullptr ? options.output : path).replace_extension();
+  const std::string base =
+      cut::platform::WithoutExtension(options.output != nullptr ? options.output : path);
   std::vector<std::unique_ptr<Output>> outputs;
   for (int i = 0; i < input->DiskCount(); ++i) {
-    outputs.push_back(std::make_unique<Output>(base.string() + "_" + std::to_string(i) + ".d88"));
+    outputs.push_back(std::make_unique<Output>(base + "_" + std::to_string(i) + ".d88"));
     if (!MayWrite(outputs.back()->Name(), options, err)) return 1;
   }
   // Every file is written whole before any is renamed, so a failure leaves
