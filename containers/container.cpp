@@ -44,6 +44,71 @@ std::string Extension(const char* path) {
 
 
 // Converts `file` into `converted` when it is a container other than D88.
+// What a reader is given of a file: its bytes, its name and extension,
+// and whether the name is a path (a KryoFlux stream file's siblings are
+// read beside it only then).
+struct Input {
+  const uint8_t* file;
+  size_t size;
+  const char* name;
+  const std::string& extension;
+  bool onDisk;
+};
+
+// Every container the programs read, in the order they are tried: the
+// ones told by a header or signature first, then the headerless dumps
+// told by their size, then the flux dumps.  (A sound D88 is taken before
+// any of them; archives after, by the caller.)
+struct Reader {
+  Kind kind;
+  bool (*detect)(const Input&);
+  bool (*convert)(const Input&, D88Writer&, Conversion*);
+};
+
+// The readers' own functions, taking what a row gives them.
+template <bool (*Detect)(const uint8_t*, size_t)>
+bool BySignature(const Input& in) {
+  return Detect(in.file, in.size);
+}
+template <bool (*Convert)(const uint8_t*, size_t, D88Writer&, Conversion*)>
+bool Whole(const Input& in, D88Writer& out, Conversion* info) {
+  return Convert(in.file, in.size, out, info);
+}
+template <Kind kKind>
+bool Flux(const Input& in, D88Writer& out, Conversion* info) {
+  return ConvertFlux(kKind, in.file, in.size, out, info);
+}
+// DCP and DCU, and the headerless dumps, are told apart by the extension
+// where the size alone does not.
+bool DcpByExtension(const Input& in, D88Writer& out, Conversion* info) {
+  return ConvertDcp(in.file, in.size, in.extension, out, info);
+}
+bool RawBySize(const Input& in) { return DetectRaw(in.file, in.size, in.extension); }
+bool RawByExtension(const Input& in, D88Writer& out, Conversion* info) {
+  return ConvertRaw(in.file, in.size, in.extension, out, info);
+}
+bool StreamFileByName(const Input& in) { return DetectKryoFlux(in.file, in.size, in.name); }
+// A KryoFlux stream file on disk reads the rest of its set from beside it;
+// one held in memory is its set alone (an archive hands a set on whole).
+bool StreamFileWithSet(const Input& in, D88Writer& out, Conversion* info) {
+  if (in.onDisk) return ConvertKryoFluxFile(in.name, in.file, in.size, out, info);
+  const StreamFile alone{in.name, in.file, in.size};
+  return ConvertKryoFluxSet(&alone, 1, out, info);
+}
+
+constexpr Reader kReaders[] = {
+    {Kind::kNfdR0, BySignature<DetectNfd>, Whole<ConvertNfd>},
+    {Kind::kFdd, BySignature<DetectFdd>, Whole<ConvertFdd>},
+    {Kind::kDip, BySignature<DetectDip>, Whole<ConvertDip>},
+    {Kind::kFdi, BySignature<DetectFdi>, Whole<ConvertFdi>},
+    {Kind::kDcp, BySignature<DetectDcp>, DcpByExtension},
+    {Kind::kRaw, RawBySize, RawByExtension},
+    {Kind::kScp, BySignature<DetectScp>, Flux<Kind::kScp>},
+    {Kind::kHfe, BySignature<DetectHfe>, Flux<Kind::kHfe>},
+    {Kind::kMfi, BySignature<DetectMfi>, Flux<Kind::kMfi>},
+    {Kind::kKryoFlux, StreamFileByName, StreamFileWithSet},
+};
+
 // A warning for a container read as D88 leaves out what is then done with
 // it.  `converted` comes in as a spare buffer and keeps it either way.
 // `name` is the file's name; a KryoFlux stream file reads the rest of its
@@ -66,55 +131,29 @@ Outcome Convert(const uint8_t* file, size_t size, const char* name, bool onDisk,
     converted->bytes = out.Release(&converted->size, &converted->capacity);
     return sound;
   };
-  bool detected = true;
-  bool taken = false;
-  if (DetectNfd(file, size)) {
-    info->kind = Kind::kNfdR0;
-    taken = ConvertNfd(file, size, out, info);
-  } else if (DetectFdd(file, size)) {
-    info->kind = Kind::kFdd;
-    taken = ConvertFdd(file, size, out, info);
-  } else if (DetectDip(file, size)) {
-    info->kind = Kind::kDip;
-    taken = ConvertDip(file, size, out, info);
-  } else if (DetectFdi(file, size)) {
-    info->kind = Kind::kFdi;
-    taken = ConvertFdi(file, size, out, info);
-  } else if (DetectDcp(file, size)) {
-    info->kind = Kind::kDcp;
-    taken = ConvertDcp(file, size, extension, out, info);
-  } else if (DetectRaw(file, size, extension)) {
-    // A D88 whose size field is wrong may have a dump's size by chance.
-    if (LooksLikeD88(file, size)) {
-      char text[160];
-      std::snprintf(text, sizeof text, "D88 disk size field does not match the file's %lu bytes",
-                    static_cast<unsigned long>(size));
-      info->warning = text;
-      keep();
-      converted->size = 0;
-      return Outcome::kReadAsD88;
+  const Input input{file, size, name, extension, onDisk};
+  const Reader* reader = nullptr;
+  for (const Reader& r : kReaders) {
+    if (r.detect(input)) {
+      reader = &r;
+      break;
     }
-    info->kind = Kind::kRaw;
-    taken = ConvertRaw(file, size, extension, out, info);
-  } else if (DetectScp(file, size)) {
-    taken = ConvertFlux(Kind::kScp, file, size, out, info);
-  } else if (DetectHfe(file, size)) {
-    taken = ConvertFlux(Kind::kHfe, file, size, out, info);
-  } else if (DetectMfi(file, size)) {
-    taken = ConvertFlux(Kind::kMfi, file, size, out, info);
-  } else if (DetectKryoFlux(file, size, name)) {
-    // A stream file on disk reads the rest of its set from beside it; one
-    // held in memory is its set alone (an archive hands a set on whole).
-    if (onDisk) {
-      taken = ConvertKryoFluxFile(name, file, size, out, info);
-    } else {
-      const StreamFile alone{name, file, size};
-      taken = ConvertKryoFluxSet(&alone, 1, out, info);
-    }
-  } else {
-    detected = false;
-    ExplainFdiRefusal(file, size, &info->warning);
   }
+  if (reader == nullptr) ExplainFdiRefusal(file, size, &info->warning);
+  // A D88 whose size field is wrong may have a headerless dump's size by
+  // chance: it is read as D88, saying so.
+  if (reader != nullptr && reader->kind == Kind::kRaw && LooksLikeD88(file, size)) {
+    char text[160];
+    std::snprintf(text, sizeof text, "D88 disk size field does not match the file's %lu bytes",
+                  static_cast<unsigned long>(size));
+    info->warning = text;
+    keep();
+    converted->size = 0;
+    return Outcome::kReadAsD88;
+  }
+  const bool detected = reader != nullptr;
+  if (detected && !IsFlux(reader->kind)) info->kind = reader->kind;
+  const bool taken = detected && reader->convert(input, out, info);
   const bool sound = keep();
   if (taken && sound) return Outcome::kConverted;
   converted->size = 0;
