@@ -35,10 +35,7 @@ std::string Extension(const char* path) {
   }
   std::string extension;
   if (dot == nullptr) return extension;
-  for (const char* p = dot; *p != '\0'; ++p) {
-    const char c = *p;
-    extension += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  }
+  for (const char* p = dot; *p != '\0'; ++p) extension += d88::AsciiLower(*p);
   return extension;
 }
 

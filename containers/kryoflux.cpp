@@ -232,9 +232,7 @@ bool StreamFileTrack(const std::string& name, size_t* prefixLength, int* cylinde
     return false;
   }
   for (int i = 0; i < kryoflux::kSuffixLength; ++i) {
-    const char c = tail[4 + i];
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != kryoflux::kSuffix[i]) return false;
+    if (d88::AsciiLower(tail[4 + i]) != kryoflux::kSuffix[i]) return false;
   }
   *prefixLength = n - kryoflux::kNameTailLength;
   *cylinder = (tail[0] - '0') * 10 + (tail[1] - '0');

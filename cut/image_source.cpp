@@ -8,6 +8,7 @@
 #include "containers/d88_check.h"
 #include "cut/platform.h"
 #include "cut/shift_jis.h"
+#include "d88/d88_format.h"
 
 namespace cut {
 
@@ -19,10 +20,7 @@ constexpr size_t kMegabyte = 1u << 20;
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
-unsigned char Folded(char ch) {
-  const auto byte = static_cast<unsigned char>(ch);
-  return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte - 'A' + 'a') : byte;
-}
+unsigned char Folded(char ch) { return static_cast<unsigned char>(d88::AsciiLower(ch)); }
 
 // libarchive turns a backslash in a name into '/' where the archiver may have
 // meant a DOS folder separator (a zip made on DOS or Windows, RAR, an LZH

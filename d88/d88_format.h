@@ -135,6 +135,12 @@ inline void PutU16be(uint8_t* p, uint32_t value) {
   p[1] = static_cast<uint8_t>(value);
 }
 
+// An ASCII letter folded to lower case, any other byte as it is: names and
+// extensions are compared without case whatever code page they are in.
+constexpr char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // The 688-byte header at the start of every disk.
 struct DiskHeader {
   uint8_t bytes[kDiskHeaderSize];

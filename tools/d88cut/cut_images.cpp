@@ -11,6 +11,7 @@
 #include "cut/image_source.h"
 #include "cut/platform.h"
 #include "cut/run.h"
+#include "d88/d88_format.h"
 #include "d88/d88_image.h"
 
 namespace d88cut {
@@ -76,9 +77,7 @@ int UsageError(std::FILE* err, const std::string& problem) {
 }
 
 std::string Lower(std::string text) {
-  for (char& ch : text) {
-    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-  }
+  for (char& ch : text) ch = d88::AsciiLower(ch);
   return text;
 }
 
