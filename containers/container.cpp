@@ -40,7 +40,6 @@ std::string Extension(const char* path) {
 }
 
 
-// Converts `file` into `converted` when it is a container other than D88.
 // What a reader is given of a file: its bytes, its name and extension,
 // and whether the name is a path (a KryoFlux stream file's siblings are
 // read beside it only then).
@@ -106,6 +105,7 @@ constexpr Reader kReaders[] = {
     {Kind::kKryoFlux, StreamFileByName, StreamFileWithSet},
 };
 
+// Converts `file` into `converted` when it is a container other than D88.
 // A warning for a container read as D88 leaves out what is then done with
 // it.  `converted` comes in as a spare buffer and keeps it either way.
 // `name` is the file's name; a KryoFlux stream file reads the rest of its
