@@ -118,6 +118,36 @@ constexpr bool FitsBuffer(const Catalogue& catalogue) {
   return true;
 }
 
+// The last track index a read of `length` bytes of sectors of size code
+// `n` from track/r reaches, stepping over track ends as ReadSectors does.
+constexpr int LastTrackRead(int track, int r, int n, int length) {
+  const int sectorLength = 128 << n;
+  const int sectors = length > 0 ? (length + sectorLength - 1) / sectorLength : 1;
+  const int perTrack = kLastSector - kFirstSector + 1;
+  return track + (r - kFirstSector + sectors - 1) / perTrack;
+}
+
+// Whether every probe, cut and series row of `catalogue` reads only tracks
+// below `limit`; meant for static_assert.  The tracks of a disk from 160 on
+// are a matter of how its table is read (d88::TableEntries): no catalogue
+// may depend on them.
+constexpr bool ReadsTracksBelow(const Catalogue& catalogue, int limit) {
+  for (const DiskRule& rule : catalogue.rules) {
+    if (rule.probe.track >= limit) return false;
+    for (const CutSpec& cut : rule.cuts) {
+      if (cut.n < 0 || cut.n > 3 || LastTrackRead(cut.track, cut.r, cut.n, cut.skip + cut.length) >= limit) {
+        return false;
+      }
+    }
+    if (rule.series.entries != nullptr) {
+      for (const SeriesEntry* e = rule.series.entries; e->sector != 0; ++e) {
+        if (LastTrackRead(e->track, e->sector, kProbeSizeCode, e->length) >= limit) return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace cut
 
 #endif  // CUT_CATALOGUE_H

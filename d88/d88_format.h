@@ -101,9 +101,30 @@ constexpr uint32_t kLargestTrackOffset = 0x7FFFFFFF;
 // bits and is no greater than the size.  One equal to the size passes: its
 // track starts where the next disk would, and the programs read it there
 // (an image whose size field stops short of its last track relies on it).
-// Every reader, d88info and d88conv take tracks by this one rule.
+// Every reader, d88info and d88conv take tracks by this one rule (IsTrack).
 constexpr bool ProgramsReadTrack(uint32_t entry, uint32_t diskSize) {
   return entry != 0 && entry <= kLargestTrackOffset && entry <= diskSize;
+}
+
+// How many entries a disk's table holds: 160 when its first track starts
+// at 0x2A0, right after a 160-entry table (the four "entries" after it are
+// then that track's first sector header), else 164.  The programs take all
+// 164 as entries, but none reads a track from 160 on (each catalogue is
+// checked for that where it is defined), so those four cut nothing either
+// way.  `entry(t)` gives table entry t.
+template <typename Entry>
+int TableEntries(Entry entry) {
+  return FirstTrackOffset(entry) == kShortHeaderSize ? kShortTrackCount : kTrackCount;
+}
+
+// Whether entry `track` of a table of `entries` names a track of its disk:
+// one the programs read.  d88info lists exactly these and d88conv writes
+// exactly these, so a program cuts the same files from an image and from
+// its conversion, damaged disks included.  An entry that points into the
+// header passes: the programs read sectors from the header's bytes there,
+// and the conversion keeps them.  One past the disk's size does not.
+constexpr bool IsTrack(int track, int entries, uint32_t entry, uint32_t diskSize) {
+  return track >= 0 && track < entries && ProgramsReadTrack(entry, diskSize);
 }
 
 // A 16-bit count can name at most this many headers, so no walk over a

@@ -156,6 +156,11 @@ uint32_t D88Image::TrackOffset(int track) const {
   return trackOffsets[track];
 }
 
+bool D88Image::HasTrack(int track) const {
+  const int entries = TableEntries([&](int t) { return TrackOffset(t); });
+  return IsTrack(track, entries, TrackOffset(track), diskSize);
+}
+
 // Seeks in steps that fit a long, which is 32 bits on some systems.
 bool D88Image::SeekTo(long long position) {
   if (std::fseek(imageFile, 0, SEEK_SET) != 0) return false;

@@ -47,6 +47,9 @@ class D88Image {
   // disk is selected), and its write-protect byte.
   uint32_t DiskSize() const { return diskSize; }
   uint32_t TrackOffset(int track) const;
+  // Whether the selected disk has track `track` (d88::IsTrack over its
+  // table): the tracks to list, count or copy.
+  bool HasTrack(int track) const;
   int WriteProtect() const { return writeProtect; }
 
   // Reads the data of the first sector of `track` whose identity is

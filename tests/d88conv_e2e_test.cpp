@@ -23,6 +23,7 @@ using testimg::Disk;
 
 const std::string kConv = D88CONV_PATH;
 const std::string kTestcut = TESTCUT_PATH;
+const std::string kInfo = D88INFO_PATH;
 const std::string kUsage =
     "Usage: d88conv [-f] [-o OUT.d88] IMAGE...\n"
     "       d88conv [-f] [-o BASE.d88] --split IMAGE\n";
@@ -224,6 +225,89 @@ TEST(D88ConvE2E, DamagedDisksAreWrittenAfreshWithEverySector) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err.rfind("warning: in.d88: disk ", 0), 0u) << run.err;
     EXPECT_TRUE(testimg::ReadFile(dir / "out.d88") == c.expected);
+  }
+}
+
+// What d88info lists of an image's sectors: each disk's line without where
+// it stands, its size and its count of tracks, and each track that holds a
+// sector with its identities.  A conversion moves and resizes disks, keeps
+// no track that holds no sector (D88 has no safe way to write one), and
+// gives a sector the file cut short the length it holds.
+std::string SectorsListed(const std::string& image) {
+  const std::string out = testimg::RunProcess(kInfo, {"--sectors", image}, ".").out;
+  std::string kept;
+  size_t start = 0;
+  while (start < out.size()) {
+    const size_t end = out.find('\n', start);
+    std::string line = out.substr(start, end - start);
+    start = end == std::string::npos ? out.size() : end + 1;
+    if (line.rfind("disk ", 0) == 0) {
+      const size_t size = line.find("size ");
+      if (size != std::string::npos) line.erase(line.find(": ") + 2, line.find(", ", size) + 2 - line.find(": ") - 2);
+      const size_t tracks = line.find(" tracks,");
+      if (tracks != std::string::npos) line.erase(line.rfind(", ", tracks), tracks + 7 - line.rfind(", ", tracks));
+    } else if (line.find(": no sectors") != std::string::npos) {
+      continue;
+    } else if (line.rfind("  track ", 0) == 0) {
+      line.erase(line.find(" sector") );
+    }
+    kept += line + "\n";
+  }
+  return kept;
+}
+
+// However a disk is damaged, the programs cut from d88conv's D88 of it what
+// they cut from it, and d88info lists the same tracks and sectors in both.
+TEST(D88ConvE2E, DamagedDisksReadTheSameAfterConversion) {
+  Disk base = Small("A", 6);
+  base.Poke(0, 1, 0, "AAA");  // testcut's first kind: its cuts read track 2
+  const Bytes sound = base.Build();
+  const uint32_t track2 = d88::GetU32le(sound.data() + d88::kTrackTableOffset + 4 * 2);
+
+  Disk pastDisk = base;
+  pastDisk.trackOffsets[2] = 0x7FFFFFF0;
+  // Track 2 read from the table's own bytes: entries 100 to 103 spell a
+  // header of sector 1/0/1/1 (entry 101, a count of 1, is then a track
+  // starting at byte 1 too).
+  Disk intoHeader = base;
+  intoHeader.trackOffsets = {{2, d88::kTrackTableOffset + 4 * 100}, {100, 0x01010001},
+                             {101, 1}, {103, 0x01000000}};
+  Disk endsAtTrack2 = base;  // tracks 3 to 5 past the disk, 2 at its very end
+  endsAtTrack2.sizeField = track2;
+  Disk duplicate = base;
+  testimg::Sector copy = duplicate.tracks[2][0];
+  copy.data = testimg::Filler("dup", 2, 1);
+  duplicate.tracks[2].insert(duplicate.tracks[2].begin(), copy);
+  duplicate.tracks[2][0].status = 0xB0;
+  Bytes cutShort = sound;
+  cutShort.resize(track2 + 300);
+
+  struct Case {
+    const char* what;
+    Bytes input;
+    bool cutsOne;  // testcut writes ONE from the input
+  };
+  const Case cases[] = {
+      {"track 2 past the disk", pastDisk.Build(), false},
+      {"track 2 inside the header", intoHeader.Build(), true},
+      {"track 2 at the disk's very end", endsAtTrack2.Build(), true},
+      {"a 160-entry table", testimg::WithShortTrackTable(sound), true},
+      {"a file cut inside track 2", cutShort, true},
+      {"a duplicate identity with a CRC error first", duplicate.Build(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testimg::ScratchDir dir;
+    ASSERT_TRUE(testimg::WriteFile(dir / "in.d88", c.input));
+    const testimg::ProcessResult run = testimg::RunProcess(kConv, {"-o", "out.d88", "in.d88"}, dir.path());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const testimg::RunOutcome fromImage = Cut(dir / "in.d88");
+    const testimg::RunOutcome fromD88 = Cut(dir / "out.d88");
+    EXPECT_EQ(fromD88.process.out, fromImage.process.out);
+    EXPECT_EQ(fromD88.process.err, fromImage.process.err);
+    EXPECT_TRUE(fromD88.files == fromImage.files);
+    EXPECT_EQ(fromImage.files.count("ONE"), c.cutsOne ? 1u : 0u);
+    EXPECT_EQ(SectorsListed(dir / "out.d88"), SectorsListed(dir / "in.d88"));
   }
 }
 

@@ -97,19 +97,18 @@ TEST(D88InfoE2E, SectorLists) {
   damaged.tracks[4].push_back(stray);
   damaged.Format(6, 6, 2);
   for (testimg::Sector& s : damaged.tracks[6]) s.count = 0;  // states no sectors
-  damaged.trackOffsets[8] = 0x7FFFFFF0;                      // beyond the disk
+  damaged.trackOffsets[8] = 0x7FFFFFF0;  // beyond the disk: no track the programs read
 
   Disk shortTable;
   shortTable.Format(0, 0, 3).Format(1, 1, 1);
 
   const Case cases[] = {
       {"a damaged track, an empty one and one beyond the disk", damaged.Build(), {"--sectors"}, 0,
-       "disk 0: offset 0, size 7360, 2D, writable, name \"TEST\", 3 tracks, 23 sectors; recognised by none\n"
+       "disk 0: offset 0, size 7360, 2D, writable, name \"TEST\", 2 tracks, 23 sectors; recognised by none\n"
        "  track 4: 23 sectors, 256 bytes x22, 128 bytes x1, missing 3 7-9\n"
        "    2/0/1/1 2/0/2/1 2/0/4/1 2/0/5/1 2/0/6/1 2/0/10/1 2/0/11/1 2/0/12/1 2/0/13/1 2/0/14/1 2/0/15/1 2/0/16/1 2/0/17/1\n"
        "    2/0/18/1 2/0/19/1 2/0/20/1 2/0/21/1 2/0/22/1 2/0/23/1 2/0/24/1 2/0/25/1 2/0/26/1 9/0/1/1\n"
-       "  track 6: no sectors\n"
-       "  track 8: no sectors\n",
+       "  track 6: no sectors\n",
        ""},
       // Entries 160 to 163 of a 160-entry table hold the first track's first
       // sector header (C0 H0 R1 N1, the sector count 3, ... the length 256).

@@ -152,16 +152,15 @@ TEST(D88InfoJson, SectorLists) {
   damaged.tracks[4][1].status = 0xA0;
   damaged.Format(6, 6, 2);
   for (testimg::Sector& s : damaged.tracks[6]) s.count = 0;  // states no sectors
-  damaged.trackOffsets[8] = 0x7FFFFFF0;                      // beyond the disk
+  damaged.trackOffsets[8] = 0x7FFFFFF0;  // beyond the disk: not listed
   const Bytes bytes = damaged.Build();
 
   std::vector<int> all;
   for (int r = 1; r <= 26; ++r) all.push_back(r);
   Json tracks = Json::array({TrackFields(bytes, damaged, 4, {3, 7, 8, 9}),
-                             TrackFields(bytes, damaged, 6, all),
-                             TrackFields(bytes, damaged, 8, all)});
+                             TrackFields(bytes, damaged, 6, all)});
   tracks[1]["sectors"] = Json::array();  // the count field says none
-  Json disk = DiskFields(0, 0, 7360, "2D", 0, false, 0, "TEST", 3, 23, Json::array());
+  Json disk = DiskFields(0, 0, 7360, "2D", 0, false, 0, "TEST", 2, 23, Json::array());
 
   EXPECT_EQ(RunJson(bytes, {"--json"})["disks"], Json::array({disk})) << "no tracks key";
   disk["tracks"] = tracks;

@@ -6,6 +6,7 @@
 
 #include "cut/catalogue.h"
 #include "cut/shift_jis.h"
+#include "d88/d88_format.h"
 
 namespace testcat {
 
@@ -32,6 +33,8 @@ constexpr cut::DiskRule kRules[] = {
 
 constexpr cut::Catalogue kCatalogue = {"testcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue), "every cut fits the sector buffer");
+static_assert(cut::ReadsTracksBelow(kCatalogue, d88::kShortTrackCount),
+              "no read depends on how a table's last four entries are taken");
 static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace testcat

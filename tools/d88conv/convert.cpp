@@ -71,23 +71,6 @@ size_t WalkTrack(const uint8_t* bytes, size_t size, size_t position, Visit visit
   return static_cast<size_t>(d88::WalkTrack(static_cast<long long>(position), readHeader, visitHeld));
 }
 
-// Where the track table ends: after 160 entries where the first track
-// starts at 0x2A0 (then entries 160 to 163 are that track's first sector
-// header, not tracks), else after all 164.
-uint32_t TableEnd(const d88::D88Image& image) {
-  const uint32_t first = d88::FirstTrackOffset([&](int t) { return image.TrackOffset(t); });
-  return first == d88::kShortHeaderSize ? d88::kShortHeaderSize : d88::kDiskHeaderSize;
-}
-
-// The tracks of a disk written afresh: those the programs read, after its
-// table (one pointing into the header is no track), one at the disk's very
-// end included.
-bool IsTrack(const d88::D88Image& image, int track, uint32_t tableEnd) {
-  const uint32_t offset = image.TrackOffset(track);
-  if (tableEnd == d88::kShortHeaderSize && track >= d88::kShortTrackCount) return false;
-  return offset >= tableEnd && d88::ProgramsReadTrack(offset, image.DiskSize());
-}
-
 // Whether the disk at `position` can be copied byte for byte: its size
 // field covers its header and lies inside the bytes, its table has 164
 // entries, and every track walk reads only bytes of the disk, so the copy
@@ -120,9 +103,8 @@ bool Rewrite(const uint8_t* bytes, size_t size, size_t position, const d88::D88I
              containers::OwnedBytes* out) {
   std::vector<int> tracks;
   size_t limit = d88::kDiskHeaderSize;
-  const uint32_t tableEnd = TableEnd(image);
   for (int t = 0; t < d88::kTrackCount; ++t) {
-    if (!IsTrack(image, t, tableEnd)) continue;
+    if (!image.HasTrack(t)) continue;
     tracks.push_back(t);
     WalkTrack(bytes, size, position + image.TrackOffset(t), [&](const d88::SectorHeader&, size_t,
                                                                 size_t held) {

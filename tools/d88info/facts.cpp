@@ -18,19 +18,6 @@ std::string Hex(const char* format, int byte) {
   return text;
 }
 
-// Some writers keep a track table of only 160 entries and start the first
-// track right after it, at 0x2A0, so the last four entries hold that
-// track's first sector header.  The table is taken to end where the first
-// track starts; an entry pointing back into the table is no track either.
-bool IsTrack(const d88::D88Image& image, int track, int* tableEnd) {
-  const uint32_t entryEnd = d88::kTrackTableOffset + 4 * (track + 1);
-  if (entryEnd > static_cast<uint32_t>(*tableEnd)) return false;
-  const uint32_t offset = image.TrackOffset(track);
-  if (offset < entryEnd) return false;  // 0 (absent) among them
-  if (offset < static_cast<uint32_t>(*tableEnd)) *tableEnd = static_cast<int>(offset);
-  return true;
-}
-
 }  // namespace
 
 std::string MediaName(int media) {
@@ -54,9 +41,8 @@ std::string Escaped(const char* name) { return cut::EscapeText(name, false); }
 
 std::vector<int> Tracks(const d88::D88Image& image) {
   std::vector<int> tracks;
-  int tableEnd = d88::kDiskHeaderSize;
   for (int t = 0; t < d88::kTrackCount; ++t) {
-    if (IsTrack(image, t, &tableEnd)) tracks.push_back(t);
+    if (image.HasTrack(t)) tracks.push_back(t);
   }
   return tracks;
 }

@@ -24,8 +24,8 @@ std::string ProtectName(int flag);
 // control bytes, bytes from 0x7F up, '"' and '\' as \xNN.
 std::string Escaped(const char* name);
 
-// The track indexes of the selected disk's table that hold a track, in
-// order (see IsTrack in facts.cpp for the short tables some writers keep).
+// The track indexes of the selected disk that hold a track (its HasTrack),
+// in order.
 std::vector<int> Tracks(const d88::D88Image& image);
 
 // One program that takes the selected disk, and for which kind.

@@ -1,6 +1,7 @@
 #include "vorxcut/catalogue.h"
 
 #include "cut/shift_jis.h"
+#include "d88/d88_format.h"
 
 namespace vorxcut {
 
@@ -170,6 +171,8 @@ constexpr cut::DiskRule kRules[] = {
 constexpr cut::Catalogue kCatalogue = {"vorxcut", kRules};
 static_assert(cut::FitsBuffer(kCatalogue),
               "every cut fits the sector buffer and every signature the probe sector");
+static_assert(cut::ReadsTracksBelow(kCatalogue, d88::kShortTrackCount),
+              "no read depends on how a table's last four entries are taken");
 static_assert(cut::MessagesConvert(kCatalogue), "every message converts to UTF-8");
 
 }  // namespace vorxcut
