@@ -9,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <vector>
 #include <string_view>
 
 namespace archives {
@@ -23,22 +24,40 @@ constexpr size_t kBlock = 64u << 10;
 // Enough of a file's start for every signature below.
 constexpr size_t kMagicBytes = 512;
 
-// Signatures at the start of a file ('*' matches any byte).
+// Signatures at the start of a file ('*' matches any byte), with the name
+// the programs' help gives each; a compressor holds one file or a tar.
 struct Magic {
   size_t offset;
   std::string_view bytes;
+  const char* shown;
+  bool compressor;
 };
 constexpr Magic kMagics[] = {
-    {0, "PK\x03\x04"sv},             // zip, a member first
-    {0, "PK\x05\x06"sv},             // zip, empty
-    {0, "7z\xBC\xAF\x27\x1C"sv},     // 7z
-    {0, "Rar!\x1A\x07"sv},           // RAR v4 and v5
-    {2, "-l**-"sv},                  // LZH: the first header's method, -lh5- and the like
-    {257, "ustar"sv},                // POSIX and GNU tar
-    {0, "\x1F\x8B"sv},               // gzip
-    {0, "BZh"sv},                    // bzip2
-    {0, "\xFD" "7zXZ\x00"sv},        // xz
+    {0, "PK\x03\x04"sv,          "zip",   false},  // a member first
+    {0, "PK\x05\x06"sv,          "zip",   false},  // empty
+    {0, "7z\xBC\xAF\x27\x1C"sv,  "7z",    false},
+    {2, "-l**-"sv,               "LZH",   false},  // the first header's method, -lh5- and the like
+    {0, "Rar!\x1A\x07"sv,        "RAR",   false},  // v4 and v5
+    {257, "ustar"sv,             "tar",   false},  // POSIX and GNU
+    {0, "\x1F\x8B"sv,            "gzip",  true},
+    {0, "BZh"sv,                 "bzip2", true},
+    {0, "\xFD" "7zXZ\x00"sv,     "xz",    true},
 };
+
+// "a, b or c" of the names of the rows that are (or are not) compressors.
+std::string Listed(bool compressors) {
+  std::vector<const char*> names;
+  for (const Magic& magic : kMagics) {
+    if (magic.compressor != compressors) continue;
+    if (names.empty() || std::strcmp(names.back(), magic.shown) != 0) names.push_back(magic.shown);
+  }
+  std::string text;
+  for (size_t i = 0; i < names.size(); ++i) {
+    text += i == 0 ? "" : i + 1 == names.size() ? " or " : ", ";
+    text += names[i];
+  }
+  return text;
+}
 
 // libarchive hands names over in the charset of the current locale, and an
 // LZH name beyond ASCII fails outright unless it can be converted; names are
@@ -475,6 +494,10 @@ std::unique_ptr<uint8_t[]> Reader::Release(size_t* size) {
   *size = held;
   capacity = 0;
   return std::move(buffer);
+}
+
+std::string ArchivesRead() {
+  return "a " + Listed(false) + " archive or a " + Listed(true) + " file";
 }
 
 }  // namespace archives

@@ -147,6 +147,10 @@ class Reader {
   std::string stopDetail;
 };
 
+// The archives read, for the programs' help: "a zip, 7z, ... or tar
+// archive or a gzip, bzip2 or xz file".
+std::string ArchivesRead();
+
 }  // namespace archives
 
 #endif  // ARCHIVES_ARCHIVE_H

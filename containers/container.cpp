@@ -57,6 +57,7 @@ struct Input {
 // any of them; archives after, by the caller.)
 struct Reader {
   Kind kind;
+  const char* shown;  // its name in the programs' help
   bool (*detect)(const Input&);
   bool (*convert)(const Input&, D88Writer&, Conversion*);
 };
@@ -93,16 +94,17 @@ bool StreamFileWithSet(const Input& in, D88Writer& out, Conversion* info) {
 }
 
 constexpr Reader kReaders[] = {
-    {Kind::kNfdR0, BySignature<DetectNfd>, Whole<ConvertNfd>},
-    {Kind::kFdd, BySignature<DetectFdd>, Whole<ConvertFdd>},
-    {Kind::kDip, BySignature<DetectDip>, Whole<ConvertDip>},
-    {Kind::kFdi, BySignature<DetectFdi>, Whole<ConvertFdi>},
-    {Kind::kDcp, BySignature<DetectDcp>, DcpByExtension},
-    {Kind::kRaw, RawBySize, RawByExtension},
-    {Kind::kScp, BySignature<DetectScp>, Flux<Kind::kScp>},
-    {Kind::kHfe, BySignature<DetectHfe>, Flux<Kind::kHfe>},
-    {Kind::kMfi, BySignature<DetectMfi>, Flux<Kind::kMfi>},
-    {Kind::kKryoFlux, StreamFileByName, StreamFileWithSet},
+    // kind             shown as              detect                     convert
+    {Kind::kNfdR0,     "NFD",                BySignature<DetectNfd>,    Whole<ConvertNfd>},
+    {Kind::kFdd,       "FDD",                BySignature<DetectFdd>,    Whole<ConvertFdd>},
+    {Kind::kDip,       "DIP",                BySignature<DetectDip>,    Whole<ConvertDip>},
+    {Kind::kFdi,       "FDI",                BySignature<DetectFdi>,    Whole<ConvertFdi>},
+    {Kind::kDcp,       "DCP/DCU",            BySignature<DetectDcp>,    DcpByExtension},
+    {Kind::kRaw,       "a headerless dump",  RawBySize,                 RawByExtension},
+    {Kind::kScp,       "SCP",                BySignature<DetectScp>,    Flux<Kind::kScp>},
+    {Kind::kHfe,       "HFE",                BySignature<DetectHfe>,    Flux<Kind::kHfe>},
+    {Kind::kMfi,       "MFI",                BySignature<DetectMfi>,    Flux<Kind::kMfi>},
+    {Kind::kKryoFlux,  "KryoFlux",           StreamFileByName,          StreamFileWithSet},
 };
 
 // Converts `file` into `converted` when it is a container other than D88.
@@ -165,6 +167,17 @@ Outcome Convert(const uint8_t* file, size_t size, const char* name, bool onDisk,
 }
 
 }  // namespace
+
+std::string FormatsRead() {
+  std::string sectors = "D88";
+  std::string flux;
+  for (const Reader& r : kReaders) {
+    std::string& list = IsFlux(r.kind) ? flux : sectors;
+    list += list.empty() ? "" : ", ";
+    list += r.shown;
+  }
+  return sectors + ", or a flux dump: " + flux;
+}
 
 const char* KindName(Kind kind) {
   switch (kind) {

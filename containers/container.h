@@ -38,6 +38,10 @@ constexpr size_t kLargestContainer = 16u << 20;
 // "SCP", "KryoFlux", "HFE", "MFI".
 const char* KindName(Kind kind);
 
+// What the readers take, in the order they are tried, for the programs'
+// help: "D88, NFD, ..., a headerless dump, or a flux dump: SCP, ...".
+std::string FormatsRead();
+
 // The geometry a container states or its size proves (all zero for D88).
 struct Geometry {
   int cylinders = 0;

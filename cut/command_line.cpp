@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "archives/archive.h"
+#include "containers/container.h"
 #include "cut/run.h"
 
 namespace cut {
@@ -82,6 +84,49 @@ bool AnswerHelpOrVersion(CommandLine::Action action, const char* program,
   }
   std::fflush(out);
   return true;
+}
+
+std::string WhatIsRead() {
+  return containers::FormatsRead() + "; also inside " + archives::ArchivesRead();
+}
+
+std::string HelpText(const char* text) {
+  constexpr size_t kColumns = 72;
+  std::string source = text;
+  const std::string mark = "{read}";
+  for (size_t at = source.find(mark); at != std::string::npos; at = source.find(mark, at)) {
+    source.replace(at, mark.size(), WhatIsRead());
+  }
+  std::string out;
+  std::string line;  // the paragraph's line being filled
+  const auto endParagraph = [&] {
+    if (!line.empty()) out += line + "\n";
+    line.clear();
+  };
+  size_t start = 0;
+  while (start < source.size()) {
+    size_t end = source.find('\n', start);
+    if (end == std::string::npos) end = source.size();
+    const std::string row = source.substr(start, end - start);
+    start = end + 1;
+    if (row.empty() || row[0] == ' ') {
+      endParagraph();
+      out += row + "\n";
+      continue;
+    }
+    size_t from = 0;
+    while (from < row.size()) {
+      size_t to = row.find(' ', from);
+      if (to == std::string::npos) to = row.size();
+      const std::string word = row.substr(from, to - from);
+      from = to + 1;
+      if (word.empty()) continue;
+      if (!line.empty() && line.size() + 1 + word.size() > kColumns) endParagraph();
+      line += line.empty() ? word : " " + word;
+    }
+  }
+  endParagraph();
+  return out;
 }
 
 }  // namespace cut

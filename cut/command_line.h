@@ -56,6 +56,15 @@ CommandLine ReadCommandLine(Span<OptionSpec> options, OptionPlace place, int arg
 bool AnswerHelpOrVersion(CommandLine::Action action, const char* program,
                          const std::function<void(std::FILE*)>& printHelp, std::FILE* out);
 
+// Everything the programs read, made from the reader tables: "D88, ...,
+// or a flux dump: ...; also inside a zip, ... archive or a gzip, ... file".
+std::string WhatIsRead();
+
+// A help text as printed: "{read}" stands for WhatIsRead(), and each
+// paragraph (lines that do not start with a blank, up to an empty line or
+// an indented one) is filled to 72 columns; indented lines stay as written.
+std::string HelpText(const char* text);
+
 }  // namespace cut
 
 #endif  // CUT_COMMAND_LINE_H

@@ -33,11 +33,8 @@ constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
 // The help of every program, around what its catalogue knows.
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
 constexpr char kHelpAbout[] =
-    "Recognises the disks of a floppy-disk image (D88, NFD, FDD, DIP, FDI,\n"
-    "DCP/DCU, a headerless dump, or a flux dump: SCP, KryoFlux, HFE, MFI;\n"
-    "also inside a zip, 7z, LZH, RAR or tar archive or a gzip, bzip2 or xz\n"
-    "file) by their signature bytes and cuts their files out, byte for byte,\n"
-    "into the current folder.\n"
+    "Recognises the disks of a floppy-disk image ({read}) by their signature\n"
+    "bytes and cuts their files out, byte for byte, into the current folder.\n"
     "\n"
     "Disk kinds, by DISK number:\n";
 constexpr char kHelpKind[] = "  %d  %s\n";
@@ -103,7 +100,7 @@ Options Parse(int argc, const char* const* argv) {
 
 void PrintHelp(const Catalogue& catalogue, std::FILE* out) {
   std::fprintf(out, kHelpUsage, catalogue.program);
-  std::fputs(kHelpAbout, out);
+  std::fputs(HelpText(kHelpAbout).c_str(), out);
   // By number, the order DISK takes, not the order the rules are tried.
   for (int number = 1; number <= catalogue.rules.count; ++number) {
     for (const DiskRule& rule : catalogue.rules) {

@@ -65,6 +65,10 @@ TEST(Console, EveryProgramHelpsAndTellsItsVersion) {
         EXPECT_NE(help.out.find(line), std::string::npos) << line;
       }
       for (const char* format : formats) EXPECT_NE(help.out.find(format), std::string::npos) << format;
+      // The sentence made from the reader tables is filled like the rest.
+      for (size_t from = 0, end; (end = help.out.find('\n', from)) != std::string::npos; from = end + 1) {
+        EXPECT_LE(end - from, 80u) << help.out.substr(from, end - from);
+      }
       // Every kind by its DISK number, in the order of the numbers.
       size_t last = 0;
       for (int number = 1; p.catalogue != nullptr && number <= p.catalogue->rules.count; ++number) {

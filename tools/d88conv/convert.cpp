@@ -26,12 +26,10 @@ constexpr char kUsage[] =
     "Usage: d88conv [-f] [-o OUT.d88] IMAGE...\n"
     "       d88conv [-f] [-o BASE.d88] --split IMAGE\n";
 constexpr char kHelp[] =
-    "Writes the disks of images in any container the programs read (D88, NFD,\n"
-    "FDD, DIP, FDI, DCP/DCU, raw dumps, and flux dumps: SCP, KryoFlux, HFE,\n"
-    "MFI, decoded to sectors) into a D88 file: several images give one\n"
-    "multi-disk image, their disks in the order given.  An archive (zip, 7z,\n"
-    "LZH, RAR, tar, or a gzip, bzip2 or xz file) gives the disks of its\n"
-    "images in the natural order of their names.  The output is named after\n"
+    "Writes the disks of images in any container the programs read ({read};\n"
+    "a flux dump decoded to sectors) into a D88 file: several images give one\n"
+    "multi-disk image, their disks in the order given.  An archive gives the\n"
+    "disks of its images in the natural order of their names.  The output is named after\n"
     "the first image with .d88 unless -o names it.\n"
     "\n"
     "  -o FILE     the output file; with --split, the base of the names\n"
@@ -425,7 +423,9 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
         options.output = value;
         return "";
       });
-  const auto printHelp = [](std::FILE* to) { std::fprintf(to, "%s%s", kUsage, kHelp); };
+  const auto printHelp = [](std::FILE* to) {
+    std::fprintf(to, "%s%s", kUsage, cut::HelpText(kHelp).c_str());
+  };
   if (cut::AnswerHelpOrVersion(line.action, "d88conv", printHelp, out)) return 0;
   if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
   options.inputs = line.names;

@@ -21,10 +21,8 @@ namespace {
 constexpr char kProgram[] = "d88cut";
 constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
 constexpr char kHelp[] =
-    "Tries every disk of each image (D88, NFD, FDD, DIP, FDI, DCP/DCU, a\n"
-    "headerless dump, or a flux dump: SCP, KryoFlux, HFE, MFI; also inside a\n"
-    "zip, 7z, LZH, RAR or tar archive or a gzip, bzip2 or xz file) with\n"
-    "every program's catalogue, and cuts each disk a program recognises into\n"
+    "Tries every disk of each image ({read}) with every program's catalogue,\n"
+    "and cuts each disk a program recognises into\n"
     "a folder of its own: the files that program writes for an image of that\n"
     "disk alone, byte for byte.  A disk's folder is named after its index\n"
     "(from 0), the program and the kind, as disk02-vorxcut-3, inside a folder\n"
@@ -191,7 +189,7 @@ std::string DiskFolder(int index, const char* program, int number) {
 
 void PrintHelp(cut::Span<const cut::Catalogue*> catalogues, std::FILE* out) {
   std::fputs(kUsage, out);
-  std::fputs(kHelp, out);
+  std::fputs(cut::HelpText(kHelp).c_str(), out);
   std::fputs("\nPrograms tried, in order:", out);
   for (const cut::Catalogue* catalogue : catalogues) {
     const std::string kinds = Count(catalogue->rules.count, "kind");

@@ -23,12 +23,10 @@ namespace {
 constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
     "Shows the disks of a floppy-disk image and which program takes each\n"
-    "disk for which kind.  Reads the image only; writes no files.  An image\n"
-    "in another container than D88 (FDI, NFD, FDD, DIP, DCP/DCU, headerless,\n"
-    "or a flux dump: SCP, KryoFlux, HFE, MFI) is shown as the D88 it converts\n"
-    "to, after a line naming the container; an archive (zip, 7z, LZH, RAR,\n"
-    "tar, or a gzip, bzip2 or xz file) as the D88 of its images, after a line\n"
-    "listing its members.\n"
+    "disk for which kind.  Reads the image only; writes no files.  It reads\n"
+    "{read}.  An image in another container than D88 is shown as the D88 it\n"
+    "converts to, after a line naming the container; an archive as the D88\n"
+    "of its images, after a line listing its members.\n"
     "\n"
     "  --sectors              also list each track's sectors: C/H/R/N in stored\n"
     "                         order, their data lengths and which of sectors 1\n"
@@ -331,7 +329,9 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
         options.image = name;
         return "";
       });
-  const auto printHelp = [](std::FILE* to) { std::fprintf(to, "%s%s", kUsage, kHelp); };
+  const auto printHelp = [](std::FILE* to) {
+    std::fprintf(to, "%s%s", kUsage, cut::HelpText(kHelp).c_str());
+  };
   if (cut::AnswerHelpOrVersion(line.action, "d88info", printHelp, out)) return 0;
   if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
   if (options.image == nullptr) return UsageError(err, "no image given");
