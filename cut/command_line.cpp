@@ -86,6 +86,12 @@ bool AnswerHelpOrVersion(CommandLine::Action action, const char* program,
   return true;
 }
 
+int UsageError(std::FILE* err, const char* program, const std::string& problem,
+               const char* usage) {
+  std::fprintf(err, "%s: %s\n%s", program, problem.c_str(), usage);
+  return 2;
+}
+
 std::string WhatIsRead() {
   return containers::FormatsRead() + "; also inside " + archives::ArchivesRead();
 }

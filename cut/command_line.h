@@ -56,6 +56,11 @@ CommandLine ReadCommandLine(Span<OptionSpec> options, OptionPlace place, int arg
 bool AnswerHelpOrVersion(CommandLine::Action action, const char* program,
                          const std::function<void(std::FILE*)>& printHelp, std::FILE* out);
 
+// A usage error of d88info, d88conv or d88cut: "<program>: <problem>"
+// and the usage lines to `err`; returns their exit status for it, 2.
+int UsageError(std::FILE* err, const char* program, const std::string& problem,
+               const char* usage);
+
 // Everything the programs read, made from the reader tables: "D88, ...,
 // or a flux dump: ...; also inside a zip, ... archive or a gzip, ... file".
 std::string WhatIsRead();

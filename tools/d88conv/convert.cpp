@@ -295,11 +295,6 @@ struct Options {
   std::vector<const char*> inputs;
 };
 
-int UsageError(std::FILE* err, const std::string& problem) {
-  std::fprintf(err, "d88conv: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
-
 
 // Refuses an output that is an input, or exists and -f was not given.
 bool MayWrite(const std::string& output, const Options& options, std::FILE* err) {
@@ -427,11 +422,13 @@ int Run(int argc, const char* const* argv, std::FILE* out, std::FILE* err) {
     std::fprintf(to, "%s%s", kUsage, cut::HelpText(kHelp).c_str());
   };
   if (cut::AnswerHelpOrVersion(line.action, "d88conv", printHelp, out)) return 0;
-  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
+  if (line.action == cut::CommandLine::Action::kUsage) {
+    return cut::UsageError(err, "d88conv", line.problem, kUsage);
+  }
   options.inputs = line.names;
-  if (options.inputs.empty()) return UsageError(err, "no image given");
+  if (options.inputs.empty()) return cut::UsageError(err, "d88conv", "no image given", kUsage);
   if (options.split && options.inputs.size() > 1) {
-    return UsageError(err, "--split takes one image");
+    return cut::UsageError(err, "d88conv", "--split takes one image", kUsage);
   }
   const int status = options.split ? Split(options, out, err) : Merge(options, out, err);
   std::fflush(out);

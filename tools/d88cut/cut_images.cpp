@@ -69,11 +69,6 @@ std::string Count(int n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
 }
 
-int UsageError(std::FILE* err, const std::string& problem) {
-  std::fprintf(err, "%s: %s\n%s", kProgram, problem.c_str(), kUsage);
-  return 2;
-}
-
 std::string Lower(std::string text) {
   for (char& ch : text) ch = d88::AsciiLower(ch);
   return text;
@@ -227,9 +222,11 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
       });
   const auto printHelp = [&](std::FILE* to) { PrintHelp(catalogues, to); };
   if (cut::AnswerHelpOrVersion(line.action, kProgram, printHelp, out)) return 0;
-  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
+  if (line.action == cut::CommandLine::Action::kUsage) {
+    return cut::UsageError(err, kProgram, line.problem, kUsage);
+  }
   options.images = line.names;
-  if (options.images.empty()) return UsageError(err, "no image given");
+  if (options.images.empty()) return cut::UsageError(err, kProgram, "no image given", kUsage);
 
   Totals totals;
   std::vector<std::string> taken;

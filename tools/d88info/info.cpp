@@ -298,11 +298,6 @@ bool ParseDisk(const char* text, int* disk) {
   return true;
 }
 
-int UsageError(std::FILE* err, const std::string& problem) {
-  std::fprintf(err, "d88info: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
-
 }  // namespace
 
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
@@ -333,8 +328,10 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     std::fprintf(to, "%s%s", kUsage, cut::HelpText(kHelp).c_str());
   };
   if (cut::AnswerHelpOrVersion(line.action, "d88info", printHelp, out)) return 0;
-  if (line.action == cut::CommandLine::Action::kUsage) return UsageError(err, line.problem);
-  if (options.image == nullptr) return UsageError(err, "no image given");
+  if (line.action == cut::CommandLine::Action::kUsage) {
+    return cut::UsageError(err, "d88info", line.problem, kUsage);
+  }
+  if (options.image == nullptr) return cut::UsageError(err, "d88info", "no image given", kUsage);
 
   // The run's opener, image and listing buffers, some 1 MB together: on
   // the heap, the image let go before the bytes it reads.
