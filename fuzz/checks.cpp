@@ -220,16 +220,11 @@ struct Exerciser {
   }
 };
 
-// The image and the buffers live as long as the process: allocating their
-// 600 KB afresh for every input cost more in page faults than the reads.
-d88::D88Image g_image;
-GuardedBuffer g_buffer;
-GuardedBuffer g_second;
-
 // Reads every disk of the image just opened in `image`, `fileSize` bytes,
 // every way the library allows, and closes it.
-uint64_t ExerciseOpened(d88::D88Image& image, long long fileSize, bool digest) {
-  Exerciser ex{image, g_buffer, g_second, 0, {}};
+uint64_t ExerciseOpened(d88::D88Image& image, GuardedBuffer& buffer, GuardedBuffer& second,
+                        long long fileSize, bool digest) {
+  Exerciser ex{image, buffer, second, 0, {}};
   ex.digesting = digest;
 
   const int count = image.DiskCount();
@@ -266,30 +261,47 @@ uint64_t ExerciseOpened(d88::D88Image& image, long long fileSize, bool digest) {
 
 }  // namespace
 
-uint64_t ExerciseImage(const std::string& path, bool digest) {
+struct Checks::Held {
+  d88::D88Image image;
+  GuardedBuffer buffer;
+  GuardedBuffer second;
+  cut::ImageSource source;     // as every program opens a file
+  containers::ImageFile file;  // as the container layer opens one
+  d88::D88Image input;         // an image and d88conv's D88 of it
+  d88::D88Image output;
+  cut::DiskAlone alone;
+
+  uint64_t Exercise(long long fileSize, bool digest) {
+    return ExerciseOpened(image, buffer, second, fileSize, digest);
+  }
+};
+
+Checks::Checks() : held(new Held) {}
+Checks::~Checks() = default;
+
+uint64_t Checks::ExerciseImage(const std::string& path, bool digest) {
   const long long fileSize = FileSize(path);
-  FUZZ_CHECK(g_image.Open(path.c_str()));
-  return ExerciseOpened(g_image, fileSize, digest);
+  FUZZ_CHECK(held->image.Open(path.c_str()));
+  return held->Exercise(fileSize, digest);
 }
 
-uint64_t ExerciseImageBytes(const uint8_t* data, size_t size, bool digest) {
+uint64_t Checks::ExerciseImageBytes(const uint8_t* data, size_t size, bool digest) {
   static const uint8_t kNoBytes[1] = {0};
-  FUZZ_CHECK(g_image.OpenMemory(size == 0 ? kNoBytes : data, size));
-  return ExerciseOpened(g_image, static_cast<long long>(size), digest);
+  FUZZ_CHECK(held->image.OpenMemory(size == 0 ? kNoBytes : data, size));
+  return held->Exercise(static_cast<long long>(size), digest);
 }
 
 void CheckSameReading(uint64_t fromMemory, uint64_t fromFile) { FUZZ_CHECK(fromMemory == fromFile); }
 
-namespace {
-
-// Whether the programs' opener refuses the file (an archive without an
-// image in it): then every program ends with its open-failure status.
-bool Refused(const std::string& path) {
-  static cut::ImageSource source;
-  const bool opened = source.Open(path.c_str(), g_image);
-  g_image.Open(nullptr);
+// An archive without an image in it is refused: then every program ends
+// with its open-failure status.
+bool Checks::Refused(const std::string& path) {
+  const bool opened = held->source.Open(path.c_str(), held->image);
+  held->image.Open(nullptr);
   return !opened;
 }
+
+namespace {
 
 bool OneLineOfText(const std::string& text) {
   for (const char ch : text) {
@@ -300,16 +312,16 @@ bool OneLineOfText(const std::string& text) {
 
 }  // namespace
 
-void ExerciseArchive(const std::string& path) {
-  static cut::ImageSource source;
-  const bool opened = source.Open(path.c_str(), g_image);
+void Checks::ExerciseArchive(const std::string& path) {
+  cut::ImageSource& source = held->source;
+  const bool opened = source.Open(path.c_str(), held->image);
   for (const cut::SourceWarning& w : source.Warnings()) {
     FUZZ_CHECK(OneLineOfText(w.member) && w.text.find('\n') == std::string::npos);
   }
   // A file that is there fails to open only as an archive with no image.
   FUZZ_CHECK(opened || source.IsArchive());
   if (!opened || !source.IsArchive()) {
-    g_image.Open(nullptr);
+    held->image.Open(nullptr);
     return;
   }
   int disks = 0;
@@ -328,25 +340,25 @@ void ExerciseArchive(const std::string& path) {
     const int m = source.MemberOf(i);
     FUZZ_CHECK(m >= 0 && static_cast<size_t>(m) < members.size() && members[static_cast<size_t>(m)].disks > 0);
   }
-  ExerciseOpened(g_image, static_cast<long long>(source.D88Size()), false);
+  held->Exercise(static_cast<long long>(source.D88Size()), false);
 }
 
-void ExerciseContainer(const std::string& path) {
+void Checks::ExerciseContainer(const std::string& path) {
   // One for every input, as a program keeps one: its buffers are reused.
-  static containers::ImageFile file;
-  FUZZ_CHECK(file.Open(path.c_str(), g_image));
+  containers::ImageFile& file = held->file;
+  FUZZ_CHECK(file.Open(path.c_str(), held->image));
   // One line at most, for the frame to print after the file's name.
   FUZZ_CHECK(file.Warning().find('\n') == std::string::npos);
   if (file.GetKind() == containers::Kind::kD88) {
     FUZZ_CHECK(file.D88Data() == nullptr && file.D88Size() == 0);
-    ExerciseOpened(g_image, FileSize(path), false);
+    held->Exercise(FileSize(path), false);
     return;
   }
   // A conversion is a sound D88 chain, bounded whatever the input.
   FUZZ_CHECK(file.D88Data() != nullptr);
   FUZZ_CHECK(file.D88Size() <= containers::kLargestConversion);
   FUZZ_CHECK(containers::IsD88(file.D88Data(), file.D88Size()));
-  ExerciseOpened(g_image, static_cast<long long>(file.D88Size()), false);
+  held->Exercise(static_cast<long long>(file.D88Size()), false);
 }
 
 std::string DiskArgument(const uint8_t* data, size_t size) {
@@ -355,8 +367,8 @@ std::string DiskArgument(const uint8_t* data, size_t size) {
   return std::string(1, static_cast<char>(data[kReservedByte]));
 }
 
-void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
-                 const std::string& diskArgument, std::FILE* sink) {
+void Checks::ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
+                        const std::string& diskArgument, std::FILE* sink) {
   std::vector<const char*> argv = {catalogue.program, path.c_str()};
   if (!diskArgument.empty()) argv.push_back(diskArgument.c_str());
   const auto frame = std::make_unique<d88::D88Image>();  // the run's own, let go with it
@@ -369,8 +381,8 @@ void ExerciseRun(const cut::Catalogue& catalogue, const std::string& path,
   FUZZ_CHECK(status == (validArgument ? 0 : 1) || (status == 1 && Refused(path)));
 }
 
-void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
-                  std::FILE* sink, bool readBack) {
+void Checks::ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                          std::FILE* sink, bool readBack) {
   const char* const text[] = {"d88info", "--sectors", path.c_str()};
   const int status = d88info::Run(catalogues, 3, text, sink, sink);
   // Only an archive without an image cannot be shown.
@@ -411,29 +423,16 @@ void ExerciseInfo(cut::Span<const cut::Catalogue*> catalogues, const std::string
 namespace {
 
 // Whether disk `track`'s sectors are to read the same from a D88 d88conv
-// wrote: a track the programs read, after the disk's table, and no phantom
-// of a 160-entry table (whose first track stands at 0x2A0, where entries
-// 160 to 163 hold that track's first header).  Entries pointing into the
-// header read bytes of no track; one at the disk's very end reads what
-// follows the disk, which d88conv keeps where it holds sectors.
-bool ComparableTrack(d88::D88Image& image, int track) {
-  const uint32_t offset = image.TrackOffset(track);
-  if (offset < static_cast<uint32_t>(d88::kDiskHeaderSize) ||
-      !d88::ProgramsReadTrack(offset, image.DiskSize())) {
-    return false;
-  }
-  uint8_t id[4];
-  if (offset == image.DiskSize() && image.ListSectorIds(track, id, 4) == 0) return false;
-  if (track < d88::kShortTrackCount) return true;
-  return d88::FirstTrackOffset([&](int t) { return image.TrackOffset(t); }) !=
-         d88::kShortHeaderSize;
-}
+// wrote: every track of the disk (one that holds no sector is left out of
+// the D88, and then lists none there either).
+bool ComparableTrack(const d88::D88Image& image, int track) { return image.HasTrack(track); }
 
 // Every sector of `track` lists, flags and reads the same in both images.
-void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track) {
-  uint8_t* ids = g_buffer.Prepare(kFullList);
+void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track, GuardedBuffer& buffer,
+                  GuardedBuffer& spare) {
+  uint8_t* ids = buffer.Prepare(kFullList);
   const int listed = input.ListSectorIds(track, ids, kFullList);
-  uint8_t* again = g_second.Prepare(kFullList);
+  uint8_t* again = spare.Prepare(kFullList);
   FUZZ_CHECK(output.ListSectorIds(track, again, kFullList) == listed);
   FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(listed)) == 0);
   const std::vector<uint8_t> all(ids, ids + listed);
@@ -442,9 +441,9 @@ void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track) {
   FUZZ_CHECK(std::memcmp(ids, again, static_cast<size_t>(flags)) == 0);
   for (int k = 0; k < listed / 4 && k < kIdsPerTrack; ++k) {
     const int c = all[4 * k], h = all[4 * k + 1], r = all[4 * k + 2], n = all[4 * k + 3];
-    uint8_t* first = g_buffer.Prepare(65535);
+    uint8_t* first = buffer.Prepare(65535);
     const int got = input.ReadSector(track, c, h, r, n, first, 65535);
-    uint8_t* second = g_second.Prepare(65535);
+    uint8_t* second = spare.Prepare(65535);
     FUZZ_CHECK(output.ReadSector(track, c, h, r, n, second, 65535) == got);
     FUZZ_CHECK(std::memcmp(first, second, static_cast<size_t>(got)) == 0);
   }
@@ -452,7 +451,7 @@ void CompareTrack(d88::D88Image& input, d88::D88Image& output, int track) {
 
 }  // namespace
 
-void ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink) {
+void Checks::ExerciseConversion(const std::string& in, const std::string& out, std::FILE* sink) {
   namespace fs = std::filesystem;
   std::error_code ignored;
   fs::remove(out, ignored);
@@ -470,10 +469,9 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   if (status != 0) return;
 
   // What it wrote reads as the image did, disk by disk and track by track.
-  static d88::D88Image input;
-  static d88::D88Image output;
-  static cut::ImageSource file;
-  FUZZ_CHECK(file.Open(in.c_str(), input));
+  d88::D88Image& input = held->input;
+  d88::D88Image& output = held->output;
+  FUZZ_CHECK(held->source.Open(in.c_str(), input));
   FUZZ_CHECK(output.Open(out.c_str()));
   FUZZ_CHECK(output.DiskCount() == input.DiskCount());
   for (int i = 0; i < input.DiskCount(); ++i) {
@@ -482,7 +480,7 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
     FUZZ_CHECK(output.WriteProtect() == input.WriteProtect());
     FUZZ_CHECK(std::strcmp(output.DiskName(), input.DiskName()) == 0);
     for (int t = 0; t < d88::kTrackCount; ++t) {
-      if (ComparableTrack(input, t)) CompareTrack(input, output, t);
+      if (ComparableTrack(input, t)) CompareTrack(input, output, t, held->buffer, held->second);
     }
   }
   input.Open(nullptr);
@@ -490,14 +488,14 @@ void ExerciseConversion(const std::string& in, const std::string& out, std::FILE
   fs::remove(out, ignored);
 }
 
-void ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
-                    const std::string& out, const std::string& scratch, std::FILE* sink) {
+void Checks::ExerciseCutAll(cut::Span<const cut::Catalogue*> catalogues, const std::string& path,
+                            const std::string& out, const std::string& scratch, std::FILE* sink) {
   namespace fs = std::filesystem;
   const char* const argv[] = {"d88cut", "-o", out.c_str(), path.c_str()};
   const int status = d88cut::Run(catalogues, 4, argv, sink, sink);
-  static cut::ImageSource file;
-  static d88::D88Image image;
-  static cut::DiskAlone alone;
+  cut::ImageSource& file = held->source;
+  d88::D88Image& image = held->image;
+  cut::DiskAlone& alone = held->alone;
   const bool opened = file.Open(path.c_str(), image);
   FUZZ_CHECK(status == (opened && image.DiskCount() > 0 ? 0 : 1));
 
@@ -567,7 +565,7 @@ void ExerciseFlux(const uint8_t* data, size_t size) {
   FUZZ_CHECK(disk.cylinders <= 2);
 }
 
-void ExerciseDump(containers::Kind kind, const uint8_t* data, size_t size) {
+void Checks::ExerciseDump(containers::Kind kind, const uint8_t* data, size_t size) {
   containers::D88Writer out(containers::kLargestConversion);
   containers::Conversion info;
   bool taken = false;

@@ -9,6 +9,7 @@
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzcheck::ExerciseArchive(fuzzharness::WriteInput(data, size));
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
+  checks.ExerciseArchive(fuzzharness::WriteInput(data, size));
   return 0;
 }

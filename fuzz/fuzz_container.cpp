@@ -10,6 +10,7 @@
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   // The extension decides only between layouts of one size; the input's
   // size picks one, so a seed keeps its own from run to run.
   static const char* const kExtensions[] = {".d88", ".fdi", ".dcu", ".dip",
@@ -20,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::perror(path.c_str());
     std::abort();
   }
-  fuzzcheck::ExerciseContainer(path);
+  checks.ExerciseContainer(path);
   return 0;
 }

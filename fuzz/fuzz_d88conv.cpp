@@ -12,9 +12,10 @@ std::FILE* g_sink = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   if (g_sink == nullptr) g_sink = std::fopen("/dev/null", "w");
   if (g_sink == nullptr) g_sink = std::tmpfile();
-  fuzzcheck::ExerciseConversion(fuzzharness::WriteInput(data, size),
+  checks.ExerciseConversion(fuzzharness::WriteInput(data, size),
                                 fuzzharness::Scratch() + "/work/out.d88", g_sink);
   return 0;
 }

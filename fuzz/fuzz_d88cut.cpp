@@ -18,6 +18,7 @@ std::vector<const cut::Catalogue*> g_catalogues;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   if (g_sink == nullptr) g_sink = std::fopen("/dev/null", "w");
   if (g_sink == nullptr) g_sink = std::tmpfile();
   if (g_catalogues.empty()) {
@@ -35,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::filesystem::remove_all(scratch);
   std::filesystem::create_directories(out);
   std::filesystem::create_directories(scratch);
-  fuzzcheck::ExerciseCutAll(catalogues, path, out, scratch, g_sink);
+  checks.ExerciseCutAll(catalogues, path, out, scratch, g_sink);
   return 0;
 }

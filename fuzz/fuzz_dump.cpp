@@ -6,6 +6,7 @@
 #include "checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzzcheck::ExerciseDump(containers::Kind::FUZZ_DUMP_KIND, data, size);
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
+  checks.ExerciseDump(containers::Kind::FUZZ_DUMP_KIND, data, size);
   return 0;
 }

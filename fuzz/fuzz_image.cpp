@@ -9,12 +9,13 @@
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   // Chosen by size, so an input always takes the same way.
   const bool throughFile = (static_cast<uint32_t>(size) * 0x9E3779B1u) >> 29 == 0;
-  const uint64_t fromMemory = fuzzcheck::ExerciseImageBytes(data, size, throughFile);
+  const uint64_t fromMemory = checks.ExerciseImageBytes(data, size, throughFile);
   if (throughFile) {
     fuzzcheck::CheckSameReading(
-        fromMemory, fuzzcheck::ExerciseImage(fuzzharness::WriteInput(data, size), true));
+        fromMemory, checks.ExerciseImage(fuzzharness::WriteInput(data, size), true));
   }
   return 0;
 }

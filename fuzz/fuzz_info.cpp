@@ -25,10 +25,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   // Reading a document back costs several times writing it, so one input in
   // eight, chosen by size so that an input always takes the same way, is
   // read back; every input is listed both ways.
   const bool readBack = (static_cast<uint32_t>(size) * 0x9E3779B1u) >> 29 == 0;
-  fuzzcheck::ExerciseInfo(g_catalogues, fuzzharness::WriteInput(data, size), g_sink, readBack);
+  checks.ExerciseInfo(g_catalogues, fuzzharness::WriteInput(data, size), g_sink, readBack);
   return 0;
 }

@@ -48,11 +48,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static fuzzcheck::Checks checks;  // the image and buffers every input reuses
   const std::string path = fuzzharness::WriteInput(data, size);
   // The files of a run go to the scratch folder; corpus paths stay relative
   // to where the fuzzer was started.
   fs::current_path(g_work);
-  fuzzcheck::ExerciseRun(FUZZ_CATALOGUE, path, fuzzcheck::DiskArgument(data, size), g_sink);
+  checks.ExerciseRun(FUZZ_CATALOGUE, path, fuzzcheck::DiskArgument(data, size), g_sink);
   fs::current_path(g_home);
   return 0;
 }

@@ -25,6 +25,7 @@ const std::map<std::string, containers::Kind> kDumps = {{".scp", containers::Kin
 TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
   std::FILE* sink = std::tmpfile();
   ASSERT_NE(sink, nullptr);
+  fuzzcheck::Checks checks;
   std::vector<const cut::Catalogue*> all;
   for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) all.push_back(named.catalogue);
   cut::Span<const cut::Catalogue*> catalogues;
@@ -48,24 +49,26 @@ TEST(Regression, EveryImageFuzzingFoundPassesTheChecks) {
     SCOPED_TRACE(path);
     if (dump != kDumps.end()) {  // a flux dump: its own reader, then as any file is opened
       const testimg::Bytes bytes = testimg::ReadFile(path);
-      fuzzcheck::ExerciseDump(dump->second, bytes.data(), bytes.size());
-      fuzzcheck::ExerciseContainer(path);
+      checks.ExerciseDump(dump->second, bytes.data(), bytes.size());
+      checks.ExerciseContainer(path);
     }
-    fuzzcheck::ExerciseImage(path);
-    fuzzcheck::ExerciseArchive(path);
-    fuzzcheck::ExerciseInfo(catalogues, path, sink, true);
+    checks.ExerciseImage(path);
+    checks.ExerciseArchive(path);
+    checks.ExerciseInfo(catalogues, path, sink, true);
     const testimg::Bytes bytes = testimg::ReadFile(path);
     const std::string diskArgument = fuzzcheck::DiskArgument(bytes.data(), bytes.size());
     for (const fuzzcat::NamedCatalogue& named : fuzzcat::kCatalogues) {
       testimg::ScratchDir work;
       fs::current_path(work.path());
-      fuzzcheck::ExerciseRun(*named.catalogue, path, diskArgument, sink);
-      fuzzcheck::ExerciseRun(*named.catalogue, path, "", sink);
+      checks.ExerciseRun(*named.catalogue, path, diskArgument, sink);
+      checks.ExerciseRun(*named.catalogue, path, "", sink);
       fs::current_path(before);
     }
     testimg::ScratchDir out;
     testimg::ScratchDir scratch;
-    fuzzcheck::ExerciseCutAll(catalogues, path, out.path(), scratch.path(), sink);
+    checks.ExerciseCutAll(catalogues, path, out.path(), scratch.path(), sink);
+    testimg::ScratchDir converted;
+    checks.ExerciseConversion(path, converted / "out.d88", sink);
   }
   std::fclose(sink);
   if (images == 0) GTEST_SKIP() << "no regression images yet";
