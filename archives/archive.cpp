@@ -193,7 +193,7 @@ void Reader::Close() {
   headerStatus = 0;
   format.clear();
   memberSize = -1;
-  held = 0;
+  read.size = 0;
   work = 0;
   entries = members = 0;
   stop = Stop::kNone;
@@ -383,7 +383,7 @@ bool Reader::Opened(bool rawOnly, bool magic) {
 // reading instead.
 bool Reader::Advance() {
   if (started && !ended && !cheapSkip) {
-    const long long rest = memberSize < 0 ? -1 : memberSize - static_cast<long long>(held);
+    const long long rest = memberSize < 0 ? -1 : memberSize - static_cast<long long>(read.size);
     if (rest < 0 || static_cast<unsigned long long>(rest) > limits.totalBytes - work) {
       stop = Stop::kTotal;
       return false;
@@ -418,7 +418,7 @@ bool Reader::Next(Member* member) {
     if (!pending && !Advance()) return false;
     pending = false;
     started = true;
-    held = 0;
+    read.size = 0;
     ended = false;
     memberSize = archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
     if (archive_entry_filetype(entry) != AE_IFDIR) break;
@@ -446,30 +446,24 @@ void Reader::Fail(Member* member, Skip skip, const char* detail) {
 // where the archive states its size, never past `limit` + 1 bytes.
 bool Reader::Grow(size_t limit) {
   const size_t most = limit + 1;
-  size_t wanted = capacity == 0 ? kBlock : capacity * 2;
-  if (memberSize >= 0 && static_cast<unsigned long long>(memberSize) >= wanted) {
-    wanted = static_cast<unsigned long long>(memberSize) < most ? static_cast<size_t>(memberSize) + 1 : most;
+  size_t needed = read.capacity + 1;
+  if (memberSize >= 0 && static_cast<unsigned long long>(memberSize) >= needed) {
+    needed = static_cast<unsigned long long>(memberSize) < most ? static_cast<size_t>(memberSize) + 1 : most;
   }
-  if (wanted > most) wanted = most;
-  std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[wanted]);
-  if (bigger == nullptr) return false;
-  if (held > 0) std::memcpy(bigger.get(), buffer.get(), held);
-  buffer = std::move(bigger);
-  capacity = wanted;
-  return true;
+  return read.Grow(needed < most ? needed : most, most, kBlock < most ? kBlock : most);
 }
 
 Reader::Read Reader::ReadOn(Member* member, size_t limit) {
   if (member->skip != Skip::kNone || handle == nullptr || broken) return Read::kFailed;
-  while (!ended && held <= limit) {
-    if (held == capacity && !Grow(limit)) {
+  while (!ended && read.size <= limit) {
+    if (read.size == read.capacity && !Grow(limit)) {
       Fail(member, Skip::kTooLarge, "no memory for it");
       return Read::kFailed;
     }
-    size_t want = (capacity < limit + 1 ? capacity : limit + 1) - held;
+    size_t want = (read.capacity < limit + 1 ? read.capacity : limit + 1) - read.size;
     // Never more than the total allows, and one byte to tell it is passed.
     if (want > limits.totalBytes - work + 1) want = limits.totalBytes - work + 1;
-    const la_ssize_t got = archive_read_data(handle, buffer.get() + held, want);
+    const la_ssize_t got = archive_read_data(handle, read.bytes.get() + read.size, want);
     if (got == 0) {
       ended = true;
     } else if (got < 0) {
@@ -478,7 +472,7 @@ Reader::Read Reader::ReadOn(Member* member, size_t limit) {
       broken = got == ARCHIVE_FATAL;
       return Read::kFailed;
     } else {
-      held += static_cast<size_t>(got);
+      read.size += static_cast<size_t>(got);
       work += static_cast<size_t>(got);
       if (work > limits.totalBytes) {
         Fail(member, Skip::kPastTotal, "");
@@ -490,10 +484,10 @@ Reader::Read Reader::ReadOn(Member* member, size_t limit) {
   return ended ? Read::kWhole : Read::kLonger;
 }
 
-std::unique_ptr<uint8_t[]> Reader::Release(size_t* size) {
-  *size = held;
-  capacity = 0;
-  return std::move(buffer);
+d88::OwnedBytes Reader::Release() {
+  d88::OwnedBytes released = std::move(read);
+  read = d88::OwnedBytes();
+  return released;
 }
 
 std::string ArchivesRead() {

@@ -17,6 +17,8 @@
 #include <memory>
 #include <string>
 
+#include "d88/owned_bytes.h"
+
 struct archive;
 struct archive_entry;
 
@@ -94,10 +96,10 @@ class Reader {
   // the member's skip and detail.
   Read ReadOn(Member* member, size_t limit);
   // The bytes of the current member read so far.
-  const uint8_t* Data() const { return buffer.get(); }
-  size_t Size() const { return held; }
+  const uint8_t* Data() const { return read.bytes.get(); }
+  size_t Size() const { return read.size; }
   // Hands the bytes over to the caller; the next member gets a new buffer.
-  std::unique_ptr<uint8_t[]> Release(size_t* size);
+  d88::OwnedBytes Release();
 
   Stop Stopped() const { return stop; }
   const std::string& StopDetail() const { return stopDetail; }
@@ -137,9 +139,7 @@ class Reader {
   bool cheapSkip = false;   // passing over a member is a seek, not a decode
   std::string format;
   long long memberSize = -1;
-  std::unique_ptr<uint8_t[]> buffer;
-  size_t capacity = 0;
-  size_t held = 0;
+  d88::OwnedBytes read;  // the current member's bytes so far
   size_t work = 0;
   int entries = 0;
   int members = 0;

@@ -118,7 +118,7 @@ Outcome Convert(const uint8_t* file, size_t size, const char* name, bool onDisk,
   converted->size = 0;
   if (IsD88(file, size)) return Outcome::kD88;
   const std::string extension = Extension(name);
-  D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
+  D88Writer out(kLargestConversion, std::move(*converted));
   // A conversion is about the file's size: its sectors, with a 16-byte
   // header for every one (a sector of 128 bytes at the least) and a disk
   // header.  A flux dump is many times the disk it holds.
@@ -127,7 +127,7 @@ Outcome Convert(const uint8_t* file, size_t size, const char* name, bool onDisk,
                  : size + size / 8 + static_cast<size_t>(d88::kDiskHeaderSize));
   const auto keep = [&] {
     const bool sound = !out.Failed();
-    converted->bytes = out.Release(&converted->size, &converted->capacity);
+    *converted = out.Release();
     return sound;
   };
   const Input input{file, size, name, extension, onDisk};
@@ -225,11 +225,7 @@ bool LoadWhole(const char* path, LargestOf largest, OwnedBytes* into) {
     std::fclose(file);
     return false;
   }
-  if (into->capacity < capacity + 1) {
-    into->bytes.reset(new (std::nothrow) uint8_t[capacity + 1]);
-    into->capacity = into->bytes ? capacity + 1 : 0;
-  }
-  bool ok = into->bytes != nullptr;
+  bool ok = into->Renew(capacity + 1);
   while (ok && into->size <= capacity) {
     const size_t read = std::fread(into->bytes.get() + into->size, 1, capacity + 1 - into->size, file);
     into->size += read;
@@ -261,11 +257,11 @@ bool IsStreamFile(const uint8_t* bytes, size_t size, const std::string& name,
 
 Taken ConvertStreamSet(const StreamFile* files, size_t count, Conversion* info,
                        OwnedBytes* converted) {
-  D88Writer out(kLargestConversion, std::move(converted->bytes), converted->capacity);
+  D88Writer out(kLargestConversion, std::move(*converted));
   out.Expect(kFluxConversion);
   const bool taken = ConvertKryoFluxSet(files, count, out, info);
   const bool sound = !out.Failed();
-  converted->bytes = out.Release(&converted->size, &converted->capacity);
+  *converted = out.Release();
   if (taken && sound) return Taken::kConverted;
   converted->size = 0;
   return Taken::kNone;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "d88/d88_image.h"
+#include "d88/owned_bytes.h"
 
 namespace containers {
 
@@ -91,12 +92,7 @@ struct Conversion {
   FluxFacts flux;       // for a flux dump
 };
 
-// Bytes on the heap: `size` of them used, room for `capacity`.
-struct OwnedBytes {
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
-  size_t capacity = 0;
-};
+using d88::OwnedBytes;
 
 // Whether the strict D88 check or a container takes an image held in
 // memory, such as an archive's member: kD88 for a sound D88 (its bytes are

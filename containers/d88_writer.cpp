@@ -18,14 +18,9 @@ constexpr size_t kFirstCapacity = 64 * 1024;
 
 }  // namespace
 
-D88Writer::D88Writer(size_t limit) : limit(limit < kLargestLimit ? limit : kLargestLimit) {}
-
-D88Writer::D88Writer(size_t limit, std::unique_ptr<uint8_t[]> reuse, size_t capacity)
-    : D88Writer(limit) {
-  if (reuse) {
-    bytes = std::move(reuse);
-    this->capacity = capacity;
-  }
+D88Writer::D88Writer(size_t limit, d88::OwnedBytes reuse)
+    : out(std::move(reuse)), limit(limit < kLargestLimit ? limit : kLargestLimit) {
+  out.size = 0;
 }
 
 bool D88Writer::Fail() {
@@ -33,39 +28,26 @@ bool D88Writer::Fail() {
   return false;
 }
 
-// The buffer grows by doubling up to the limit, so a small or refused
-// container costs little and a full disk a handful of copies.
-bool D88Writer::Grow(size_t needed) {
-  size_t next = capacity > 0 ? capacity : kFirstCapacity;
-  while (next < needed) next = next > limit / 2 ? limit : next * 2;
-  if (next > limit) next = limit;
-  std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[next]);
-  if (!grown) return false;
-  if (size > 0) std::memcpy(grown.get(), bytes.get(), size);
-  bytes = std::move(grown);
-  capacity = next;
-  return true;
-}
-
 bool D88Writer::Expect(size_t bytes) {
-  if (failed || bytes <= capacity) return false;
-  return Grow(bytes < limit ? bytes : limit);
+  if (failed || bytes <= out.capacity) return false;
+  return out.Grow(bytes < limit ? bytes : limit, limit, kFirstCapacity);
 }
 
 bool D88Writer::Reserve(size_t length, bool zeroed) {
   if (failed) return false;
-  if (length > limit - size) return Fail();
-  if (size + length > capacity && !Grow(size + length)) return Fail();
-  if (zeroed) std::memset(bytes.get() + size, 0, length);
-  size += length;
+  // The buffer grows by doubling up to the limit, so a small or refused
+  // container costs little and a full disk a handful of copies.
+  if (length > limit - out.size || !out.Grow(out.size + length, limit, kFirstCapacity)) return Fail();
+  if (zeroed) std::memset(out.bytes.get() + out.size, 0, length);
+  out.size += length;
   return true;
 }
 
 bool D88Writer::BeginDisk(uint8_t mediaType, const char* name, uint8_t writeProtect) {
   if (failed || inDisk) return Fail();
-  diskStart = size;
+  diskStart = out.size;
   if (!Reserve(d88::kDiskHeaderSize)) return false;
-  uint8_t* header = bytes.get() + diskStart;
+  uint8_t* header = out.bytes.get() + diskStart;
   for (int i = 0; name != nullptr && i < d88::kDiskNameLength && name[i] != '\0'; ++i) {
     header[d88::kDiskNameOffset + i] = static_cast<uint8_t>(name[i]);
   }
@@ -80,16 +62,16 @@ bool D88Writer::BeginDisk(uint8_t mediaType, const char* name, uint8_t writeProt
 // its count fields set to what it got, or its table entry cleared.
 void D88Writer::EndTrack() {
   if (track < 0) return;
-  uint8_t* table = bytes.get() + diskStart + d88::kTrackTableOffset;
+  uint8_t* table = out.bytes.get() + diskStart + d88::kTrackTableOffset;
   if (trackAdded == 0) {
     d88::PutU32le(table + 4 * track, 0);
-    size = trackStart;  // nothing was written after it
+    out.size = trackStart;  // nothing was written after it
   } else if (trackAdded != trackDeclared) {
     size_t at = trackStart;
     for (int i = 0; i < trackAdded; ++i) {
-      d88::PutU16le(bytes.get() + at + d88::kSectorCountOffset, static_cast<uint32_t>(trackAdded));
+      d88::PutU16le(out.bytes.get() + at + d88::kSectorCountOffset, static_cast<uint32_t>(trackAdded));
       at += d88::kSectorHeaderSize +
-            d88::GetU16le(bytes.get() + at + d88::kDataLengthOffset);
+            d88::GetU16le(out.bytes.get() + at + d88::kDataLengthOffset);
     }
   }
   track = -1;
@@ -102,24 +84,24 @@ bool D88Writer::BeginTrack(int index, int sectorCount) {
     return Fail();
   }
   if (sectorCount < 1) return true;  // absent
-  uint8_t* table = bytes.get() + diskStart + d88::kTrackTableOffset;
+  uint8_t* table = out.bytes.get() + diskStart + d88::kTrackTableOffset;
   // Tracks come in ascending order, each once: the table is written once.
   if (d88::GetU32le(table + 4 * index) != 0) return Fail();
   track = index;
-  trackStart = size;
+  trackStart = out.size;
   trackDeclared = sectorCount;
   trackAdded = 0;
-  d88::PutU32le(table + 4 * index, static_cast<uint32_t>(size - diskStart));
+  d88::PutU32le(table + 4 * index, static_cast<uint32_t>(out.size - diskStart));
   return true;
 }
 
 bool D88Writer::AddHeader(const SectorRecord& record, int length) {
   if (failed || track < 0 || trackAdded >= trackDeclared) return Fail();
   if (length < 0 || length > 0xFFFF) return Fail();
-  const size_t at = size;
+  const size_t at = out.size;
   // The data is the caller's to fill: only the header is cleared.
   if (!Reserve(d88::kSectorHeaderSize + static_cast<size_t>(length), false)) return false;
-  uint8_t* header = bytes.get() + at;
+  uint8_t* header = out.bytes.get() + at;
   std::memset(header, 0, d88::kSectorHeaderSize);
   header[d88::kSectorCOffset] = record.c;
   header[d88::kSectorHOffset] = record.h;
@@ -137,31 +119,29 @@ bool D88Writer::AddHeader(const SectorRecord& record, int length) {
 bool D88Writer::AddSector(const SectorRecord& record, const uint8_t* data, int length) {
   if (data == nullptr && length > 0) return Fail();
   if (!AddHeader(record, length)) return false;
-  if (length > 0) std::memcpy(bytes.get() + size - length, data, static_cast<size_t>(length));
+  if (length > 0) std::memcpy(out.bytes.get() + out.size - length, data, static_cast<size_t>(length));
   return true;
 }
 
 bool D88Writer::AddFilledSector(const SectorRecord& record, uint8_t fill, int length) {
   if (!AddHeader(record, length)) return false;
-  if (length > 0) std::memset(bytes.get() + size - length, fill, static_cast<size_t>(length));
+  if (length > 0) std::memset(out.bytes.get() + out.size - length, fill, static_cast<size_t>(length));
   return true;
 }
 
 bool D88Writer::EndDisk() {
   if (failed || !inDisk) return Fail();
   EndTrack();
-  d88::PutU32le(bytes.get() + diskStart + d88::kDiskSizeOffset,
-                static_cast<uint32_t>(size - diskStart));
+  d88::PutU32le(out.bytes.get() + diskStart + d88::kDiskSizeOffset,
+                static_cast<uint32_t>(out.size - diskStart));
   inDisk = false;
   return true;
 }
 
-std::unique_ptr<uint8_t[]> D88Writer::Release(size_t* released, size_t* releasedCapacity) {
-  if (released != nullptr) *released = size;
-  if (releasedCapacity != nullptr) *releasedCapacity = capacity;
-  size = 0;
-  capacity = 0;
-  return std::move(bytes);
+d88::OwnedBytes D88Writer::Release() {
+  d88::OwnedBytes released = std::move(out);
+  out = d88::OwnedBytes();
+  return released;
 }
 
 }  // namespace containers

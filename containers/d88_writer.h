@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "d88/owned_bytes.h"
+
 namespace containers {
 
 // What a container records of one sector, beside its data.
@@ -22,10 +24,9 @@ struct SectorRecord {
 
 class D88Writer {
  public:
-  explicit D88Writer(size_t limit);
-  // The same, writing into `reuse` (of `capacity` bytes) until it is full, so
-  // that a caller converting one image after another keeps one buffer.
-  D88Writer(size_t limit, std::unique_ptr<uint8_t[]> reuse, size_t capacity);
+  // Writes into `reuse` until it is full, so that a caller converting one
+  // image after another keeps one buffer.
+  explicit D88Writer(size_t limit, d88::OwnedBytes reuse = d88::OwnedBytes());
 
   // Starts a disk: the 164-entry track table, `mediaType`, the name (up to
   // 16 bytes) and the write-protect byte.
@@ -48,21 +49,18 @@ class D88Writer {
 
   bool Failed() const { return failed; }
   // The bytes written so far; the writer keeps ownership until Release.
-  const uint8_t* Data() const { return bytes.get(); }
-  size_t Size() const { return size; }
-  std::unique_ptr<uint8_t[]> Release(size_t* size, size_t* capacity = nullptr);
+  const uint8_t* Data() const { return out.bytes.get(); }
+  size_t Size() const { return out.size; }
+  d88::OwnedBytes Release();
 
  private:
   bool Fail();
-  bool Grow(size_t needed);
   bool Reserve(size_t length, bool zeroed = true);
   void EndTrack();
   bool AddHeader(const SectorRecord& record, int length);
 
-  std::unique_ptr<uint8_t[]> bytes;
+  d88::OwnedBytes out;
   size_t limit;
-  size_t capacity = 0;
-  size_t size = 0;
   size_t diskStart = 0;
   bool inDisk = false;
   // The track being written: its table entry, first header and counts.

@@ -15,13 +15,9 @@ constexpr char kAloneName[] = "disk.d88";
 
 // Room for `size` bytes in `buffer`, kept from one disk to the next.
 bool Reserve(containers::OwnedBytes* buffer, size_t size) {
-  buffer->size = 0;
-  if (buffer->capacity >= size && buffer->bytes != nullptr) return true;
-  // One byte at the least, so that an empty disk has a buffer too.
-  buffer->bytes.reset(new (std::nothrow) uint8_t[size > 0 ? size : 1]);
-  buffer->capacity = buffer->bytes != nullptr ? size : 0;
-  if (buffer->bytes == nullptr) errno = ENOMEM;
-  return buffer->bytes != nullptr;
+  if (buffer->Renew(size)) return true;
+  errno = ENOMEM;
+  return false;
 }
 
 // Bytes from `from` to the end of the disk's extent (`to`, or the end of

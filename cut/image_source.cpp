@@ -134,15 +134,14 @@ struct ImageSource::Read {
   std::string set;  // a KryoFlux stream file's set, read with the others
   ArchiveMember shown;
   std::string warning;
-  std::unique_ptr<uint8_t[]> bytes;
-  size_t size = 0;
+  containers::OwnedBytes image;  // null where it gave no disk or was joined
 };
 
 ImageSource::ImageSource() : reader({kArchiveTotal, kArchiveMembers}) {}
 ImageSource::~ImageSource() = default;
 
-const uint8_t* ImageSource::D88Data() const { return archive ? joined.get() : file.D88Data(); }
-size_t ImageSource::D88Size() const { return archive ? joinedSize : file.D88Size(); }
+const uint8_t* ImageSource::D88Data() const { return archive ? joined.bytes.get() : file.D88Data(); }
+size_t ImageSource::D88Size() const { return archive ? joined.size : file.D88Size(); }
 
 int ImageSource::MemberOf(int disk) const {
   return disk >= 0 && static_cast<size_t>(disk) < diskMembers.size()
@@ -163,7 +162,7 @@ bool ImageSource::Open(const char* path, d88::D88Image& image) {
   members.clear();
   diskMembers.clear();
   warnings.clear();
-  joinedSize = 0;
+  joined.size = 0;
   // A folder holding a KryoFlux dump is that dump.
   std::string stream;
   if (path != nullptr && platform::KindOf(path) == platform::PathKind::kFolder) {
@@ -208,7 +207,7 @@ void ImageSource::ReadMember(archives::Member* member, Read* read) {
   }
   // The stream files of a KryoFlux dump make one image together.
   if (containers::IsStreamFile(reader.Data(), reader.Size(), read->key, &read->set)) {
-    read->bytes = reader.Release(&read->size);
+    read->image = reader.Release();
     return;
   }
   containers::Conversion info;
@@ -220,14 +219,13 @@ void ImageSource::ReadMember(archives::Member* member, Read* read) {
     return;
   }
   if (taken == containers::Taken::kD88) {
-    read->bytes = reader.Release(&read->size);
+    read->image = reader.Release();
   } else {
-    read->bytes = std::move(converted.bytes);
-    read->size = converted.size;
+    read->image = std::move(converted);
     converted = containers::OwnedBytes();
   }
   // Both are sound D88 chains: the strict check's, or the writer's.
-  containers::IsD88(read->bytes.get(), read->size, &read->shown.disks);
+  containers::IsD88(read->image.bytes.get(), read->image.size, &read->shown.disks);
   read->shown.kind = info.kind;
   read->warning = info.warning;
 }
@@ -249,15 +247,15 @@ bool ImageSource::OpenArchive(const char* path, d88::D88Image& image) {
     const bool utf8 = reader.Single() ? IsUtf8(read.key) : member.utf8;
     read.shown.name = NameText(read.key, utf8);
     ReadMember(&member, &read);
-    if (read.size > kArchiveTotal - held) {
-      read.bytes.reset();
-      read.size = 0;
+    if (read.image.size > kArchiveTotal - held) {
+      read.image.bytes.reset();
+      read.image.size = 0;
       read.shown.disks = 0;
       read.shown.skipped = PastTheImages();
       read.warning.clear();
       full = true;
     }
-    held += read.size;
+    held += read.image.size;
     reads.push_back(std::move(read));
   }
   std::stable_sort(reads.begin(), reads.end(),
@@ -296,21 +294,21 @@ void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
   std::vector<Read> kept;
   std::vector<containers::StreamFile> files;
   size_t held = 0;  // the images and stream files held: bounded as the members are
-  for (const Read& r : *reads) held += r.bytes != nullptr ? r.size : 0;
+  for (const Read& r : *reads) held += r.image.bytes != nullptr ? r.image.size : 0;
   for (size_t i = 0; i < reads->size(); ++i) {
     Read& first = (*reads)[i];
     if (first.set.empty()) {
       kept.push_back(std::move(first));
       continue;
     }
-    if (first.bytes == nullptr) continue;  // read with an earlier file of its set
+    if (first.image.bytes == nullptr) continue;  // read with an earlier file of its set
     files.clear();
     size_t raw = 0;
     for (size_t j = i; j < reads->size(); ++j) {
       const Read& r = (*reads)[j];
-      if (r.set == first.set && r.bytes != nullptr) {
-        files.push_back({r.key, r.bytes.get(), r.size});
-        raw += r.size;
+      if (r.set == first.set && r.image.bytes != nullptr) {
+        files.push_back({r.key, r.image.bytes.get(), r.image.size});
+        raw += r.image.size;
       }
     }
     containers::Conversion info;
@@ -328,16 +326,15 @@ void ImageSource::JoinStreamSets(std::vector<Read>* reads) {
       set.warning = "skipped, " + set.shown.skipped;
       converted.size = 0;
     } else {
-      set.bytes = std::move(converted.bytes);
-      set.size = converted.size;
+      set.image = std::move(converted);
       converted = containers::OwnedBytes();
-      containers::IsD88(set.bytes.get(), set.size, &set.shown.disks);
+      containers::IsD88(set.image.bytes.get(), set.image.size, &set.shown.disks);
       set.warning = EscapeText(info.warning, false);
     }
     for (size_t j = i; j < reads->size(); ++j) {
-      if ((*reads)[j].set == first.set) (*reads)[j].bytes.reset();
+      if ((*reads)[j].set == first.set) (*reads)[j].image.bytes.reset();
     }
-    held = held - raw + set.size;
+    held = held - raw + set.image.size;
     kept.push_back(std::move(set));
   }
   *reads = std::move(kept);
@@ -350,8 +347,8 @@ bool ImageSource::Join(std::vector<Read>* reads, d88::D88Image& image) {
   const Read* only = nullptr;
   int images = 0;
   for (const Read& read : *reads) {
-    if (read.bytes == nullptr) continue;
-    total += read.size;
+    if (read.image.bytes == nullptr) continue;
+    total += read.image.size;
     only = &read;
     ++images;
   }
@@ -362,25 +359,23 @@ bool ImageSource::Join(std::vector<Read>* reads, d88::D88Image& image) {
     errno = 0;
     return false;
   }
-  std::unique_ptr<uint8_t[]> bytes = images == 1
-      ? std::move((*reads)[static_cast<size_t>(only - reads->data())].bytes)
-      : std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[total]);
-  if (bytes == nullptr) {
+  if (images == 1) {
+    joined = std::move((*reads)[static_cast<size_t>(only - reads->data())].image);
+  } else if (!joined.Renew(total)) {
     errno = ENOMEM;
     return false;
   }
-  joined = std::move(bytes);
   size_t at = 0;
   for (size_t m = 0; m < reads->size(); ++m) {
     Read& read = (*reads)[m];
     for (int d = 0; d < read.shown.disks; ++d) diskMembers.push_back(static_cast<int>(m));
-    if (read.bytes == nullptr) continue;
-    std::copy(read.bytes.get(), read.bytes.get() + read.size, joined.get() + at);
-    at += read.size;
-    read.bytes.reset();
+    if (read.image.bytes == nullptr) continue;
+    std::copy(read.image.bytes.get(), read.image.bytes.get() + read.image.size, joined.bytes.get() + at);
+    at += read.image.size;
+    read.image.bytes.reset();
   }
-  joinedSize = total;
-  image.OpenMemory(joined.get(), joinedSize);
+  joined.size = total;
+  image.OpenMemory(joined.bytes.get(), joined.size);
   return true;
 }
 

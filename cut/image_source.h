@@ -110,8 +110,7 @@ class ImageSource {
   std::string format;
   std::vector<ArchiveMember> members;
   std::vector<int> diskMembers;
-  std::unique_ptr<uint8_t[]> joined;
-  size_t joinedSize = 0;
+  containers::OwnedBytes joined;
   std::vector<SourceWarning> warnings;
 };
 

@@ -355,9 +355,8 @@ TEST(D88Writer, WritesSoundDisksOrFailsAndStaysFailed) {
       EXPECT_FALSE(writer.BeginDisk(0));
       continue;
     }
-    size_t size = 0;
-    const std::unique_ptr<uint8_t[]> bytes = writer.Release(&size);
-    EXPECT_TRUE(Bytes(bytes.get(), bytes.get() + size) == c.want().Build());
+    const d88::OwnedBytes written = writer.Release();
+    EXPECT_TRUE(Bytes(written.bytes.get(), written.bytes.get() + written.size) == c.want().Build());
   }
 }
 

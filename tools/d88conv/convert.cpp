@@ -131,7 +131,7 @@ bool Rewrite(const uint8_t* bytes, size_t size, size_t position, const d88::D88I
     });
   }
   if (!writer.EndDisk() || writer.Failed()) return false;
-  out->bytes = writer.Release(&out->size, &out->capacity);
+  *out = writer.Release();
   return out->bytes != nullptr;
 }
 
