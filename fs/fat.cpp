@@ -89,11 +89,11 @@ struct StandardFloppy {
   uint32_t sectorsPerCluster, rootEntries, totalSectors, sectorsPerFat;
 };
 constexpr StandardFloppy kStandardFloppies[] = {
-    {1024, 8, 77, 0xFE, 1, 192, 1232, 2},   // 2HD 1232 KB
-    {512, 15, 80, 0xF9, 1, 224, 2400, 7},   // 2HC 1.2 MB
-    {512, 18, 80, 0xF0, 1, 224, 2880, 9},   // 1.44 MB
-    {512, 9, 80, 0xF9, 2, 112, 1440, 3},    // 2DD 720 KB
-    {512, 8, 80, 0xFB, 2, 112, 1280, 2},    // 2DD 640 KB
+    {1024, 8, 77, 0xFE, 1, 192, 1232, 2},  // 2HD 1232 KB
+    {512, 15, 80, 0xF9, 1, 224, 2400, 7},  // 2HC 1.2 MB
+    {512, 18, 80, 0xF0, 1, 224, 2880, 9},  // 1.44 MB
+    {512, 9, 80, 0xF9, 2, 112, 1440, 3},   // 2DD 720 KB
+    {512, 8, 80, 0xFB, 2, 112, 1280, 2},   // 2DD 640 KB
 };
 
 // Fills the derived fields; false when the layout cannot be a FAT12/16
@@ -217,7 +217,8 @@ class ChainWalker {
 
   // The clusters of the chain from `start`; `problem` says why it ended
   // other than at an end-of-chain mark (empty when it did).  `visit(c)`
-  // sees each cluster as it is added.
+  // sees each cluster before it is added, and ends the chain there by
+  // returning false.
   template <typename Visit>
   std::vector<uint32_t> Walk(uint32_t start, const std::string& name, std::string* problem,
                              Visit visit) {
@@ -236,8 +237,8 @@ class ChainWalker {
         break;
       }
       stamp[cluster] = walk;
+      if (!visit(cluster)) break;
       clusters.push_back(cluster);
-      visit(cluster);
       const uint16_t next = fat[cluster];
       if (next >= kFirstEnd) break;
       if (next == 0) {
@@ -286,8 +287,7 @@ struct LongNameState {
       count = ordinal;
       chars.assign(static_cast<size_t>(count) * 13, u'\0');
       checksum = e[kLfnChecksum];
-    } else if (expected == 0 || complete || ordinal != expected ||
-               e[kLfnChecksum] != checksum) {
+    } else if (expected == 0 || complete || ordinal != expected || e[kLfnChecksum] != checksum) {
       Reset();
       return;
     }
@@ -321,7 +321,9 @@ struct PendingDirectory {
 class FatLister {
  public:
   FatLister(Volume& volume, const FatParameters& p, Listing* listing)
-      : volume(volume), p(p), listing(listing),
+      : volume(volume),
+        p(p),
+        listing(listing),
         walker(listing->layout.fat, p.clusterCount),
         owner(size_t{p.clusterCount} + 2, 0) {}
 
@@ -340,20 +342,24 @@ class FatLister {
  private:
   void Problem(const std::string& text) { listing->problems.push_back(text); }
 
-  // Marks the clusters of a chain as `name`'s, naming any cross-link.
-  std::vector<uint32_t> Claim(uint32_t start, const std::string& name) {
+  // Marks the clusters of a chain as `name`'s up to the first that is
+  // another's, naming that cross-link (`crossed` says whether there was
+  // one).  Stopping there walks every cluster once for the whole listing:
+  // chains that all run into one long chain cost no more than it.
+  std::vector<uint32_t> Claim(uint32_t start, const std::string& name, bool* crossed) {
     std::string problem;
-    bool crossed = false;
+    *crossed = false;
     owners.push_back(name);
     const uint32_t id = static_cast<uint32_t>(owners.size());
     std::vector<uint32_t> chain = walker.Walk(start, name, &problem, [&](uint32_t c) {
-      if (owner[c] == 0) {
-        owner[c] = id;
-      } else if (owner[c] != id && !crossed) {
-        crossed = true;
+      if (owner[c] != 0) {
+        *crossed = true;
         Problem(name + ": cluster " + std::to_string(c) + " is also used by " +
                 owners[owner[c] - 1]);
+        return false;
       }
+      owner[c] = id;
+      return true;
     });
     if (!problem.empty()) Problem(problem);
     return chain;
@@ -378,7 +384,8 @@ class FatLister {
       }
       return;
     }
-    const std::vector<uint32_t> chain = Claim(dir.firstCluster, name);
+    bool crossed = false;
+    const std::vector<uint32_t> chain = Claim(dir.firstCluster, name, &crossed);
     const uint64_t clusterBytes = uint64_t{p.sectorsPerCluster} * p.bytesPerSector;
     for (uint32_t c : chain) {
       if (bytes->size() >= uint64_t{kMaxDirectoryEntries} * kEntrySize) {
@@ -474,10 +481,11 @@ class FatLister {
       }
       return;
     }
-    const std::vector<uint32_t> chain = Claim(entry.firstCluster, name);
+    bool crossed = false;
+    const std::vector<uint32_t> chain = Claim(entry.firstCluster, name, &crossed);
     const uint64_t clusterBytes = uint64_t{p.sectorsPerCluster} * p.bytesPerSector;
     const uint64_t needed = (entry.size + clusterBytes - 1) / clusterBytes;
-    if (!chain.empty() && needed != chain.size()) {
+    if (!chain.empty() && !crossed && needed != chain.size()) {
       Problem(name + ": size " + std::to_string(entry.size) + " bytes needs " +
               std::to_string(needed) + " clusters, the chain holds " +
               std::to_string(chain.size()));
@@ -510,7 +518,8 @@ bool RecogniseFat(Volume& volume, FatParameters* parameters) {
   ReadBpb(boot, &p);
   // A logical sector is whole physical sectors (1024 on 512 is usual on
   // hard disks; on a floppy they are equal).
-  if (Derive(&p, volumeBytes) && p.bytesPerSector % static_cast<uint32_t>(volume.SectorSize()) == 0 &&
+  if (Derive(&p, volumeBytes) &&
+      p.bytesPerSector % static_cast<uint32_t>(volume.SectorSize()) == 0 &&
       FatStartsRight(volume, p, false)) {
     *parameters = p;
     return true;
@@ -519,8 +528,8 @@ bool RecogniseFat(Volume& volume, FatParameters* parameters) {
   const FloppyGeometry* g = volume.Geometry();
   if (g == nullptr) return false;
   for (const StandardFloppy& f : kStandardFloppies) {
-    if (g->sectorSize != f.sectorSize || g->sectorsPerTrack != f.sectorsPerTrack ||
-        g->heads != 2 || g->cylinders < f.cylinders) {
+    if (g->sectorSize != f.sectorSize || g->sectorsPerTrack != f.sectorsPerTrack || g->heads != 2 ||
+        g->cylinders < f.cylinders) {
       continue;
     }
     FatParameters s;
@@ -594,7 +603,7 @@ size_t ReadFatFile(Volume& volume, const Listing& listing, const Entry& entry,
     ChainWalker walker(layout.fat, layout.clusterCount);
     std::string chainProblem;
     const std::vector<uint32_t> chain =
-        walker.Walk(entry.firstCluster, name, &chainProblem, [](uint32_t) {});
+        walker.Walk(entry.firstCluster, name, &chainProblem, [](uint32_t) { return true; });
     for (uint32_t c : chain) {
       if (out->size() >= entry.size) break;
       uint64_t take = entry.size - out->size();
@@ -609,10 +618,10 @@ size_t ReadFatFile(Volume& volume, const Listing& listing, const Entry& entry,
       }
     }
     if (why.empty() && out->size() < entry.size) {
-      why = !chainProblem.empty() ? chainProblem
-                                  : name + ": the cluster chain ends after " +
-                                        std::to_string(out->size()) + " of " +
-                                        std::to_string(entry.size) + " bytes";
+      why = !chainProblem.empty()
+                ? chainProblem
+                : name + ": the cluster chain ends after " + std::to_string(out->size()) + " of " +
+                      std::to_string(entry.size) + " bytes";
     }
   }
   if (problem != nullptr) *problem = why;

@@ -234,8 +234,7 @@ bool ReadPc98Table(ByteSource& source, const HardDisk& d, uint64_t at, int entri
   uint64_t ranges[kPc98MaxEntries][2];
   for (int i = 0; i < entries; ++i) {
     uint8_t e[kPc98EntrySize];
-    if (!Read(source, d.dataOffset + at + static_cast<uint64_t>(i) * kPc98EntrySize, e,
-              sizeof e)) {
+    if (!Read(source, d.dataOffset + at + static_cast<uint64_t>(i) * kPc98EntrySize, e, sizeof e)) {
       return false;
     }
     if (e[kPc98Mid] == 0 || e[kPc98Sid] == 0) continue;
@@ -294,7 +293,7 @@ bool FindPc98Table(ByteSource& source, HardDisk* d) {
   if (!Read(source, d->dataOffset, sector0, sizeof sector0) || !HasIpl(sector0)) return false;
   const int ss = d->sectorSize;
   const bool signed0 = ss == 256 ? HasSignature(sector0 + 0xFE) || HasSignature(sector0 + 0x1FE)
-                                 : ss >= 512 && HasSignature(sector0 + kMbrSignature) ;
+                                 : ss >= 512 && HasSignature(sector0 + kMbrSignature);
   if (!signed0) return false;
   std::vector<Partition> partitions;
   std::vector<std::string> problems;
@@ -316,7 +315,7 @@ bool FindPlainPc98(ByteSource& source, HardDisk* d) {
     int sectorSize, heads, sectors;
   };
   static const Candidate kCandidates[] = {
-      {512, 8, 17}, {512, 8, 25}, {512, 8, 32}, {512, 4, 32}, {512, 16, 63},
+      {512, 8, 17},   {512, 8, 25}, {512, 8, 32}, {512, 4, 32}, {512, 16, 63},
       {512, 16, 255}, {256, 4, 33}, {256, 6, 33}, {256, 8, 33}, {256, 8, 32},
   };
   int bestScore = 0;
@@ -327,7 +326,8 @@ bool FindPlainPc98(ByteSource& source, HardDisk* d) {
     trial.heads = c.heads;
     trial.sectorsPerTrack = c.sectors;
     trial.sectorCount = source.Size() / static_cast<uint64_t>(c.sectorSize);
-    trial.cylinders = static_cast<int>(trial.sectorCount / static_cast<uint64_t>(c.heads * c.sectors));
+    trial.cylinders =
+        static_cast<int>(trial.sectorCount / static_cast<uint64_t>(c.heads * c.sectors));
     if (!FindPc98Table(source, &trial)) continue;
     int score = 0;
     for (const Partition& p : trial.partitions) {
@@ -352,7 +352,8 @@ bool FindMbr(ByteSource& source, HardDisk* d) {
     return false;
   }
   const uint64_t unit = d->sectorSize > 0 ? static_cast<uint64_t>(d->sectorSize) : kMbrUnit;
-  const uint64_t total = d->sectorSize > 0 ? d->sectorCount : (source.Size() - d->dataOffset) / unit;
+  const uint64_t total =
+      d->sectorSize > 0 ? d->sectorCount : (source.Size() - d->dataOffset) / unit;
   std::vector<Partition> partitions;
   for (int i = 0; i < kMbrEntries; ++i) {
     const uint8_t* e = s + kMbrTable + i * kMbrEntrySize;

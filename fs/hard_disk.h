@@ -13,8 +13,8 @@
 namespace fs {
 
 struct Partition {
-  int index = 0;      // slot in the table, from 0
-  std::string name;   // PC-98: the 16 name bytes, trailing spaces/NULs removed; MBR: empty
+  int index = 0;        // slot in the table, from 0
+  std::string name;     // PC-98: the 16 name bytes, trailing spaces/NULs removed; MBR: empty
   uint64_t offset = 0;  // bytes from the start of the image file, header included
   uint64_t size = 0;    // bytes
   uint8_t system = 0;   // PC-98 sid (bit 7: active); MBR type

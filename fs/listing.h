@@ -22,7 +22,7 @@ struct DateTime {
 };
 
 struct NameComponent {
-  std::string raw;        // short name as stored, "NAME.EXT" (0x05 read as 0xE5)
+  std::string raw;          // short name as stored, "NAME.EXT" (0x05 read as 0xE5)
   std::u16string longName;  // a checksum-verified VFAT long name, else empty
 };
 

@@ -186,8 +186,7 @@ bool ListN88(Volume& volume, Listing* listing) {
   for (int r = 1; r <= l.directorySectors && !ended; ++r) {
     uint8_t sector[kSectorSize];
     if (!volume.ReadSector(SystemSector(l, r), sector)) {
-      listing->problems.push_back("/: directory sector " + std::to_string(r) +
-                                  " cannot be read");
+      listing->problems.push_back("/: directory sector " + std::to_string(r) + " cannot be read");
       break;
     }
     for (int at = 0; at + kEntrySize <= kSectorSize; at += kEntrySize) {
@@ -211,8 +210,8 @@ bool ListN88(Volume& volume, Listing* listing) {
         listing->problems.push_back(name + ": attribute bits 0x0C set, entry skipped");
         continue;
       }
-      const Chain chain =
-          Walk(layout.fat, l.clusters, l.clusterSectors, static_cast<int>(entry.firstCluster), name);
+      const Chain chain = Walk(layout.fat, l.clusters, l.clusterSectors,
+                               static_cast<int>(entry.firstCluster), name);
       if (!chain.problem.empty()) listing->problems.push_back(chain.problem);
       const int index = static_cast<int>(listing->entries.size());
       for (int c : chain.clusters) {

@@ -16,8 +16,8 @@
 namespace fs {
 
 struct N88Layout {
-  const char* name;      // "2D", "2DD", "2HD"
-  int sectorsPerTrack;   // 256-byte sectors
+  const char* name;     // "2D", "2DD", "2HD"
+  int sectorsPerTrack;  // 256-byte sectors
   int clusterSectors;
   int clusters;
   int systemCylinder, systemHead;

@@ -4,6 +4,7 @@
 // mcopy (checked by fsck.fat the other way round) where they are installed.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -20,7 +21,9 @@
 #include "fs/volume.h"
 #include "support/d88_builder.h"
 #include "support/fs_builder.h"
+#include "support/kind_disk.h"
 #include "support/process.h"
+#include "support/test_catalogue.h"
 
 namespace {
 
@@ -76,7 +79,9 @@ struct Floppy {
   bool listed = false;
 };
 
-Floppy FatFloppy(const FatBuilder& fat) { return Floppy(testimg::FloppyDisk(fat.Build(), fat.Format())); }
+Floppy FatFloppy(const FatBuilder& fat) {
+  return Floppy(testimg::FloppyDisk(fat.Build(), fat.Format()));
+}
 
 struct FormatRow {
   const char* name;
@@ -172,9 +177,11 @@ TEST_P(FatDamage, NamesTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Chains, FatDamage,
     testing::Values(
-        DamageRow{"Loop", [](FatBuilder& b, uint32_t c) { b.SetFat(c + 1, static_cast<uint16_t>(c)); },
+        DamageRow{"Loop",
+                  [](FatBuilder& b, uint32_t c) { b.SetFat(c + 1, static_cast<uint16_t>(c)); },
                   "VICTIM.DAT: cluster chain loops back", 2048},
-        DamageRow{"SelfLoop", [](FatBuilder& b, uint32_t c) { b.SetFat(c, static_cast<uint16_t>(c)); },
+        DamageRow{"SelfLoop",
+                  [](FatBuilder& b, uint32_t c) { b.SetFat(c, static_cast<uint16_t>(c)); },
                   "VICTIM.DAT: cluster chain loops back", 1024},
         DamageRow{"CrossLink",
                   [](FatBuilder& b, uint32_t c) { b.SetFat(c + 3, static_cast<uint16_t>(c + 2)); },
@@ -223,6 +230,26 @@ TEST(FatNames, BadChecksumAndFolderCycle) {
   EXPECT_TRUE(f.HasProblem("LOOP/AGAIN: directory starts at cluster"));
 }
 
+// Folders that all start inside one long chain: each is named once as
+// cross-linked and none is read through the other's clusters, so the
+// listing stays as long as the volume's entries, not folders x chain.
+TEST(FatDamage, SharedChainsAreReadOnce) {
+  FatBuilder fat(testimg::Fat2hd());
+  for (int i = 0; i < 100; ++i) {
+    char name[12];
+    std::snprintf(name, sizeof name, "DIR%03d     ", i);
+    fat.AddEntry(0, testimg::DirEntry(name, 0x10, static_cast<uint32_t>(900 + i), 0));
+  }
+  Bytes big(1000 * 1024);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i % 32 == 0 ? 'F' : 0x10);
+  fat.AddFile(0, ShortName("BIG.DAT"), big);
+  Floppy f = FatFloppy(fat);
+  ASSERT_TRUE(f.listed);
+  EXPECT_EQ(f.listing.entries.size(), 101u);
+  EXPECT_TRUE(f.HasProblem("DIR099: cluster 999 is also used by BIG.DAT"));
+  EXPECT_EQ(f.Read("BIG.DAT"), big);
+}
+
 // Recognition: only a sane BPB, or the FAT ID on a known shape, shows FAT.
 struct RecognitionRow {
   const char* name;
@@ -259,13 +286,38 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RecognitionRow{"Random2HD", [] { return RandomDisk(testimg::Fat2hd(), 1); }, ""},
         RecognitionRow{"Random2DD", [] { return RandomDisk(testimg::Fat2dd640(), 2); }, ""},
-        RecognitionRow{"Random256", [] { return testimg::FloppyDisk(RandomDisk(testimg::Fat2hd(), 3).Build(), 77, 2, 26, 256, 0x20); }, ""},
-        RecognitionRow{"Zeros2HD", [] { return testimg::FloppyDisk(Bytes(1232 * 1024, 0), testimg::Fat2hd()); }, ""},
-        RecognitionRow{"Zeros2HD256", [] { return testimg::FloppyDisk(Bytes(77 * 2 * 26 * 256, 0), 77, 2, 26, 256, 0x20); }, ""},
-        RecognitionRow{"FillerSectors", [] { testimg::Disk d; d.Format(0, 153); return d; }, ""},
+        RecognitionRow{"Random256",
+                       [] {
+                         return testimg::FloppyDisk(RandomDisk(testimg::Fat2hd(), 3).Build(), 77, 2,
+                                                    26, 256, 0x20);
+                       },
+                       ""},
+        RecognitionRow{"Zeros2HD",
+                       [] { return testimg::FloppyDisk(Bytes(1232 * 1024, 0), testimg::Fat2hd()); },
+                       ""},
+        RecognitionRow{
+            "Zeros2HD256",
+            [] { return testimg::FloppyDisk(Bytes(77 * 2 * 26 * 256, 0), 77, 2, 26, 256, 0x20); },
+            ""},
+        RecognitionRow{"FillerSectors",
+                       [] {
+                         testimg::Disk d;
+                         d.Format(0, 153);
+                         return d;
+                       },
+                       ""},
         RecognitionRow{"NoBpbFatId", [] { return NoBpb(0xFE); }, "FAT12"},
         RecognitionRow{"NoBpbWrongFatId", [] { return NoBpb(0xF9); }, ""}),
     [](const testing::TestParamInfo<RecognitionRow>& i) { return i.param.name; });
+
+// The disks the cutting programs are tested on, as the sample images are
+// built, hold no file system.
+TEST(Recognition, KindDisksShowNone) {
+  for (const cut::DiskRule& rule : testcat::kCatalogue.rules) {
+    Floppy f(testimg::KindDisk(testcat::kCatalogue, rule));
+    EXPECT_FALSE(f.listed) << rule.number;
+  }
+}
 
 // N88-BASIC: each layout, sizes from the last cluster's count, the notes.
 struct N88Row {
@@ -277,7 +329,7 @@ class N88Layouts : public testing::TestWithParam<N88Row> {};
 
 TEST_P(N88Layouts, ListsAndReads) {
   testimg::N88Builder n88(GetParam().kind);
-  const Bytes program = Text(3 * 256 + 10, 'P');  // 4 sectors
+  const Bytes program = Text(3 * 256 + 10, 'P');                   // 4 sectors
   const Bytes data = Text(n88.ClusterSectors() * 256 + 256, 'B');  // a cluster and a sector
   n88.AddFile("PROG", "", 0x80, program);
   n88.AddFile("DATA", "DAT", 0x00, data);
@@ -380,11 +432,25 @@ TEST_P(HardDisks, PartitionsListAsVolumes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Images, HardDisks,
-    testing::Values(
-        HardDiskRow{"Plain", testimg::TwoPartitionDisk, "plain", 0},
-        HardDiskRow{"Hdi", [] { return testimg::WithHdiHeader(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry()); }, "HDI", 4096},
-        HardDiskRow{"Nhd", [] { return testimg::WithNhdHeader(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry()); }, "NHD", 512},
-        HardDiskRow{"Virtual98", [] { return testimg::WithVirtual98Header(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry()); }, "Virtual98", 220}),
+    testing::Values(HardDiskRow{"Plain", testimg::TwoPartitionDisk, "plain", 0},
+                    HardDiskRow{"Hdi",
+                                [] {
+                                  return testimg::WithHdiHeader(testimg::TwoPartitionDisk(),
+                                                                testimg::TwoPartitionGeometry());
+                                },
+                                "HDI", 4096},
+                    HardDiskRow{"Nhd",
+                                [] {
+                                  return testimg::WithNhdHeader(testimg::TwoPartitionDisk(),
+                                                                testimg::TwoPartitionGeometry());
+                                },
+                                "NHD", 512},
+                    HardDiskRow{"Virtual98",
+                                [] {
+                                  return testimg::WithVirtual98Header(
+                                      testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry());
+                                },
+                                "Virtual98", 220}),
     [](const testing::TestParamInfo<HardDiskRow>& i) { return i.param.name; });
 
 // Hostile header values never size or offset anything.
@@ -410,9 +476,9 @@ TEST(HardDisk, HostileHeadersAndTables) {
   Bytes noIpl = disk;
   noIpl[4] = 'X';
   const Row rows[] = {
-      {"huge NHD header", hugeNhdHeader, false}, {"NHD with 0 heads", zeroHeads, false},
+      {"huge NHD header", hugeNhdHeader, false},   {"NHD with 0 heads", zeroHeads, false},
       {"HDI sizes disagree", hdiWrongData, false}, {"overlapping partitions", overlapping, false},
-      {"padding not 0", badPadding, false},       {"no IPL", noIpl, false},
+      {"padding not 0", badPadding, false},        {"no IPL", noIpl, false},
       {"zeros", Bytes(1 << 20, 0), false},
   };
   for (const Row& row : rows) {
@@ -435,7 +501,8 @@ TEST(HardDisk, HostileHeadersAndTables) {
 TEST(HardDisk, ReadsThroughAFile) {
   testimg::ScratchDir dir;
   const std::string path = dir / "disk.hdi";
-  const Bytes image = testimg::WithHdiHeader(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry());
+  const Bytes image =
+      testimg::WithHdiHeader(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry());
   ASSERT_TRUE(testimg::WriteFile(path, image));
   std::FILE* file = std::fopen(path.c_str(), "rb");
   ASSERT_NE(file, nullptr);
@@ -453,9 +520,20 @@ TEST(HardDisk, ReadsThroughAFile) {
 
 TEST(SafeName, Rules) {
   const std::pair<std::string, std::string> rows[] = {
-      {"", ""}, {".", ""}, {"..", ""}, {"a/b", "a_b"}, {"..\\x", ".._x"}, {"a:b*?.txt", "a_b__.txt"},
-      {"tab\tname", "tab_name"}, {"CON", "CON_"}, {"aux.txt", "aux_.txt"}, {"COM1.DAT", "COM1_.DAT"},
-      {"COM0", "COM0"}, {"CONSOLE", "CONSOLE"}, {"name.", "name_"}, {"\xE3\x82\xBD", "\xE3\x82\xBD"},
+      {"", ""},
+      {".", ""},
+      {"..", ""},
+      {"a/b", "a_b"},
+      {"..\\x", ".._x"},
+      {"a:b*?.txt", "a_b__.txt"},
+      {"tab\tname", "tab_name"},
+      {"CON", "CON_"},
+      {"aux.txt", "aux_.txt"},
+      {"COM1.DAT", "COM1_.DAT"},
+      {"COM0", "COM0"},
+      {"CONSOLE", "CONSOLE"},
+      {"name.", "name_"},
+      {"\xE3\x82\xBD", "\xE3\x82\xBD"},
   };
   for (const auto& [in, out] : rows) EXPECT_EQ(fs::SafeName(in), out) << in;
   fs::FolderNames names;
@@ -473,7 +551,8 @@ std::string FindTool(const std::string& name) {
   size_t start = 0;
   while (start <= dirs.size()) {
     const size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
+    const std::filesystem::path candidate =
+        std::filesystem::path(dirs.substr(start, end - start)) / name;
     std::error_code ignored;
     if (!dirs.substr(start, end - start).empty() && std::filesystem::exists(candidate, ignored)) {
       return candidate.string();
@@ -492,13 +571,27 @@ TEST(FatTools, ReadsWhatMkfsAndMcopyWrote) {
   const Bytes readme = Text(1500, 'r'), big = Text(20000, 'b');
   ASSERT_TRUE(testimg::WriteFile(dir / "readme.txt", readme));
   ASSERT_TRUE(testimg::WriteFile(dir / "A long name.dat", big));
-  ASSERT_TRUE(testimg::WriteFile(dir / "mtoolsrc", {'m', 't', 'o', 'o', 'l', 's', '_', 's', 'k', 'i', 'p', '_', 'c', 'h', 'e', 'c', 'k', '=', '1', '\n'}));
-  const std::vector<std::string> mkfsArgs = {"-C", "-F", "12", "-S", "1024", "-s", "1", "-R", "1", "-f", "2", "-r", "192", "-M", "0xFE", "-g", "2/8", "-a", "-n", "TOOLS", "-i", "12345678", "disk.img", "1232"};
+  ASSERT_TRUE(
+      testimg::WriteFile(dir / "mtoolsrc", {'m', 't', 'o', 'o', 'l', 's', '_', 's', 'k', 'i',
+                                            'p', '_', 'c', 'h', 'e', 'c', 'k', '=', '1', '\n'}));
+  const std::vector<std::string> mkfsArgs = {
+      "-C",  "-F", "12",   "-S", "1024", "-s", "1",  "-R",    "1",  "-f",       "2",        "-r",
+      "192", "-M", "0xFE", "-g", "2/8",  "-a", "-n", "TOOLS", "-i", "12345678", "disk.img", "1232"};
   ASSERT_EQ(testimg::RunProcess(mkfs, mkfsArgs, dir.path()).status, 0);
   const std::string env = "MTOOLSRC=" + (dir / "mtoolsrc");
-  ASSERT_EQ(testimg::RunProcess("env", {env, mcopy, "-i", "disk.img", "readme.txt", "A long name.dat", "::/"}, dir.path()).status, 0);
-  ASSERT_EQ(testimg::RunProcess("env", {env, FindTool("mmd"), "-i", "disk.img", "::/SUB"}, dir.path()).status, 0);
-  ASSERT_EQ(testimg::RunProcess("env", {env, mcopy, "-i", "disk.img", "readme.txt", "::/SUB/INNER.TXT"}, dir.path()).status, 0);
+  ASSERT_EQ(
+      testimg::RunProcess(
+          "env", {env, mcopy, "-i", "disk.img", "readme.txt", "A long name.dat", "::/"}, dir.path())
+          .status,
+      0);
+  ASSERT_EQ(
+      testimg::RunProcess("env", {env, FindTool("mmd"), "-i", "disk.img", "::/SUB"}, dir.path())
+          .status,
+      0);
+  ASSERT_EQ(testimg::RunProcess(
+                "env", {env, mcopy, "-i", "disk.img", "readme.txt", "::/SUB/INNER.TXT"}, dir.path())
+                .status,
+            0);
   Floppy f(testimg::FloppyDisk(testimg::ReadFile(dir / "disk.img"), testimg::Fat2hd()));
   ASSERT_TRUE(f.listed);
   EXPECT_EQ(f.listing.type, "FAT12");
