@@ -39,8 +39,8 @@ uint8_t Checksum(const std::string& name11) {
   return sum;
 }
 
-FatFormat Floppy(int size, int spt, int cylinders, uint8_t media, int spc, int root,
-                 uint32_t total, int spf, uint8_t d88Media) {
+FatFormat Floppy(int size, int spt, int cylinders, uint8_t media, int spc, int root, uint32_t total,
+                 int spf, uint8_t d88Media) {
   FatFormat f;
   f.sectorSize = size, f.sectorsPerTrack = spt, f.cylinders = cylinders, f.media = media;
   f.sectorsPerCluster = spc, f.rootEntries = root, f.totalSectors = total;
@@ -61,7 +61,8 @@ FatFormat FatPartition(uint32_t totalSectors, int sectorSize, int sectorsPerClus
   FatFormat f;
   f.sectorSize = sectorSize, f.media = 0xF8, f.sectorsPerCluster = sectorsPerCluster;
   f.rootEntries = rootEntries, f.totalSectors = totalSectors;
-  const uint32_t rootSectors = static_cast<uint32_t>((rootEntries * 32 + sectorSize - 1) / sectorSize);
+  const uint32_t rootSectors =
+      static_cast<uint32_t>((rootEntries * 32 + sectorSize - 1) / sectorSize);
   for (int spf = 1;; ++spf) {
     const uint32_t meta = 1 + 2 * static_cast<uint32_t>(spf) + rootSectors;
     if (meta >= totalSectors) Refuse("volume too small");
@@ -102,7 +103,8 @@ FatBuilder::FatBuilder(const FatFormat& f, const std::string& label) : format(f)
   bytes.assign(f.totalSectors * bps, 0);
   const uint64_t rootSectors = (static_cast<uint64_t>(f.rootEntries) * 32 + bps - 1) / bps;
   rootStart = (static_cast<uint64_t>(f.reservedSectors) +
-               static_cast<uint64_t>(f.fatCount) * static_cast<uint64_t>(f.sectorsPerFat)) * bps;
+               static_cast<uint64_t>(f.fatCount) * static_cast<uint64_t>(f.sectorsPerFat)) *
+              bps;
   dataStart = rootStart + rootSectors * bps;
   clusterCount = static_cast<uint32_t>((f.totalSectors - dataStart / bps) /
                                        static_cast<uint64_t>(f.sectorsPerCluster));
@@ -227,10 +229,13 @@ Bytes FatBuilder::Build() const {
   }
   if (f.sectorSize >= 512) out[0x1FE] = 0x55, out[0x1FF] = 0xAA;
   const bool fat16 = clusterCount >= 4085;
-  const uint64_t fatBytes = static_cast<uint64_t>(f.sectorsPerFat) * static_cast<uint64_t>(f.sectorSize);
+  const uint64_t fatBytes =
+      static_cast<uint64_t>(f.sectorsPerFat) * static_cast<uint64_t>(f.sectorSize);
   for (int copy = 0; copy < f.fatCount; ++copy) {
-    uint8_t* table = out.data() + static_cast<uint64_t>(f.reservedSectors) * static_cast<uint64_t>(f.sectorSize) +
-                     static_cast<uint64_t>(copy) * fatBytes;
+    uint8_t* table =
+        out.data() +
+        static_cast<uint64_t>(f.reservedSectors) * static_cast<uint64_t>(f.sectorSize) +
+        static_cast<uint64_t>(copy) * fatBytes;
     for (uint32_t n = 0; n < fat.size(); ++n) {
       if (fat16) {
         d88::PutU16le(table + 2 * n, fat[n]);
@@ -255,13 +260,14 @@ Disk FloppyDisk(const Bytes& flat, int cylinders, int heads, int spt, int sector
     for (int h = 0; h < heads; ++h) {
       std::vector<Sector>& track = disk.tracks[c * 2 + h];
       for (int r = 1; r <= spt; ++r) {
-        const size_t at = ((static_cast<size_t>(c) * static_cast<size_t>(heads) + static_cast<size_t>(h)) *
-                               static_cast<size_t>(spt) + static_cast<size_t>(r - 1)) *
-                          static_cast<size_t>(sectorSize);
+        const size_t at =
+            ((static_cast<size_t>(c) * static_cast<size_t>(heads) + static_cast<size_t>(h)) *
+                 static_cast<size_t>(spt) +
+             static_cast<size_t>(r - 1)) *
+            static_cast<size_t>(sectorSize);
         Bytes data(static_cast<size_t>(sectorSize), 0xE5);
         if (at < flat.size()) {
-          std::memcpy(data.data(), flat.data() + at,
-                      std::min(data.size(), flat.size() - at));
+          std::memcpy(data.data(), flat.data() + at, std::min(data.size(), flat.size() - at));
         }
         track.push_back(MakeSector(c, h, r, n, data));
       }
@@ -308,7 +314,9 @@ int N88Builder::ClusterSectors() const { return spc; }
 
 uint64_t N88Builder::SystemSectorOffset(int r) const {
   return ((static_cast<uint64_t>(systemCylinder) * 2 + static_cast<uint64_t>(systemHead)) *
-              static_cast<uint64_t>(spt) + static_cast<uint64_t>(r - 1)) * 256;
+              static_cast<uint64_t>(spt) +
+          static_cast<uint64_t>(r - 1)) *
+         256;
 }
 
 void N88Builder::SetFatCopy(int copy, int cluster, uint8_t value) {
@@ -334,8 +342,8 @@ void N88Builder::AddEntry(const std::string& name6, const std::string& extension
   std::memcpy(flat.data() + at, e.data(), 16);
 }
 
-int N88Builder::AddFile(const std::string& name6, const std::string& extension3,
-                        uint8_t attribute, const Bytes& data) {
+int N88Builder::AddFile(const std::string& name6, const std::string& extension3, uint8_t attribute,
+                        const Bytes& data) {
   const int sectors = data.empty() ? 1 : static_cast<int>((data.size() + 255) / 256);
   const int count = (sectors + spc - 1) / spc;
   const uint8_t* fat = flat.data() + SystemSectorOffset(spt - 2);
@@ -351,8 +359,7 @@ int N88Builder::AddFile(const std::string& name6, const std::string& extension3,
     const size_t from = k * static_cast<size_t>(spc) * 256;
     if (from < data.size()) {
       std::memcpy(flat.data() + static_cast<size_t>(chain[k]) * static_cast<size_t>(spc) * 256,
-                  data.data() + from,
-                  std::min(data.size() - from, static_cast<size_t>(spc) * 256));
+                  data.data() + from, std::min(data.size() - from, static_cast<size_t>(spc) * 256));
     }
   }
   nextFree = chain.back() + 1;
@@ -362,7 +369,9 @@ int N88Builder::AddFile(const std::string& name6, const std::string& extension3,
 
 Disk N88Builder::Build() const {
   Disk disk = FloppyDisk(flat, cylinders, 2, spt, 256,
-                         kind == N88Kind::k2D ? 0x00 : kind == N88Kind::k2DD ? 0x10 : 0x20);
+                         kind == N88Kind::k2D    ? 0x00
+                         : kind == N88Kind::k2DD ? 0x10
+                                                 : 0x20);
   if (kind == N88Kind::k2HD) {
     std::vector<Sector>& track0 = disk.tracks[0];
     track0.clear();
@@ -462,7 +471,8 @@ Bytes TwoPartitionDisk() {
   dos.name = "MS-DOS 6.20";
   dos.volume = PartitionVolume(g, 1, 80, "SYSTEM", 1);
   HdPartition data;
-  data.startCylinder = 81, data.endCylinder = 100, data.mid = 0x20, data.sid = 0x01;  // sleeping FAT12
+  data.startCylinder = 81, data.endCylinder = 100, data.mid = 0x20,
+  data.sid = 0x01;  // sleeping FAT12
   data.name = "DATA";
   data.volume = PartitionVolume(g, 81, 100, "DATA", 1);
   return Pc98Disk(g, {dos, data});

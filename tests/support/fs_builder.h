@@ -28,11 +28,11 @@ struct FatFormat {
   uint8_t d88Media = 0x20;
 };
 
-FatFormat Fat2hd();      // 77 x 2 x 8 x 1024
-FatFormat Fat2dd640();   // 80 x 2 x 8 x 512
-FatFormat Fat2dd720();   // 80 x 2 x 9 x 512
-FatFormat Fat2hc();      // 80 x 2 x 15 x 512
-FatFormat Fat144();      // 80 x 2 x 18 x 512
+FatFormat Fat2hd();     // 77 x 2 x 8 x 1024
+FatFormat Fat2dd640();  // 80 x 2 x 8 x 512
+FatFormat Fat2dd720();  // 80 x 2 x 9 x 512
+FatFormat Fat2hc();     // 80 x 2 x 15 x 512
+FatFormat Fat144();     // 80 x 2 x 18 x 512
 // A hard-disk partition's volume of `totalSectors` logical sectors,
 // sectors per FAT worked out; FAT16 when the clusters reach 4085.
 FatFormat FatPartition(uint32_t totalSectors, int sectorSize, int sectorsPerCluster,
@@ -113,6 +113,10 @@ class N88Builder {
   int ClusterSectors() const;
   // The D88 disk: 2HD with its FM track 0 side 0 of 26 x 128.
   Disk Build() const;
+  // The volume's bytes, logical sector by logical sector, and where in
+  // them the system track starts.
+  const Bytes& Flat() const { return flat; }
+  uint64_t SystemTrackOffset() const { return SystemSectorOffset(1); }
 
  private:
   uint64_t SystemSectorOffset(int r) const;
