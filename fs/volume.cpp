@@ -30,8 +30,8 @@ struct TrackShape {
 };
 
 TrackShape ShapeOf(d88::D88Image& image, int track) {
-  static uint8_t ids[4 * d88::kMaxHeadersPerTrack];
-  const int length = image.ListSectorIds(track, ids, static_cast<int>(sizeof ids));
+  std::vector<uint8_t> ids(4 * size_t{d88::kMaxHeadersPerTrack});
+  const int length = image.ListSectorIds(track, ids.data(), static_cast<int>(ids.size()));
   TrackShape shape;
   if (length < 4) return shape;
   const int c = track / 2, h = track % 2, n = ids[3];
@@ -52,14 +52,14 @@ TrackShape ShapeOf(d88::D88Image& image, int track) {
 bool ReadVolumeBytes(Volume& volume, uint64_t offset, uint8_t* to, size_t length) {
   const int size = volume.SectorSize();
   if (size <= 0 || size > kLargestSector) return false;
-  static uint8_t sector[kLargestSector];
+  std::vector<uint8_t> sector(static_cast<size_t>(size));
   while (length > 0) {
     const uint64_t index = offset / static_cast<uint64_t>(size);
     const size_t within = static_cast<size_t>(offset % static_cast<uint64_t>(size));
-    if (index >= volume.SectorCount() || !volume.ReadSector(index, sector)) return false;
+    if (index >= volume.SectorCount() || !volume.ReadSector(index, sector.data())) return false;
     size_t take = static_cast<size_t>(size) - within;
     if (take > length) take = length;
-    std::memcpy(to, sector + within, take);
+    std::memcpy(to, sector.data() + within, take);
     to += take;
     offset += take;
     length -= take;

@@ -497,6 +497,48 @@ TEST(HardDisk, HostileHeadersAndTables) {
   EXPECT_FALSE(hd.problems.empty());
 }
 
+// SASI disks of 256-byte sectors, in HDI and THD: the table in sector 1
+// (byte 256), and the FAT's 1024-byte sectors over four physical ones.
+// An IBM MBR on a file without header.
+TEST(HardDisk, SasiAndMbr) {
+  testimg::HdGeometry g;
+  g.sectorSize = 256, g.heads = 8, g.sectors = 33, g.cylinders = 12;
+  testimg::HdPartition p;
+  p.startCylinder = 1, p.endCylinder = 11, p.name = "SASI";
+  p.volume = testimg::PartitionVolume(g, 1, 11, "SASI", 2);
+  const Bytes disk = testimg::Pc98Disk(g, {p});
+  const uint64_t cylinder = 8 * 33 * 256;
+  struct Row {
+    const char* format;
+    Bytes image;
+    uint64_t offset;
+    const char* table;
+  };
+  const Row rows[] = {
+      {"HDI", testimg::WithHdiHeader(disk, g), 4096 + cylinder, "PC-98"},
+      {"THD", testimg::WithThdHeader(disk, g), 256 + cylinder, "PC-98"},
+      {"plain", testimg::MbrDisk(p.volume, 63), 63 * 512, "MBR"},
+  };
+  for (const Row& row : rows) {
+    fs::MemoryByteSource source(row.image.data(), row.image.size());
+    fs::HardDisk hd;
+    ASSERT_TRUE(fs::ReadHardDisk(source, &hd)) << row.format;
+    EXPECT_EQ(hd.format, row.format);
+    EXPECT_EQ(hd.table, row.table) << row.format;
+    ASSERT_EQ(hd.partitions.size(), 1u) << row.format;
+    EXPECT_EQ(hd.partitions[0].offset, row.offset) << row.format;
+    fs::ByteRangeVolume volume(source, hd.partitions[0].offset, hd.partitions[0].size,
+                               hd.sectorSize);
+    fs::Listing listing;
+    ASSERT_TRUE(fs::ListVolume(volume, &listing)) << row.format;
+    EXPECT_EQ(listing.label, "SASI");
+    ASSERT_EQ(listing.entries.size(), 3u);
+    Bytes out;
+    fs::ReadFile(volume, listing, listing.entries.front(), &out, nullptr);
+    EXPECT_EQ(out, testimg::Filler("SASI", 1, 1, 3000)) << row.format;
+  }
+}
+
 // A hard-disk image read from a file through stdio, not loaded whole.
 TEST(HardDisk, ReadsThroughAFile) {
   testimg::ScratchDir dir;

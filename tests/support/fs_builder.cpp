@@ -458,6 +458,25 @@ Bytes WithVirtual98Header(const Bytes& disk, const HdGeometry& g) {
   return Concat(header, disk);
 }
 
+Bytes WithThdHeader(const Bytes& disk, const HdGeometry& g) {
+  Bytes header(256, 0);
+  d88::PutU16le(&header[0], static_cast<uint32_t>(g.cylinders));
+  return Concat(header, disk);
+}
+
+Bytes MbrDisk(const Bytes& volume, uint32_t start) {
+  Bytes disk(size_t{start} * 512, 0);
+  disk = Concat(disk, volume);
+  disk.resize((disk.size() + 511) / 512 * 512, 0);
+  uint8_t* e = disk.data() + 0x1BE;
+  e[0] = 0x80;
+  e[4] = 0x01;
+  d88::PutU32le(e + 8, start);
+  d88::PutU32le(e + 12, static_cast<uint32_t>((volume.size() + 511) / 512));
+  disk[0x1FE] = 0x55, disk[0x1FF] = 0xAA;
+  return disk;
+}
+
 HdGeometry TwoPartitionGeometry() {
   HdGeometry g;
   g.cylinders = 101;

@@ -147,6 +147,11 @@ Bytes PartitionVolume(const HdGeometry& geometry, int startCylinder, int endCyli
 Bytes WithHdiHeader(const Bytes& disk, const HdGeometry& geometry);
 Bytes WithNhdHeader(const Bytes& disk, const HdGeometry& geometry);
 Bytes WithVirtual98Header(const Bytes& disk, const HdGeometry& geometry);
+// THD: 256-byte header of the cylinder count (8 x 33 x 256 implied).
+Bytes WithThdHeader(const Bytes& disk, const HdGeometry& geometry);
+// A disk made on an IBM PC: an MBR with one FAT12 partition (type 0x01)
+// holding `volume` from sector `start` of 512 bytes.
+Bytes MbrDisk(const Bytes& volume, uint32_t start);
 // The PC-98 disk of the tests: active FAT16 partition "MS-DOS 6.20" at
 // cylinders 1-80, then sleeping FAT12 "DATA" at 81-100; 8 heads x 17 sectors x 512 bytes.
 HdGeometry TwoPartitionGeometry();
