@@ -12,11 +12,12 @@
 //   +0x00  8  name, space padded (0x00 end, 0xE5 deleted, 0x05 = 0xE5)
 //   +0x08  3  extension
 //   +0x0B  1  attributes (0x08 label, 0x10 directory, 0x0F long-name piece)
+//   +0x0C  1  case flags: 0x08 base name lower case, 0x10 extension
 //   +0x16  2  modification time      +0x1A  2  first cluster
 //   +0x18  2  modification date      +0x1C  4  size
 //
-//   Long-name piece (32 bytes, stored last part first)
-//   +0x00  1  ordinal (bits 0-5), 0x40 on the last part
+//   Long-name piece (32 bytes, the last piece stored first)
+//   +0x00  1  ordinal (bits 0-5), 0x40 on the last piece
 //   +0x01 10  characters 1-5          +0x0D  1  checksum of the short name
 //   +0x0E 12  characters 6-11         +0x1C  4  characters 12-13
 #include "fs/fat.h"
@@ -50,6 +51,8 @@ constexpr int kEntrySize = 32;
 constexpr int kEntryName = 0x00;
 constexpr int kEntryExtension = 0x08;
 constexpr int kEntryAttributes = 0x0B;
+constexpr int kEntryCaseFlags = 0x0C;
+constexpr uint8_t kCaseFlagBits = 0x18;
 constexpr int kEntryTime = 0x16;
 constexpr int kEntryDate = 0x18;
 constexpr int kEntryCluster = 0x1A;
@@ -442,7 +445,8 @@ class FatLister {
       }
       Entry entry;
       entry.path = dir.path;
-      entry.path.push_back({ShortName(e), longName.Take(e)});
+      entry.path.push_back({ShortName(e), longName.Take(e),
+                            static_cast<uint8_t>(e[kEntryCaseFlags] & kCaseFlagBits)});
       entry.attributes = attributes;
       entry.isDirectory = (attributes & kAttrDirectory) != 0;
       entry.modified = DecodeDateTime(GetU16le(e + kEntryDate), GetU16le(e + kEntryTime));

@@ -24,6 +24,10 @@ struct DateTime {
 struct NameComponent {
   std::string raw;          // short name as stored, "NAME.EXT" (0x05 read as 0xE5)
   std::u16string longName;  // a checksum-verified VFAT long name, else empty
+  // FAT entry byte 0x0C as NT writes it: 0x08 base name shown in lower
+  // case, 0x10 extension in lower case (ASCII letters only, trail bytes
+  // untouched); 0 elsewhere.
+  uint8_t caseFlags = 0;
 };
 
 struct Entry {

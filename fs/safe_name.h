@@ -12,7 +12,7 @@ namespace fs {
 // Windows forbids (< > : " / \ | ? *) and control characters become '_',
 // as does a trailing dot or space; reserved device names (CON, PRN, AUX,
 // NUL, COM1-9, LPT1-9, with or without an extension) get '_' after the
-// device part.  Empty when the name is refused: empty, "." or "..".
+// device name.  Empty when the name is refused: empty, "." or "..".
 std::string SafeName(const std::string& name);
 
 // Keeps names of one folder apart when they differ only in ASCII case:

@@ -215,15 +215,21 @@ TEST(FatDamage, FolderOffTheVolume) {
 }
 
 // A long name whose checksum belongs to another short name is not used,
-// and a folder that contains itself is walked once.
+// a folder that contains itself is walked once, and the NT case flags
+// come with the raw name.
 TEST(FatNames, BadChecksumAndFolderCycle) {
   FatBuilder fat(testimg::Fat2hd());
   fat.AddLongName(0, ShortName("OTHER.TXT"), u"Wrong owner.txt");
   fat.AddFile(0, ShortName("PLAIN.TXT"), Text(10, 'p'));
   const uint32_t folder = fat.AddFolder(0, ShortName("LOOP"));
   fat.AddEntry(folder, testimg::DirEntry(ShortName("AGAIN"), 0x10, folder, 0));
+  Bytes lower = testimg::DirEntry(ShortName("LOWER.TXT"), 0x20, 0, 0);
+  lower[0x0C] = 0x08 | 0x04;  // base name in lower case; 0x04 is no flag
+  fat.AddEntry(0, lower);
   Floppy f = FatFloppy(fat);
   ASSERT_TRUE(f.listed);
+  EXPECT_EQ(f.Find("LOWER.TXT")->path.back().caseFlags, 0x08);
+  EXPECT_EQ(f.Find("PLAIN.TXT")->path.back().caseFlags, 0);
   EXPECT_EQ(f.Find("PLAIN.TXT")->path.back().longName, u"");
   EXPECT_NE(f.Find("LOOP/AGAIN"), nullptr);
   EXPECT_EQ(f.Find("LOOP/AGAIN/AGAIN"), nullptr);
