@@ -610,51 +610,92 @@ std::string FindTool(const std::string& name) {
   return "";
 }
 
-// mkfs.fat makes the PC-98 2HD layout and mcopy fills it; this reader
+// Runs a tool of mtools with a configuration that skips its geometry
+// checks (PC-98 shapes fail them).
+int RunMtools(const testimg::ScratchDir& dir, const std::string& tool,
+              const std::vector<std::string>& args, std::string* out = nullptr) {
+  const std::string config = "mtools_skip_check=1\n";
+  testimg::WriteFile(dir / "mtoolsrc", Bytes(config.begin(), config.end()));
+  std::vector<std::string> command = {"MTOOLSRC=" + (dir / "mtoolsrc"), FindTool(tool)};
+  command.insert(command.end(), args.begin(), args.end());
+  const testimg::ProcessResult result = testimg::RunProcess("env", command, dir.path());
+  if (out != nullptr) *out = result.out;
+  return result.status;
+}
+
+// mkfs.fat makes each PC-98 floppy layout and mcopy fills it; this reader
 // must find what they wrote.
 TEST(FatTools, ReadsWhatMkfsAndMcopyWrote) {
-  const std::string mkfs = FindTool("mkfs.fat"), mcopy = FindTool("mcopy");
-  if (mkfs.empty() || mcopy.empty()) GTEST_SKIP() << "mkfs.fat or mcopy not installed";
-  testimg::ScratchDir dir;
-  const Bytes readme = Text(1500, 'r'), big = Text(20000, 'b');
-  ASSERT_TRUE(testimg::WriteFile(dir / "readme.txt", readme));
-  ASSERT_TRUE(testimg::WriteFile(dir / "A long name.dat", big));
-  ASSERT_TRUE(
-      testimg::WriteFile(dir / "mtoolsrc", {'m', 't', 'o', 'o', 'l', 's', '_', 's', 'k', 'i',
-                                            'p', '_', 'c', 'h', 'e', 'c', 'k', '=', '1', '\n'}));
-  const std::vector<std::string> mkfsArgs = {
-      "-C",  "-F", "12",   "-S", "1024", "-s", "1",  "-R",    "1",  "-f",       "2",        "-r",
-      "192", "-M", "0xFE", "-g", "2/8",  "-a", "-n", "TOOLS", "-i", "12345678", "disk.img", "1232"};
-  ASSERT_EQ(testimg::RunProcess(mkfs, mkfsArgs, dir.path()).status, 0);
-  const std::string env = "MTOOLSRC=" + (dir / "mtoolsrc");
-  ASSERT_EQ(
-      testimg::RunProcess(
-          "env", {env, mcopy, "-i", "disk.img", "readme.txt", "A long name.dat", "::/"}, dir.path())
-          .status,
-      0);
-  ASSERT_EQ(
-      testimg::RunProcess("env", {env, FindTool("mmd"), "-i", "disk.img", "::/SUB"}, dir.path())
-          .status,
-      0);
-  ASSERT_EQ(testimg::RunProcess(
-                "env", {env, mcopy, "-i", "disk.img", "readme.txt", "::/SUB/INNER.TXT"}, dir.path())
-                .status,
-            0);
-  Floppy f(testimg::FloppyDisk(testimg::ReadFile(dir / "disk.img"), testimg::Fat2hd()));
-  ASSERT_TRUE(f.listed);
-  EXPECT_EQ(f.listing.type, "FAT12");
-  EXPECT_EQ(f.listing.label, "TOOLS");
-  EXPECT_TRUE(f.listing.problems.empty()) << f.listing.problems.front();
-  EXPECT_EQ(f.Read("README.TXT"), readme);
-  EXPECT_EQ(f.Read("SUB/INNER.TXT"), readme);
-  const fs::Entry* longOne = nullptr;
-  for (const fs::Entry& e : f.listing.entries) {
-    if (e.path.back().longName == u"A long name.dat") longOne = &e;
+  const std::string mkfs = FindTool("mkfs.fat");
+  if (mkfs.empty() || FindTool("mcopy").empty() || FindTool("mmd").empty()) {
+    GTEST_SKIP() << "mkfs.fat or mtools not installed";
   }
-  ASSERT_NE(longOne, nullptr);
-  Bytes out;
-  fs::ReadFile(*f.volume, f.listing, *longOne, &out, nullptr);
-  EXPECT_EQ(out, big);
+  struct Row {
+    testimg::FatFormat (*format)();
+    std::vector<std::string> mkfs;  // the layout's options, then the size in KiB
+  };
+  const Row rows[] = {
+      {testimg::Fat2hd, {"-S", "1024", "-s", "1", "-r", "192", "-M", "0xFE", "-g", "2/8", "1232"}},
+      {testimg::Fat2dd640, {"-S", "512", "-s", "2", "-r", "112", "-M", "0xFB", "-g", "2/8", "640"}},
+      {testimg::Fat2dd720, {"-S", "512", "-s", "2", "-r", "112", "-M", "0xF9", "-g", "2/9", "720"}},
+      {testimg::Fat2hc, {"-S", "512", "-s", "1", "-r", "224", "-M", "0xF9", "-g", "2/15", "1200"}},
+      {testimg::Fat144, {"-S", "512", "-s", "1", "-r", "224", "-M", "0xF0", "-g", "2/18", "1440"}},
+  };
+  const Bytes readme = Text(1500, 'r'), big = Text(20000, 'b');
+  for (const Row& row : rows) {
+    testimg::ScratchDir dir;
+    ASSERT_TRUE(testimg::WriteFile(dir / "readme.txt", readme));
+    ASSERT_TRUE(testimg::WriteFile(dir / "A long name.dat", big));
+    std::vector<std::string> args = {"-C", "-F", "12", "-R",    "1",  "-f",
+                                     "2",  "-a", "-n", "TOOLS", "-i", "12345678"};
+    args.insert(args.end(), row.mkfs.begin(), row.mkfs.end() - 1);
+    args.push_back("disk.img");
+    args.push_back(row.mkfs.back());
+    ASSERT_EQ(testimg::RunProcess(mkfs, args, dir.path()).status, 0);
+    ASSERT_EQ(RunMtools(dir, "mcopy", {"-i", "disk.img", "readme.txt", "A long name.dat", "::/"}),
+              0);
+    ASSERT_EQ(RunMtools(dir, "mmd", {"-i", "disk.img", "::/SUB"}), 0);
+    ASSERT_EQ(RunMtools(dir, "mcopy", {"-i", "disk.img", "readme.txt", "::/SUB/INNER.TXT"}), 0);
+    const testimg::FatFormat format = row.format();
+    Floppy f(testimg::FloppyDisk(testimg::ReadFile(dir / "disk.img"), format));
+    ASSERT_TRUE(f.listed) << row.mkfs.back();
+    EXPECT_EQ(f.listing.type, "FAT12");
+    EXPECT_EQ(f.listing.label, "TOOLS");
+    EXPECT_TRUE(f.listing.problems.empty()) << f.listing.problems.front();
+    EXPECT_EQ(f.Read("README.TXT"), readme);
+    EXPECT_EQ(f.Read("SUB/INNER.TXT"), readme);
+    const fs::Entry* longOne = nullptr;
+    for (const fs::Entry& e : f.listing.entries) {
+      if (e.path.back().longName == u"A long name.dat") longOne = &e;
+    }
+    ASSERT_NE(longOne, nullptr);
+    Bytes out;
+    fs::ReadFile(*f.volume, f.listing, *longOne, &out, nullptr);
+    EXPECT_EQ(out, big);
+  }
+}
+
+// mtools reads each partition of the builder's HDI image at the offset
+// the table gives: the offsets are the ones another reader finds.
+TEST(FatTools, MtoolsReadsThePartitionsAtTheirOffsets) {
+  if (FindTool("mtype").empty()) GTEST_SKIP() << "mtools not installed";
+  testimg::ScratchDir dir;
+  const Bytes image =
+      testimg::WithHdiHeader(testimg::TwoPartitionDisk(), testimg::TwoPartitionGeometry());
+  ASSERT_TRUE(testimg::WriteFile(dir / "disk.hdi", image));
+  fs::MemoryByteSource source(image.data(), image.size());
+  fs::HardDisk disk;
+  ASSERT_TRUE(fs::ReadHardDisk(source, &disk));
+  ASSERT_EQ(disk.partitions.size(), 2u);
+  const char* labels[] = {"SYSTEM", "DATA"};
+  for (int i = 0; i < 2; ++i) {
+    const std::string at =
+        "disk.hdi@@" + std::to_string(disk.partitions[static_cast<size_t>(i)].offset);
+    std::string text;
+    ASSERT_EQ(RunMtools(dir, "mtype", {"-i", at, "::/DOS/COMMAND.COM"}, &text), 0);
+    const Bytes expected = testimg::Filler(labels[i], 2, 2, 5000);
+    EXPECT_EQ(text, std::string(expected.begin(), expected.end())) << labels[i];
+  }
 }
 
 // fsck.fat finds nothing wrong with the builder's volumes.
