@@ -7,7 +7,9 @@
 // every archive format; for each flux dump reader's target its dumps.
 //
 //   make_fuzz_seeds OUTDIR   ->  OUTDIR/image/, OUTDIR/<catalogue>/, OUTDIR/archive/,
-//                                OUTDIR/{scp,hfe,mfi,kryoflux}/
+//                                OUTDIR/{scp,hfe,mfi,kryoflux}/, OUTDIR/fs/
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +23,8 @@
 #include "support/d88_builder.h"
 #include "support/flux_builder.h"
 #include "support/flux_encoder.h"
+#include "support/fs_builder.h"
+#include "fs_input.h"
 #include "flux_bytes.h"
 #include "support/kind_disk.h"
 
@@ -337,6 +341,62 @@ void WriteFluxSeeds(const fs::path& out) {
 
 }  // namespace
 
+// The fs target's seeds: its mode byte, then a FAT volume of each floppy
+// shape up to a little past its first files, each N88 layout from its
+// system track on, and small hard-disk images in each header.
+void WriteFsSeeds(const fs::path& out) {
+  const fs::path dir = out / "fs";
+  auto withMode = [](uint8_t mode, const Bytes& bytes, size_t from, size_t length) {
+    Bytes seed{mode};
+    const size_t end = std::min(bytes.size(), from + length);
+    seed.insert(seed.end(), bytes.begin() + static_cast<long>(from),
+                bytes.begin() + static_cast<long>(end));
+    return seed;
+  };
+  const std::pair<uint8_t, testimg::FatFormat> fats[] = {
+      {fuzzfs::kFat2hd, testimg::Fat2hd()},       {fuzzfs::kFat2dd640, testimg::Fat2dd640()},
+      {fuzzfs::kFat2dd720, testimg::Fat2dd720()}, {fuzzfs::kFat2hc, testimg::Fat2hc()},
+      {fuzzfs::kFat144, testimg::Fat144()}};
+  for (const auto& [mode, format] : fats) {
+    testimg::FatBuilder fat(format, "SEED");
+    fat.AddFile(0, testimg::ShortName("README.TXT"), testimg::Filler("F", 0, 1, 700),
+                u"Read me.txt");
+    const uint32_t folder = fat.AddFolder(0, testimg::ShortName("SUB"));
+    // "ソ.BIN" (so): a trail byte 0x5C in a short name.
+    fat.AddFile(folder, testimg::ShortName("\x83\x5C.BIN"), testimg::Filler("F", 0, 2, 1500),
+                u"", 2);
+    fat.AddFile(0, testimg::ShortName("EMPTY"), {});
+    const Bytes volume = fat.Build();
+    const size_t length = static_cast<size_t>(fat.ClusterOffset(2)) + 6 * 1024;
+    Write(dir, "fat" + std::to_string(mode) + ".bin", withMode(mode, volume, 0, length));
+  }
+  const std::pair<uint8_t, testimg::N88Kind> n88s[] = {{fuzzfs::kN882d, testimg::N88Kind::k2D},
+                                                       {fuzzfs::kN882dd, testimg::N88Kind::k2DD},
+                                                       {fuzzfs::kN882hd, testimg::N88Kind::k2HD}};
+  for (const auto& [mode, kind] : n88s) {
+    testimg::N88Builder n88(kind);
+    n88.AddFile("PROG", "", 0x80, testimg::Filler("N", 0, 1, 600));
+    n88.AddFile("DATA", "DAT", 0x00, testimg::Filler("N", 0, 2, 300));
+    const Bytes& flat = n88.Flat();
+    const size_t from = static_cast<size_t>(n88.SystemTrackOffset());
+    Write(dir, "n88-" + std::to_string(mode) + ".bin", withMode(mode, flat, from, 26 * 256));
+  }
+  // Two heads of 8 sectors: cylinders of 8 KB keep the images small.
+  testimg::HdGeometry g;
+  g.heads = 2, g.sectors = 8, g.cylinders = 12;
+  testimg::HdPartition first, second;
+  first.startCylinder = 1, first.endCylinder = 6, first.name = "MS-DOS";
+  first.volume = testimg::PartitionVolume(g, 1, 6, "ONE", 1);
+  second.startCylinder = 7, second.endCylinder = 11, second.mid = 0x20, second.sid = 0x01;
+  second.name = "DATA";
+  second.volume = testimg::PartitionVolume(g, 7, 11, "TWO", 1);
+  const Bytes disk = testimg::Pc98Disk(g, {first, second});
+  Write(dir, "hdi.bin", withMode(fuzzfs::kHardDisk, testimg::WithHdiHeader(disk, g), 0, SIZE_MAX));
+  Write(dir, "nhd.bin", withMode(fuzzfs::kHardDisk, testimg::WithNhdHeader(disk, g), 0, SIZE_MAX));
+  Write(dir, "vhd.bin",
+        withMode(fuzzfs::kHardDisk, testimg::WithVirtual98Header(disk, g), 0, SIZE_MAX));
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_fuzz_seeds OUTDIR\n");
@@ -350,5 +410,6 @@ int main(int argc, char** argv) {
   WriteArchiveSeeds(out);
   WriteConversionSeeds(out);  // from the seeds above
   WriteFluxSeeds(out);
+  WriteFsSeeds(out);
   return 0;
 }
