@@ -85,7 +85,9 @@ bool DetectFloppyGeometry(d88::D88Image& image, FloppyGeometry* geometry) {
   }
   g.cylinders = last / 2 + 1;
   const TrackShape first = ShapeOf(image, 0);
-  if (first.sectors != 0 && (first.sectors != main.sectors || first.size != main.size)) {
+  // Only a track 0 of another sector size is set apart: one of the same
+  // size with a sector more or less still holds the volume's sectors.
+  if (first.sectors != 0 && first.size != main.size) {
     g.firstTrackSectors = first.sectors;
     g.firstTrackSectorSize = first.size;
   }

@@ -316,6 +316,19 @@ INSTANTIATE_TEST_SUITE_P(
         RecognitionRow{"NoBpbWrongFatId", [] { return NoBpb(0xF9); }, ""}),
     [](const testing::TestParamInfo<RecognitionRow>& i) { return i.param.name; });
 
+// A track 0 with a sector beyond the format's (as copy protection adds)
+// still holds the boot sector and the FAT.
+TEST(Recognition, ExtraSectorOnTrackZero) {
+  FatBuilder fat(testimg::Fat2hd());
+  fat.AddFile(0, ShortName("A.TXT"), Text(10, 'a'));
+  testimg::Disk disk = testimg::FloppyDisk(fat.Build(), fat.Format());
+  disk.tracks[0].push_back(testimg::MakeSector(0, 0, 9, 3, Bytes(1024, 0)));
+  Floppy f(disk);
+  ASSERT_TRUE(f.listed);
+  EXPECT_EQ(f.geometry.firstTrackSectors, 0);
+  EXPECT_EQ(f.Read("A.TXT"), Text(10, 'a'));
+}
+
 // The disks the cutting programs are tested on, as the sample images are
 // built, hold no file system.
 TEST(Recognition, KindDisksShowNone) {
