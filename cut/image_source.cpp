@@ -163,6 +163,7 @@ bool ImageSource::Open(const char* path, d88::D88Image& image) {
   diskMembers.clear();
   warnings.clear();
   joined.size = 0;
+  hardDisk.Close();
   // A folder holding a KryoFlux dump is that dump.
   std::string stream;
   if (path != nullptr && platform::KindOf(path) == platform::PathKind::kFolder) {
@@ -179,6 +180,11 @@ bool ImageSource::Open(const char* path, d88::D88Image& image) {
       opened = OpenArchive(path, image);
       reader.Close();
       return opened;
+    }
+    if (hardDisk.Open(path)) {
+      image.Open(nullptr);
+      for (const std::string& problem : hardDisk.Disk().problems) warnings.push_back({std::string(), problem});
+      return true;
     }
     opened = file.OpenAsD88(path, image);
   }

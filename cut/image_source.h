@@ -3,8 +3,8 @@
 // the D88 d88conv would write from them.
 //
 // The order: the strict D88 check and every container check; then an
-// archive; then, for a file nothing takes, the D88 reading of old, whatever
-// the file holds.  So no image is ever read as an archive, and a file read
+// archive; then a hard-disk image; then, for a file nothing takes, the D88
+// reading of old, whatever the file holds.  So no image is ever read as an archive, and a file read
 // before archives were is read as it was.
 #ifndef CUT_IMAGE_SOURCE_H
 #define CUT_IMAGE_SOURCE_H
@@ -18,6 +18,7 @@
 
 #include "archives/archive.h"
 #include "containers/container.h"
+#include "cut/disk_files.h"
 #include "d88/d88_image.h"
 
 namespace cut {
@@ -84,6 +85,11 @@ class ImageSource {
   size_t D88Size() const;
 
   bool IsArchive() const { return archive; }
+  // A hard-disk image holds partitions, not floppy disks: it opens with no
+  // disk in `image`, and HardDisk() reads it.
+  bool IsHardDisk() const { return hardDisk.IsOpen(); }
+  HardDiskImage& HardDisk() { return hardDisk; }
+  const fs::HardDisk& GetHardDisk() const { return hardDisk.Disk(); }
   // "zip", "7z", "lzh", "tar.gz", "gzip" and the like (archives::Reader).
   const std::string& ArchiveFormat() const { return format; }
   // Every member looked at, images and skipped ones, in natural order.
@@ -111,6 +117,7 @@ class ImageSource {
   std::vector<ArchiveMember> members;
   std::vector<int> diskMembers;
   containers::OwnedBytes joined;
+  HardDiskImage hardDisk;
   std::vector<SourceWarning> warnings;
 };
 

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #if defined(_WIN32)
@@ -9,6 +10,7 @@
 #include <io.h>
 #include <process.h>
 #include <sys/stat.h>
+#include <sys/utime.h>
 #include <windows.h>
 #else
 #include <dirent.h>
@@ -16,6 +18,7 @@
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -351,6 +354,89 @@ std::string WithoutExtension(const std::string& path) {
   const size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0 || name == "..") return path;
   return path.substr(0, start + dot);
+}
+
+namespace {
+
+// Seconds since the epoch of a local time, or -1 where it has none.
+std::time_t ToTimeT(const LocalTime& time) {
+  std::tm parts = {};
+  parts.tm_year = time.year - 1900;
+  parts.tm_mon = time.month - 1;
+  parts.tm_mday = time.day;
+  parts.tm_hour = time.hour;
+  parts.tm_min = time.minute;
+  parts.tm_sec = time.second;
+  parts.tm_isdst = -1;
+  return std::mktime(&parts);
+}
+
+#if defined(_WIN32)
+// `base` in the ANSI code page, then `inside` from UTF-8, '\\' between.
+std::wstring WideIn(const std::string& base, const std::string& inside) {
+  std::wstring path = Wide(base);
+  if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
+  for (const wchar_t ch : Wide(inside, CP_UTF8)) path += ch == L'/' ? L'\\' : ch;
+  return path;
+}
+#endif
+
+}  // namespace
+
+uint64_t SizeOf(std::FILE* file) {
+#if defined(_WIN32)
+  if (_fseeki64(file, 0, SEEK_END) != 0) return 0;
+  const long long end = _ftelli64(file);
+#else
+  if (fseeko(file, 0, SEEK_END) != 0) return 0;
+  const long long end = ftello(file);
+#endif
+  std::rewind(file);
+  return end > 0 ? static_cast<uint64_t>(end) : 0;
+}
+
+bool MakeFoldersIn(const std::string& base, const std::string& inside) {
+#if defined(_WIN32)
+  if (!MakeFolders(base)) return false;
+  size_t end = 0;
+  while (end != std::string::npos) {
+    end = inside.find('/', end + 1);
+    const std::wstring path = WideIn(base, inside.substr(0, end));
+    if (_wmkdir(path.c_str()) != 0 && errno != EEXIST) return false;
+    struct _stat64 info;
+    if (_wstat64(path.c_str(), &info) != 0 || (info.st_mode & _S_IFDIR) == 0) {
+      errno = ENOTDIR;
+      return false;
+    }
+  }
+  return true;
+#else
+  return MakeFolders(Join(base, inside));
+#endif
+}
+
+std::FILE* CreateIn(const std::string& base, const std::string& inside) {
+#if defined(_WIN32)
+  return _wfopen(WideIn(base, inside).c_str(), L"wb");
+#else
+  const int fd = open(Join(base, inside).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+#endif
+}
+
+bool SetModifiedIn(const std::string& base, const std::string& inside, const LocalTime& time) {
+  const std::time_t when = ToTimeT(time);
+  if (when == static_cast<std::time_t>(-1)) return false;
+#if defined(_WIN32)
+  struct _utimbuf times = {when, when};
+  return _wutime(WideIn(base, inside).c_str(), &times) == 0;
+#else
+  const struct utimbuf times = {when, when};
+  return utime(Join(base, inside).c_str(), &times) == 0;
+#endif
 }
 
 bool AloneOnConsole() {

@@ -7,6 +7,7 @@
 #define CUT_PLATFORM_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -75,6 +76,24 @@ bool SameFile(const std::string& a, const std::string& b);
 // name that starts with its only dot, ".", ".." and a name without a dot
 // have none.
 std::string WithoutExtension(const std::string& path);
+
+// The size of an open file, past 2 GB too; 0 where it cannot be told.
+uint64_t SizeOf(std::FILE* file);
+
+// Folders and files named from a disk's own names, inside `base` (a path
+// as the command line gives it, in the system's encoding): `inside` is
+// UTF-8, one name or several joined by '/', each already made safe.  On
+// Windows the two parts are in different encodings, so they are joined
+// only here.
+bool MakeFoldersIn(const std::string& base, const std::string& inside);
+// Creates or truncates the file for writing; a link in its place is not
+// followed.
+std::FILE* CreateIn(const std::string& base, const std::string& inside);
+// A time as a disk's directory gives it, in local time.
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+bool SetModifiedIn(const std::string& base, const std::string& inside, const LocalTime& time);
 
 // Whether the program is the only process on its console and reads its
 // input from it: on Windows, a console program started by a double-click

@@ -29,6 +29,9 @@ constexpr char kCutting[] = "cutting ... %s\n";
 constexpr char kShortRun[] = "short ... %s: %d of %d bytes found, the rest written as zeros\n";
 constexpr char kWriteFailed[] = "failed ... %s: %s\n";
 constexpr char kNoFolder[] = "%s: cannot make the output folder %s: %s\n";
+constexpr char kHardDisk[] =
+    "%s: %s is a hard-disk image (%s): it holds partitions, not floppy disks; d88info and "
+    "d88cut read their files\n";
 
 // The help of every program, around what its catalogue knows.
 constexpr char kHelpUsage[] = "Usage: %s [-o DIR] [--encoding=sjis|utf-8] IMAGE [DISK]\n";
@@ -281,6 +284,10 @@ int RunOn(d88::D88Image& image, const Catalogue& catalogue, int argc, const char
   source.PrintWarnings(options.image, err);
   if (!opened) {
     PrintJapanese(kCannotOpen, encoding, err);
+    return 1;
+  }
+  if (source.IsHardDisk()) {
+    std::fprintf(err, kHardDisk, catalogue.program, options.image, source.GetHardDisk().format.c_str());
     return 1;
   }
   // Made once the image is known to open, so a mistyped image name leaves

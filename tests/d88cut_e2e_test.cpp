@@ -285,7 +285,7 @@ TEST(D88cutE2E, PrintsALinePerDiskAndACount) {
 
 // Help and version are the console tests'.
 TEST(D88cutE2E, UsageErrors) {
-  const std::string usage = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
+  const std::string usage = "Usage: d88cut [-o DIR] [--no-files] [--encoding=sjis|utf-8] IMAGE...\n";
   const struct {
     std::vector<std::string> args;
     std::string err;

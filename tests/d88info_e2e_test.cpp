@@ -24,7 +24,7 @@ using testimg::Bytes;
 using testimg::Disk;
 
 const std::string kTool = D88INFO_TESTCUT_PATH;
-const std::string kUsage = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
+const std::string kUsage = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
 
 struct Case {
   const char* what;

@@ -75,7 +75,7 @@ Json DiskFields(int index, long long offset, long long size, const char* media, 
               {"mediaByte", mediaByte}, {"writeProtected", writeProtected},
               {"writeProtectByte", protectByte}, {"name", name},
               {"trackCount", tracks}, {"sectorCount", sectors},
-              {"recognised", recognised}};
+              {"recognised", recognised}, {"filesystem", nullptr}};
 }
 
 std::string Count(const Json& n, const std::string& noun) {
@@ -169,7 +169,7 @@ TEST(D88InfoJson, SectorLists) {
 
 TEST(D88InfoJson, FailuresKeepTheTextBehaviour) {
   const Bytes image = testimg::BuildImage({Disk()});
-  const std::string usage = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
+  const std::string usage = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
   const struct {
     std::vector<std::string> args;
     int status;

@@ -157,6 +157,14 @@ class Input {
     const int reason = errno;
     source.PrintWarnings(path, err);
     if (!opened) return CannotRead(path, reason, err);
+    if (source.IsHardDisk()) {
+      std::fprintf(err,
+                   "d88conv: cannot convert %s: a hard-disk image (%s) holds partitions, not "
+                   "floppy disks\n",
+                   path, source.GetHardDisk().format.c_str());
+      source.HardDisk().Close();
+      return false;
+    }
     bytes = source.D88Data();
     size = source.D88Size();
     if (bytes == nullptr) {

@@ -8,6 +8,7 @@
 
 #include "cut/command_line.h"
 #include "cut/disk_alone.h"
+#include "cut/disk_files.h"
 #include "cut/image_source.h"
 #include "cut/platform.h"
 #include "cut/run.h"
@@ -19,7 +20,7 @@ namespace d88cut {
 namespace {
 
 constexpr char kProgram[] = "d88cut";
-constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--encoding=sjis|utf-8] IMAGE...\n";
+constexpr char kUsage[] = "Usage: d88cut [-o DIR] [--no-files] [--encoding=sjis|utf-8] IMAGE...\n";
 constexpr char kHelp[] =
     "Tries every disk of each image ({read}) with every program's catalogue,\n"
     "and cuts each disk a program recognises into\n"
@@ -27,18 +28,24 @@ constexpr char kHelp[] =
     "disk alone, byte for byte.  A disk's folder is named after its index\n"
     "(from 0), the program and the kind, as disk02-vorxcut-3, inside a folder\n"
     "named after the image, beside it (game.d88 or game.zip -> game),\n"
-    "wherever d88cut is started.\n"
+    "wherever d88cut is started.  The files of a disk with a file system\n"
+    "(MS-DOS FAT12 or FAT16, N88-BASIC) go into disk02-files, folders kept,\n"
+    "and those of each partition of a hard-disk image (HDI, NHD, THD,\n"
+    "Virtual98, plain) into part0-files, part1-files, ...; a name that is no\n"
+    "file name on every system is written with '_' for what is not, and a\n"
+    "damaged file system gives what is sound of it, with a warning.\n"
     "\n"
     "  -o, --output-dir DIR   put the disks' folders into DIR for one image,\n"
     "                         into DIR/<image name> for several; made if missing\n"
+    "  --no-files             leave the files of file systems out\n"
     "  --encoding=sjis|utf-8  write the Japanese messages in this encoding\n"
     "                         (default: UTF-8 on a UTF-8 terminal, else Shift-JIS)\n"
     "  -h, --help             show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
     "Exit status: 0 when every image was read and every file written; 1 when\n"
-    "an image could not be read or a file not written (the other images are\n"
-    "still cut); 2 for a usage error.\n";
+    "an image could not be read, a file not written or a file system was\n"
+    "damaged (the other images are still cut); 2 for a usage error.\n";
 constexpr char kPressEnter[] = "Press Enter to close this window.\n";
 
 // An image opened here alone, so that another way of opening images comes
@@ -51,6 +58,7 @@ struct Source {
 
 struct Options {
   const char* folder = nullptr;
+  bool files = true;  // write the files of file systems
   cut::Encoding encoding = cut::Encoding::kAuto;
   std::vector<const char*> images;
 };
@@ -63,6 +71,8 @@ struct Totals {
   int folders = 0;
   int files = 0;
   int failed = 0;  // files that could not be written
+  int fileSystems = 0;   // whose files were written
+  int systemFiles = 0;
 };
 
 std::string Count(int n, const char* noun) {
@@ -112,6 +122,54 @@ std::string DiskLine(int index, const cut::DiskRule& rule, const std::string& fo
   return line + ")\n";
 }
 
+// Writes the files of `listing` on `volume` into `folder`/`name` and says
+// so in a line `what: <summary> -> name (N files)`; false when a file
+// system was damaged or a file not written.
+bool WriteFileSystem(fs::Volume& volume, const fs::Listing& listing, const std::string& what,
+                     const std::string& folder, const std::string& name, const char* path,
+                     std::FILE* out, std::FILE* err, Totals* totals) {
+  const cut::FilesWritten written =
+      cut::WriteFiles(volume, listing, cut::platform::Join(folder, name), [&](const std::string& problem) {
+        std::fprintf(err, "warning: %s: %s: %s\n", path, what.c_str(), problem.c_str());
+      });
+  std::string line = what + ": " + cut::FilesSummary(listing) + " -> " + name + " (" +
+                     Count(written.files, "file");
+  if (written.notWritten > 0) line += ", " + std::to_string(written.notWritten) + " not written";
+  std::fprintf(out, "%s)\n", line.c_str());
+  std::fflush(out);
+  ++totals->fileSystems;
+  totals->systemFiles += written.files;
+  totals->failed += written.notWritten;
+  return !written.damaged && written.notWritten == 0;
+}
+
+// The partitions of a hard-disk image, each with a file system into a
+// folder part<N>-files; false when one was damaged or a file not written.
+bool CutHardDisk(cut::HardDiskImage& hardDisk, const char* path, const std::string& folder,
+                 const Options& options, std::FILE* out, std::FILE* err, Totals* totals) {
+  const fs::HardDisk& disk = hardDisk.Disk();
+  std::fprintf(out, "%s: %s, %s -> %s\n", path, cut::HardDiskLine(disk).c_str(),
+               Count(static_cast<int>(disk.partitions.size()), "partition").c_str(), folder.c_str());
+  bool sound = true;
+  for (size_t i = 0; i < disk.partitions.size(); ++i) {
+    const std::string what = "partition " + std::to_string(disk.partitions[i].index);
+    fs::Listing listing;
+    const std::unique_ptr<fs::Volume> volume = hardDisk.Partition(i);
+    if (volume == nullptr || !fs::ListVolume(*volume, &listing)) {
+      std::fprintf(out, "%s: no file system\n", what.c_str());
+      continue;
+    }
+    if (!options.files) {
+      std::fprintf(out, "%s: %s (not written: --no-files)\n", what.c_str(),
+                   cut::FilesSummary(listing).c_str());
+      continue;
+    }
+    const std::string name = "part" + std::to_string(disk.partitions[i].index) + "-files";
+    sound = WriteFileSystem(*volume, listing, what, folder, name, path, out, err, totals) && sound;
+  }
+  return sound;
+}
+
 // Cuts every disk of the image at `path` that a catalogue recognises;
 // false when the image, a disk of it or a file could not be read or written.
 bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
@@ -126,13 +184,18 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
   const int reason = errno;
   source->file.PrintWarnings(path, err);
   // A file that cannot be read, or holds no disk, is said and passed over.
-  if (!opened || source->image.DiskCount() == 0) {
+  if (!opened || (source->image.DiskCount() == 0 && !source->file.IsHardDisk())) {
     const char* why = opened ? "it holds no disk" : reason != 0 ? std::strerror(reason) : nullptr;
     std::fprintf(err, "%s: cannot read %s%s%s\n", kProgram, path, why != nullptr ? ": " : "",
                  why != nullptr ? why : "");
     source->image.Open(nullptr);
     ++totals->unread;
     return false;
+  }
+  if (source->file.IsHardDisk()) {
+    const bool sound = CutHardDisk(source->file.HardDisk(), path, folder, options, out, err, totals);
+    source->file.HardDisk().Close();
+    return sound;
   }
   const int count = source->image.DiskCount();
   std::fprintf(out, "%s: %s -> %s\n", path, Count(count, "disk").c_str(), folder.c_str());
@@ -168,7 +231,21 @@ bool CutImage(cut::Span<const cut::Catalogue*> catalogues, const char* path,
       totals->failed += result.filesFailed;
       sound = sound && !result.failed;
     }
-    if (!recognised) std::fprintf(out, "disk %d: recognised by no program\n", i);
+    fs::Listing listing;
+    const bool hasFiles = source->image.SelectDisk(i) && cut::ListDiskFiles(source->image, &listing);
+    if (!recognised && !hasFiles) std::fprintf(out, "disk %d: recognised by no program\n", i);
+    if (!hasFiles) continue;
+    const std::string what = "disk " + std::to_string(i);
+    if (!options.files) {
+      std::fprintf(out, "%s: %s (not written: --no-files)\n", what.c_str(),
+                   cut::FilesSummary(listing).c_str());
+      continue;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "disk%02d-files", i);
+    const std::unique_ptr<fs::Volume> volume = cut::DiskVolume(source->image);
+    sound = volume != nullptr &&
+            WriteFileSystem(*volume, listing, what, folder, name, path, out, err, totals) && sound;
   }
   source->image.Open(nullptr);  // the file is not held open once it is cut
   return sound;
@@ -202,14 +279,19 @@ void KeepWindowOpen(std::FILE* in, std::FILE* out) {
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   Options options;
-  enum OptionId { kFolder, kEncoding };
+  enum OptionId { kFolder, kNoFiles, kEncoding };
   static constexpr cut::OptionSpec kOptions[] = {
       {kFolder, 'o', "output-dir", true},
+      {kNoFiles, '\0', "no-files", false},
       {kEncoding, '\0', "encoding", true},
   };
   const cut::CommandLine line = cut::ReadCommandLine(
       kOptions, cut::OptionPlace::kAnywhere, argc, argv,
       [&](int id, const std::string& spelt, const char* value) -> std::string {
+        if (id == kNoFiles) {
+          options.files = false;
+          return "";
+        }
         if (id == kEncoding) {
           return cut::TakeEncoding(value != nullptr ? value : "", &options.encoding)
                      ? ""
@@ -239,6 +321,10 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
   std::string summary = Count(totals.images, "image") + ", " + Count(totals.disks, "disk") +
                         ": " + Count(totals.folders, "folder") + ", " +
                         Count(totals.files, "file") + " written";
+  if (totals.fileSystems > 0) {
+    summary += "; " + Count(totals.systemFiles, "file") + " of " +
+               Count(totals.fileSystems, "file system");
+  }
   if (totals.unread > 0) summary += "; " + Count(totals.unread, "image") + " could not be read";
   if (totals.failed > 0) summary += "; " + Count(totals.failed, "file") + " could not be written";
   std::fprintf(out, "%s\n", summary.c_str());

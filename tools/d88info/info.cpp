@@ -10,6 +10,7 @@
 
 #include "containers/container.h"
 #include "cut/command_line.h"
+#include "cut/disk_files.h"
 #include "cut/image_source.h"
 #include "cut/run.h"
 #include "d88/d88_image.h"
@@ -20,10 +21,13 @@ namespace d88info {
 
 namespace {
 
-constexpr char kUsage[] = "Usage: d88info [--sectors] [--disk N] IMAGE\n";
+constexpr char kUsage[] = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
-    "Shows the disks of a floppy-disk image and which program takes each\n"
-    "disk for which kind.  Reads the image only; writes no files.  It reads\n"
+    "Shows the disks of a floppy-disk image, which program takes each disk\n"
+    "for which kind, and the files of a disk that has a file system (MS-DOS\n"
+    "FAT12 or FAT16, N88-BASIC); of a hard-disk image (HDI, NHD, THD,\n"
+    "Virtual98, or a plain one with a partition table), its partitions and\n"
+    "their files.  Reads the image only; writes no files.  It reads\n"
     "{read}.  An image in another container than D88 is shown as the D88 it\n"
     "converts to, after a line naming the container; an archive as the D88\n"
     "of its images, after a line listing its members.\n"
@@ -34,6 +38,7 @@ constexpr char kHelp[] =
     "                         recorded (FM, deleted, status); for a flux dump,\n"
     "                         each track's encoding, rate, revolutions decoded\n"
     "                         and which sectors had bad CRCs in which revolution\n"
+    "  --files                also list every file: its path, size and time\n"
     "  --disk N               show only disk N (counted from 0)\n"
     "  --json                 print one JSON document instead of the lines\n"
     "                         (README.md names its fields)\n"
@@ -49,6 +54,7 @@ constexpr int kIdsPerLine = 13;
 struct Options {
   bool json = false;
   bool sectors = false;
+  bool files = false;
   bool container = false;  // converted from another container: show its flags
   int disk = -1;  // all
   const char* image = nullptr;
@@ -228,9 +234,56 @@ void PrintTrack(d88::D88Image& image, TrackBuffers& buffers, int track, bool con
   if (flux != nullptr) PrintFluxTrack(*flux, out);
 }
 
+// "  files: FAT12 ..." and, with --files, a line per file such as
+// "disk 0: MUSIC/OPENING.M 5000 1991-04-12 10:20"; the problems of the
+// file system as warnings.
+void PrintFiles(const fs::Listing& listing, const std::string& where, const Options& options,
+                std::FILE* out, std::FILE* err) {
+  std::fprintf(out, "  files: %s\n", cut::FilesSummary(listing).c_str());
+  for (const std::string& problem : listing.problems) {
+    std::fprintf(err, "warning: %s: %s: %s\n", options.image, where.c_str(),
+                 cut::ProblemText(problem).c_str());
+  }
+  if (!options.files) return;
+  for (const fs::Entry& entry : listing.entries) {
+    if (entry.isDirectory) continue;
+    std::string notes;
+    if (entry.isProtected) notes += ", protected (as stored)";
+    if (entry.isTokenised) notes += ", tokenised BASIC";
+    if (entry.isMachineCode) notes += ", machine code";
+    std::fprintf(out, "%s: %s %llu %s%s\n", where.c_str(), cut::PathText(entry).c_str(),
+                 static_cast<unsigned long long>(entry.size),
+                 cut::TimeText(entry.modified, false).c_str(),
+                 notes.empty() ? "" : (" (" + notes.substr(2) + ")").c_str());
+  }
+}
+
+// "hard disk HDI, 512-byte sectors, 40 MB", then a line per partition:
+// 'partition 0: name "MS-DOS", offset 69,632, 20,971,520 bytes' and its
+// file system.
+void PrintHardDisk(cut::HardDiskImage& hardDisk, const Options& options, std::FILE* out,
+                   std::FILE* err) {
+  const fs::HardDisk& disk = hardDisk.Disk();
+  std::fprintf(out, "%s\n", cut::HardDiskLine(disk).c_str());
+  if (disk.partitions.empty()) std::fputs("no partition table\n", out);
+  for (size_t i = 0; i < disk.partitions.size(); ++i) {
+    const fs::Partition& p = disk.partitions[i];
+    std::fprintf(out, "partition %d: name \"%s\", offset %s, %s bytes\n", p.index,
+                 cut::ProblemText(p.name).c_str(), cut::Thousands(p.offset).c_str(),
+                 cut::Thousands(p.size).c_str());
+    fs::Listing listing;
+    const std::unique_ptr<fs::Volume> volume = hardDisk.Partition(i);
+    if (volume != nullptr && fs::ListVolume(*volume, &listing)) {
+      PrintFiles(listing, "partition " + std::to_string(p.index), options, out, err);
+    } else {
+      std::fputs("  no file system\n", out);
+    }
+  }
+}
+
 void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Options& options,
                const cut::ImageSource& source, cut::Span<const cut::Catalogue*> catalogues,
-               std::FILE* out) {
+               std::FILE* out, std::FILE* err) {
   const long long position = image.DiskPosition(index);
   if (!image.SelectDisk(index)) {
     std::fprintf(out, "disk %d: offset %lld, header cannot be read\n", index, position);
@@ -251,6 +304,10 @@ void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Opt
                MediaName(image.MediaType()).c_str(), ProtectName(image.WriteProtect()).c_str(),
                name.c_str(), Count(static_cast<long long>(tracks.size()), "track").c_str(),
                Count(sectors, "sector").c_str(), Recognition(image, catalogues).c_str());
+  fs::Listing listing;
+  if (cut::ListDiskFiles(image, &listing)) {
+    PrintFiles(listing, "disk " + std::to_string(index), options, out, err);
+  }
   if (!options.sectors) return;
   for (const int t : tracks) {
     PrintTrack(image, buffers, t, options.container, FluxTrack(source.GetFlux(), t), out);
@@ -285,6 +342,16 @@ std::string ArchiveLine(const cut::ImageSource& source) {
   return source.Members().empty() ? text + " no members" : text;
 }
 
+// The exit status once the listing is written: a listing cut short (a full
+// disk, a closed pipe) is no listing.
+int Finish(std::FILE* out, std::FILE* err) {
+  if (std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "d88info: cannot write the listing\n");
+    return 1;
+  }
+  return 0;
+}
+
 // A disk number: decimal digits only, small enough to be an index.
 bool ParseDisk(const char* text, int* disk) {
   if (text == nullptr || *text == '\0') return false;
@@ -303,10 +370,11 @@ bool ParseDisk(const char* text, int* disk) {
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   Options options;
-  enum OptionId { kJson, kSectors, kDisk };
+  enum OptionId { kJson, kSectors, kFiles, kDisk };
   static constexpr cut::OptionSpec kOptions[] = {
       {kJson, '\0', "json", false},
       {kSectors, '\0', "sectors", false},
+      {kFiles, '\0', "files", false},
       {kDisk, '\0', "disk", true},
   };
   const cut::CommandLine line = cut::ReadCommandLine(
@@ -314,6 +382,7 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
       [&](int id, const std::string&, const char* value) -> std::string {
         if (id == kJson) options.json = true;
         if (id == kSectors) options.sectors = true;
+        if (id == kFiles) options.files = true;
         if (id != kDisk) return "";
         if (value == nullptr) return "--disk needs a disk number";
         if (!ParseDisk(value, &options.disk)) return std::string("bad disk number '") + value + "'";
@@ -360,6 +429,19 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     options.container = true;
     if (!options.json) std::fprintf(out, "%s\n", ContainerLine(source).c_str());
   }
+  if (source.IsHardDisk()) {
+    if (options.disk >= 0) {
+      std::fprintf(err, "d88info: no disk %d (a hard-disk image holds partitions)\n", options.disk);
+      return 1;
+    }
+    if (options.json) {
+      WriteJson({options.image, options.disk, options.sectors}, source, image, reading->buffers,
+                catalogues, out);
+    } else {
+      PrintHardDisk(source.HardDisk(), options, out, err);
+    }
+    return Finish(out, err);
+  }
   const int count = image.DiskCount();
   if (options.disk >= count) {
     std::fprintf(err, "d88info: no disk %d (the image holds %d)\n", options.disk, count);
@@ -372,16 +454,11 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
     if (count == 0) std::fputs("no disks\n", out);
     for (int i = 0; i < count; ++i) {
       if (options.disk < 0 || options.disk == i) {
-        PrintDisk(image, reading->buffers, i, options, source, catalogues, out);
+        PrintDisk(image, reading->buffers, i, options, source, catalogues, out, err);
       }
     }
   }
-  // A listing cut short (a full disk, a closed pipe) is no listing.
-  if (std::fflush(out) != 0 || std::ferror(out)) {
-    std::fprintf(err, "d88info: cannot write the listing\n");
-    return 1;
-  }
-  return 0;
+  return Finish(out, err);
 }
 
 }  // namespace d88info

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cut/disk_files.h"
 #include "cut/run.h"
 #include "d88info/facts.h"
 
@@ -71,6 +72,47 @@ class Stream {
   std::FILE* out;
   std::vector<bool> open;  // per open level: whether it has members yet
 };
+
+// A file system's listing: its files (folders are in their paths), each
+// path with '/' and its time as "YYYY-MM-DDTHH:MM:SS" or null.
+Json FileSystemOf(const fs::Listing& listing) {
+  Json files = Json::array();
+  for (const fs::Entry& entry : listing.entries) {
+    if (entry.isDirectory) continue;
+    const std::string time = cut::TimeText(entry.modified, true);
+    files.push_back({{"path", cut::PathText(entry)},
+                     {"size", entry.size},
+                     {"modified", time.empty() ? Json(nullptr) : Json(time)},
+                     {"attributes", entry.attributes}});
+  }
+  Json problems = Json::array();
+  for (const std::string& p : listing.problems) problems.push_back(cut::ProblemText(p));
+  return {{"type", listing.type},
+          {"label", cut::ProblemText(listing.label)},
+          {"files", std::move(files)},
+          {"problems", std::move(problems)}};
+}
+
+// "hardDisk": the image's header and each partition with its file system.
+Json HardDiskOf(cut::HardDiskImage& hardDisk) {
+  const fs::HardDisk& disk = hardDisk.Disk();
+  Json partitions = Json::array();
+  for (size_t i = 0; i < disk.partitions.size(); ++i) {
+    const fs::Partition& p = disk.partitions[i];
+    fs::Listing listing;
+    const std::unique_ptr<fs::Volume> volume = hardDisk.Partition(i);
+    const bool found = volume != nullptr && fs::ListVolume(*volume, &listing);
+    partitions.push_back({{"index", p.index},
+                          {"name", cut::ProblemText(p.name)},
+                          {"offset", p.offset},
+                          {"size", p.size},
+                          {"filesystem", found ? FileSystemOf(listing) : Json(nullptr)}});
+  }
+  return {{"format", disk.format},
+          {"sectorSize", disk.sectorSize},
+          {"sectors", disk.sectorCount},
+          {"partitions", std::move(partitions)}};
+}
 
 Json GeometryOf(const cut::ImageSource& source) {
   if (source.GetKind() == containers::Kind::kD88) return nullptr;
@@ -178,6 +220,8 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
   disk["trackCount"] = tracks.size();
   disk["sectorCount"] = sectorCount;
   disk["recognised"] = std::move(recognised);
+  fs::Listing listing;
+  disk["filesystem"] = cut::ListDiskFiles(image, &listing) ? FileSystemOf(listing) : Json(nullptr);
 
   stream.Open(nullptr, '{');
   for (const auto& member : disk.items()) stream.Put(member.key().c_str(), member.value());
@@ -191,7 +235,7 @@ void PutDisk(Stream& stream, const JsonRequest& request, const cut::ImageSource&
 
 }  // namespace
 
-void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
+void WriteJson(const JsonRequest& request, cut::ImageSource& source,
                d88::D88Image& image, TrackBuffers& buffers,
                cut::Span<const cut::Catalogue*> catalogues, std::FILE* out) {
   Stream stream(out);
@@ -202,12 +246,15 @@ void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
   // An archive is the container of the joined disks; its members name
   // their own.
   const std::string format =
-      source.IsArchive() ? source.ArchiveFormat() : containers::KindName(source.GetKind());
+      source.IsArchive()    ? source.ArchiveFormat()
+      : source.IsHardDisk() ? source.GetHardDisk().format
+                            : std::string(containers::KindName(source.GetKind()));
   const bool isFlux = containers::IsFlux(source.GetKind());
   Json container = {{"format", format}, {"geometry", GeometryOf(source)}};
   if (isFlux) container["flux"] = FluxOf(source.GetFlux());
   stream.Put("container", container);
   if (source.IsArchive()) stream.Put("archive", ArchiveOf(source));
+  if (source.IsHardDisk()) stream.Put("hardDisk", HardDiskOf(source.HardDisk()));
   Json warnings = Json::array();
   for (const cut::SourceWarning& w : source.Warnings()) warnings.push_back(w.Line());
   stream.Put("warnings", warnings);

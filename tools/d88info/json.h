@@ -21,7 +21,7 @@ struct JsonRequest {
 
 // Writes the document for the open `image` of `source`; the output shows
 // whether it was written (ferror on `out`).
-void WriteJson(const JsonRequest& request, const cut::ImageSource& source,
+void WriteJson(const JsonRequest& request, cut::ImageSource& source,
                d88::D88Image& image, TrackBuffers& buffers,
                cut::Span<const cut::Catalogue*> catalogues, std::FILE* out);
 
