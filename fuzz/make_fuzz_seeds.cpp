@@ -397,6 +397,24 @@ void WriteFsSeeds(const fs::path& out) {
         withMode(fuzzfs::kHardDisk, testimg::WithVirtual98Header(disk, g), 0, SIZE_MAX));
 }
 
+// For the targets that run d88info and d88cut: an MS-DOS disk of the
+// smallest floppy shape with a folder, a long name and a fragmented file,
+// and a small hard-disk image of two partitions.
+void WriteFilesSeeds(const fs::path& out) {
+  const fs::path dir = out / "image";
+  testimg::FatBuilder fat(testimg::Fat2dd640(), "SEED");
+  fat.AddFile(0, testimg::ShortName("README.TXT"), testimg::Filler("F", 0, 1, 700), u"Read me.txt");
+  const uint32_t folder = fat.AddFolder(0, testimg::ShortName("SUB"));
+  fat.AddFile(folder, testimg::ShortName("SONG.M"), testimg::Filler("F", 0, 2, 1500), u"", 2);
+  Write(dir, "fat-2dd.d88", testimg::FloppyDisk(fat.Build(), testimg::Fat2dd640()).Build());
+  testimg::HdGeometry g;
+  g.heads = 2, g.sectors = 8, g.cylinders = 12;
+  testimg::HdPartition first;
+  first.startCylinder = 1, first.endCylinder = 11, first.name = "MS-DOS";
+  first.volume = testimg::PartitionVolume(g, 1, 11, "ONE", 1);
+  Write(dir, "hard-disk.hdi", testimg::WithHdiHeader(testimg::Pc98Disk(g, {first}), g));
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: make_fuzz_seeds OUTDIR\n");
@@ -411,5 +429,6 @@ int main(int argc, char** argv) {
   WriteConversionSeeds(out);  // from the seeds above
   WriteFluxSeeds(out);
   WriteFsSeeds(out);
+  WriteFilesSeeds(out);
   return 0;
 }
