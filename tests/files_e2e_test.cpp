@@ -141,6 +141,32 @@ TEST(Files, AnMsDosDiskInAnyContainerListsAndCutsItsFiles) {
   }
 }
 
+// An N88-BASIC 2HD disk (its track 0 FM): each file as long as its last
+// cluster's count says, written as stored, what it is said in --files.
+TEST(Files, AnN88BasicDiskListsAndCutsItsFiles) {
+  testimg::N88Builder n88(testimg::N88Kind::k2HD);
+  const Bytes program = Filler(3 * 256 + 10, 6);  // four sectors are stored
+  const Bytes secret = Filler(256, 7);
+  n88.AddFile("PROG", "", 0x80, program);
+  n88.AddFile("SECRET", "BAS", 0xA0, secret);
+  testimg::ScratchDir dir;
+  ASSERT_TRUE(testimg::WriteFile(dir / "basic.d88", n88.Build().Build()));
+  const testimg::ProcessResult info = testimg::RunProcess(kInfo, {"--files", "basic.d88"}, dir.path());
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("  files: N88-BASIC, 0 folders, 2 files, 1,280 bytes\n"
+                          "disk 0: PROG 1024 - (tokenised BASIC)\n"
+                          "disk 0: SECRET.BAS 256 - (tokenised BASIC, protected: written as stored)\n"),
+            std::string::npos)
+      << info.out;
+  const testimg::ProcessResult cut = testimg::RunProcess(kCut, {"basic.d88"}, dir.path());
+  EXPECT_EQ(cut.status, 0) << cut.err;
+  const auto tree = Tree(dir / "basic/disk00-files");
+  ASSERT_EQ(tree.size(), 2u);
+  EXPECT_TRUE(Bytes(tree.at("PROG").begin(), tree.at("PROG").begin() + 778) == program);
+  EXPECT_EQ(tree.at("PROG").size(), 1024u);
+  EXPECT_TRUE(tree.at("SECRET.BAS") == secret);
+}
+
 TEST(Files, HardDiskImagesGiveTheirPartitionsFiles) {
   const Bytes plain = testimg::TwoPartitionDisk();
   const testimg::HdGeometry g = testimg::TwoPartitionGeometry();

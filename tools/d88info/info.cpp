@@ -248,9 +248,9 @@ void PrintFiles(const fs::Listing& listing, const std::string& where, const Opti
   for (const fs::Entry& entry : listing.entries) {
     if (entry.isDirectory) continue;
     std::string notes;
-    if (entry.isProtected) notes += ", protected (as stored)";
     if (entry.isTokenised) notes += ", tokenised BASIC";
     if (entry.isMachineCode) notes += ", machine code";
+    if (entry.isProtected) notes += ", protected: written as stored";
     std::fprintf(out, "%s: %s %llu %s%s\n", where.c_str(), cut::PathText(entry).c_str(),
                  static_cast<unsigned long long>(entry.size),
                  cut::TimeText(entry.modified, false).c_str(),
