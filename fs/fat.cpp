@@ -22,6 +22,7 @@
 //   +0x0E 12  characters 6-11         +0x1C  4  characters 12-13
 #include "fs/fat.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "d88/d88_format.h"
@@ -608,6 +609,10 @@ size_t ReadFatFile(Volume& volume, const Listing& listing, const Entry& entry,
     std::string chainProblem;
     const std::vector<uint32_t> chain =
         walker.Walk(entry.firstCluster, name, &chainProblem, [](uint32_t) { return true; });
+    // Room for what the chain can hold at once: the size field alone could
+    // claim 4 GB.
+    out->reserve(static_cast<size_t>(
+        std::min<uint64_t>(entry.size, uint64_t{chain.size()} * layout.clusterBytes)));
     for (uint32_t c : chain) {
       if (out->size() >= entry.size) break;
       uint64_t take = entry.size - out->size();

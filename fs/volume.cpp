@@ -1,5 +1,6 @@
 #include "fs/volume.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -49,14 +50,35 @@ TrackShape ShapeOf(d88::D88Image& image, int track) {
 
 }  // namespace
 
+size_t Volume::ReadSectors(uint64_t first, size_t count, uint8_t* buffer) {
+  const size_t size = static_cast<size_t>(SectorSize());
+  size_t done = 0;
+  while (done < count && ReadSector(first + done, buffer + done * size)) ++done;
+  return done;
+}
+
 bool ReadVolumeBytes(Volume& volume, uint64_t offset, uint8_t* to, size_t length) {
   const int size = volume.SectorSize();
   if (size <= 0 || size > kLargestSector) return false;
-  std::vector<uint8_t> sector(static_cast<size_t>(size));
+  const uint64_t unit = static_cast<uint64_t>(size);
+  std::vector<uint8_t> sector;
   while (length > 0) {
-    const uint64_t index = offset / static_cast<uint64_t>(size);
-    const size_t within = static_cast<size_t>(offset % static_cast<uint64_t>(size));
-    if (index >= volume.SectorCount() || !volume.ReadSector(index, sector.data())) return false;
+    const uint64_t index = offset / unit;
+    const size_t within = static_cast<size_t>(offset % unit);
+    if (index >= volume.SectorCount()) return false;
+    // Whole sectors go straight to the caller, as many as one read takes.
+    if (within == 0 && length >= unit) {
+      const uint64_t left = volume.SectorCount() - index;
+      const size_t count = static_cast<size_t>(std::min<uint64_t>(length / unit, left));
+      if (volume.ReadSectors(index, count, to) != count) return false;
+      const size_t taken = count * static_cast<size_t>(size);
+      to += taken;
+      offset += taken;
+      length -= taken;
+      continue;
+    }
+    sector.resize(static_cast<size_t>(size));
+    if (!volume.ReadSector(index, sector.data())) return false;
     size_t take = static_cast<size_t>(size) - within;
     if (take > length) take = length;
     std::memcpy(to, sector.data() + within, take);
@@ -129,14 +151,19 @@ size_t MemoryByteSource::Read(uint64_t offset, uint8_t* to, size_t length) {
 size_t FileByteSource::Read(uint64_t offset, uint8_t* to, size_t length) {
   if (file == nullptr || offset >= size) return 0;
   if (length > size - offset) length = static_cast<size_t>(size - offset);
-  if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
-  uint64_t left = offset;
-  while (left > 0) {
-    const long step = left > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(left);
-    if (std::fseek(file, step, SEEK_CUR) != 0) return 0;
-    left -= static_cast<uint64_t>(step);
+  if (position < 0 || static_cast<uint64_t>(position) != offset) {
+    position = -1;
+    if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
+    uint64_t left = offset;
+    while (left > 0) {
+      const long step = left > static_cast<uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(left);
+      if (std::fseek(file, step, SEEK_CUR) != 0) return 0;
+      left -= static_cast<uint64_t>(step);
+    }
   }
-  return std::fread(to, 1, length, file);
+  const size_t got = std::fread(to, 1, length, file);
+  position = got == length ? static_cast<int64_t>(offset + got) : -1;
+  return got;
 }
 
 ByteRangeVolume::ByteRangeVolume(ByteSource& source, uint64_t offset, uint64_t length,
@@ -149,6 +176,13 @@ ByteRangeVolume::ByteRangeVolume(ByteSource& source, uint64_t offset, uint64_t l
   }
   if (length > size - offset) length = size - offset;
   sectorCount = length / static_cast<uint64_t>(sectorSize);
+}
+
+size_t ByteRangeVolume::ReadSectors(uint64_t first, size_t count, uint8_t* buffer) {
+  if (first >= sectorCount) return 0;
+  if (count > sectorCount - first) count = static_cast<size_t>(sectorCount - first);
+  const size_t size = static_cast<size_t>(sectorSize);
+  return source.Read(offset + first * size, buffer, count * size) / size;
 }
 
 bool ByteRangeVolume::ReadSector(uint64_t index, uint8_t* buffer) {

@@ -39,6 +39,10 @@ class Volume {
   // Reads sector `index` whole into `buffer` (SectorSize() bytes); false
   // when it is missing, short or past the end.
   virtual bool ReadSector(uint64_t index, uint8_t* buffer) = 0;
+  // Reads `count` sectors from `first` on into `buffer`, one after another;
+  // returns how many were read whole before the first that was not.  A
+  // volume over a byte range reads them in one piece.
+  virtual size_t ReadSectors(uint64_t first, size_t count, uint8_t* buffer);
   // The floppy shape behind the sectors; null for a hard-disk range.
   virtual const FloppyGeometry* Geometry() const { return nullptr; }
 };
@@ -100,6 +104,9 @@ class FileByteSource : public ByteSource {
  private:
   std::FILE* file;
   uint64_t size;
+  // Where the file stands after the last read, so that reads one after
+  // another need no seek (a seek drops what stdio has buffered); -1: unknown.
+  int64_t position = -1;
 };
 
 // `length` bytes from `offset` of a source as sectors of `sectorSize`
@@ -111,6 +118,7 @@ class ByteRangeVolume : public Volume {
   int SectorSize() const override { return sectorSize; }
   uint64_t SectorCount() const override { return sectorCount; }
   bool ReadSector(uint64_t index, uint8_t* buffer) override;
+  size_t ReadSectors(uint64_t first, size_t count, uint8_t* buffer) override;
 
  private:
   ByteSource& source;
