@@ -24,7 +24,7 @@ using testimg::Bytes;
 using testimg::Disk;
 
 const std::string kTool = D88INFO_TESTCUT_PATH;
-const std::string kUsage = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
+const std::string kUsage = "Usage: d88info [--sectors] [--files] [--map] [--disk N] IMAGE\n";
 
 struct Case {
   const char* what;
@@ -102,6 +102,13 @@ TEST(D88InfoE2E, SectorLists) {
   Disk shortTable;
   shortTable.Format(0, 0, 3).Format(1, 1, 1);
 
+  Disk worn;  // a mark for each way a sector comes out
+  worn.Format(0, 1).Remove(1, 26);
+  worn.tracks[0][2].status = 0xB0;
+  worn.tracks[0][3].deleted = 0x10;
+  worn.tracks[0][4].status = 0xA0;
+  worn.tracks[1][5].status = 0xF0;
+
   const Case cases[] = {
       {"a damaged track, an empty one and one beyond the disk", damaged.Build(), {"--sectors"}, 0,
        "disk 0: offset 0, size 7360, 2D, writable, name \"TEST\", 2 tracks, 23 sectors; recognised by none\n"
@@ -109,6 +116,12 @@ TEST(D88InfoE2E, SectorLists) {
        "    2/0/1/1 2/0/2/1 2/0/4/1 2/0/5/1 2/0/6/1 2/0/10/1 2/0/11/1 2/0/12/1 2/0/13/1 2/0/14/1 2/0/15/1 2/0/16/1 2/0/17/1\n"
        "    2/0/18/1 2/0/19/1 2/0/20/1 2/0/21/1 2/0/22/1 2/0/23/1 2/0/24/1 2/0/25/1 2/0/26/1 9/0/1/1\n"
        "  track 6: no sectors\n",
+       ""},
+      {"--map draws a row per track", worn.Build(), {"--map"}, 0,
+       "disk 0: offset 0, size 14560, 2D, writable, name \"TEST\", 2 tracks, 51 sectors; recognised by none\n"
+       "  map: . sound, d deleted data, x data CRC error, i ID CRC error, n no data, ? other status\n"
+       "  track   0: ..xdi.....................\n"
+       "  track   1: .....n...................  missing 26\n",
        ""},
       // Entries 160 to 163 of a 160-entry table hold the first track's first
       // sector header (C0 H0 R1 N1, the sector count 3, ... the length 256).

@@ -169,7 +169,7 @@ TEST(D88InfoJson, SectorLists) {
 
 TEST(D88InfoJson, FailuresKeepTheTextBehaviour) {
   const Bytes image = testimg::BuildImage({Disk()});
-  const std::string usage = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
+  const std::string usage = "Usage: d88info [--sectors] [--files] [--map] [--disk N] IMAGE\n";
   const struct {
     std::vector<std::string> args;
     int status;

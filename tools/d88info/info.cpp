@@ -21,7 +21,7 @@ namespace d88info {
 
 namespace {
 
-constexpr char kUsage[] = "Usage: d88info [--sectors] [--files] [--disk N] IMAGE\n";
+constexpr char kUsage[] = "Usage: d88info [--sectors] [--files] [--map] [--disk N] IMAGE\n";
 constexpr char kHelp[] =
     "Shows the disks of a floppy-disk image, which program takes each disk\n"
     "for which kind, and the files of a disk that has a file system (MS-DOS\n"
@@ -39,6 +39,9 @@ constexpr char kHelp[] =
     "                         each track's encoding, rate, revolutions decoded\n"
     "                         and which sectors had bad CRCs in which revolution\n"
     "  --files                also list every file: its path, size and time\n"
+    "  --map                  also draw each disk as a map, a row per track and\n"
+    "                         a mark per sector in stored order (the key is\n"
+    "                         printed with it)\n"
     "  --disk N               show only disk N (counted from 0)\n"
     "  --json                 print one JSON document instead of the lines\n"
     "                         (README.md names its fields)\n"
@@ -55,6 +58,7 @@ struct Options {
   bool json = false;
   bool sectors = false;
   bool files = false;
+  bool map = false;
   bool container = false;  // converted from another container: show its flags
   int disk = -1;  // all
   const char* image = nullptr;
@@ -281,6 +285,53 @@ void PrintHardDisk(cut::HardDiskImage& hardDisk, const Options& options, std::FI
   }
 }
 
+// One mark per sector: how it came out, from its status and deleted bytes
+// (a flux dump's decoder records what it found there too).
+char MapMark(const uint8_t* flags) {
+  const uint8_t deleted = flags[1], status = flags[2];
+  switch (status) {
+    case d88::kStatusIdCrc: return 'i';
+    case d88::kStatusDataCrc: return 'x';
+    case d88::kStatusNoData: return 'n';
+    case d88::kStatusSound:
+    case d88::kStatusDeleted:
+      return deleted == d88::kDeletedData || status == d88::kStatusDeleted ? 'd' : '.';
+    default: return '?';
+  }
+}
+
+// "  map: . sound  d deleted  x data CRC error  ..." and a row per track:
+// "  track 12: ......x...................  missing 26".
+void PrintMap(d88::D88Image& image, TrackBuffers& buffers, const std::vector<int>& tracks,
+              std::FILE* out) {
+  std::fputs("  map: . sound, d deleted data, x data CRC error, i ID CRC error, n no data, "
+             "? other status\n", out);
+  // A track misses the sector numbers up to the highest any track carries.
+  int highest = 0;
+  for (const int t : tracks) {
+    const TrackList list = ListTrack(image, t, buffers);
+    for (int i = 0; i < list.count; ++i) {
+      highest = std::max<int>(highest, list.ids[4 * i + d88::kSectorROffset]);
+    }
+  }
+  for (const int t : tracks) {
+    const TrackList list = ListTrack(image, t, buffers);
+    std::string row;
+    std::vector<bool> present(static_cast<size_t>(highest) + 1, false);
+    for (int i = 0; i < list.count; ++i) {
+      row += MapMark(list.flags + 3 * i);
+      present[list.ids[4 * i + d88::kSectorROffset]] = true;
+    }
+    std::vector<int> absent;
+    for (int r = 1; r <= highest; ++r) {
+      if (!present[static_cast<size_t>(r)]) absent.push_back(r);
+    }
+    const std::string missing = Ranges(absent);
+    std::fprintf(out, "  track %3d: %s%s%s\n", t, row.empty() ? "(no sectors)" : row.c_str(),
+                 missing.empty() ? "" : "  missing ", missing.c_str());
+  }
+}
+
 void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Options& options,
                const cut::ImageSource& source, cut::Span<const cut::Catalogue*> catalogues,
                std::FILE* out, std::FILE* err) {
@@ -308,6 +359,7 @@ void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Opt
   if (cut::ListDiskFiles(image, &listing)) {
     PrintFiles(listing, "disk " + std::to_string(index), options, out, err);
   }
+  if (options.map) PrintMap(image, buffers, tracks, out);
   if (!options.sectors) return;
   for (const int t : tracks) {
     PrintTrack(image, buffers, t, options.container, FluxTrack(source.GetFlux(), t), out);
@@ -370,11 +422,12 @@ bool ParseDisk(const char* text, int* disk) {
 int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const* argv,
         std::FILE* out, std::FILE* err) {
   Options options;
-  enum OptionId { kJson, kSectors, kFiles, kDisk };
+  enum OptionId { kJson, kSectors, kFiles, kMap, kDisk };
   static constexpr cut::OptionSpec kOptions[] = {
       {kJson, '\0', "json", false},
       {kSectors, '\0', "sectors", false},
       {kFiles, '\0', "files", false},
+      {kMap, '\0', "map", false},
       {kDisk, '\0', "disk", true},
   };
   const cut::CommandLine line = cut::ReadCommandLine(
@@ -383,6 +436,7 @@ int Run(cut::Span<const cut::Catalogue*> catalogues, int argc, const char* const
         if (id == kJson) options.json = true;
         if (id == kSectors) options.sectors = true;
         if (id == kFiles) options.files = true;
+        if (id == kMap) options.map = true;
         if (id != kDisk) return "";
         if (value == nullptr) return "--disk needs a disk number";
         if (!ParseDisk(value, &options.disk)) return std::string("bad disk number '") + value + "'";
