@@ -213,6 +213,12 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
   folders[std::string()] = Folder();
   std::vector<std::pair<std::string, fs::DateTime>> folderTimes;
   std::vector<uint8_t> bytes;
+  // Each cluster belongs to one file on a sound volume, so its files come
+  // to no more than it holds; files that share clusters on a damaged one
+  // could each claim the whole of it, and stop there.
+  const uint64_t volumeBytes = volume.SectorCount() * static_cast<uint64_t>(volume.SectorSize());
+  uint64_t total = 0;
+  bool overrun = false;
   for (const fs::Entry* entry : order) {
     if (entry->path.empty()) continue;
     const std::string shown = PathText(*entry);
@@ -242,8 +248,17 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
       ++written.folders;
       continue;
     }
+    if (overrun) continue;
     std::string problem;
     fs::ReadFile(volume, listing, *entry, &bytes, &problem);
+    if (bytes.size() > volumeBytes - total) {
+      warn(shown + ": the files come to more than the volume holds; it and the rest are not "
+           "written");
+      written.damaged = true;
+      overrun = true;
+      continue;
+    }
+    total += bytes.size();
     // Said once: a chain's fault is found by the listing and met again here.
     if (std::find(listing.problems.begin(), listing.problems.end(), problem) != listing.problems.end()) {
       problem.clear();

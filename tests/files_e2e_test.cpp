@@ -275,6 +275,27 @@ TEST(Files, DamagedAndHostileFileSystemsGiveWhatIsSound) {
   // Only the image and its folder stand in the scratch folder.
   EXPECT_EQ(Tree(dir.path()).size(), 1 + 1 + 1 + tree.size());
 
+  // Entries that share one chain claim the volume once each: no more than
+  // the volume holds is written.
+  testimg::FatBuilder shared(testimg::Fat2hd());
+  const Bytes big = Filler(1200000, 8);
+  const uint32_t first = shared.AddFile(0, testimg::ShortName("BIG.DAT"), big);
+  for (const char* twin : {"TWIN1   DAT", "TWIN2   DAT"}) {
+    shared.AddEntry(0, testimg::DirEntry(twin, 0x20, first, static_cast<uint32_t>(big.size())));
+  }
+  testimg::ScratchDir twins;
+  ASSERT_TRUE(testimg::WriteFile(
+      twins / "twins.d88", testimg::FloppyDisk(shared.Build(), testimg::Fat2hd()).Build()));
+  const testimg::ProcessResult once = testimg::RunProcess(kCut, {"twins.d88"}, twins.path());
+  EXPECT_EQ(once.status, 1);
+  EXPECT_NE(once.err.find("TWIN1.DAT: the files come to more than the volume holds; it and the "
+                          "rest are not written\n"),
+            std::string::npos)
+      << once.err;
+  const auto written = Tree(twins / "twins/disk00-files");
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_TRUE(written.at("BIG.DAT") == big);
+
   // --no-files writes none and says what was left.
   testimg::ScratchDir again;
   ASSERT_TRUE(testimg::WriteFile(
