@@ -534,6 +534,15 @@ def check_language(page, results):
     lang, drop = texts()[:2]
     results.check(lang == "en" and drop == "Open an image", f"the switch puts it back ({drop!r})")
 
+    # With no choice kept, the browser's first language decides.
+    agent = page.driver.execute_script("return navigator.userAgent")
+    page.driver.execute_script("localStorage.removeItem('d88cut-language')")
+    for accept, want in (("ja-JP,ja,en", "ja"), ("en-US,ja", "en")):
+        page.driver.execute_cdp_cmd("Network.setUserAgentOverride",
+                                    {"userAgent": agent, "acceptLanguage": accept})
+        page.load()
+        results.check(texts()[0] == want, f"a browser preferring {accept} gets the page in {want}")
+
 
 def check_one_file(results, path):
     """The page in one file refers to nothing beside it."""
