@@ -170,6 +170,7 @@ const TEXTS = {
   wentWrong: [(why) => `Something went wrong: ${why}. Try the image again, or reload the page.`,
     (why) => `問題が起きました: ${why}。イメージを開き直すか、ページを再読み込みしてください。`],
   wentWrongShort: [(why) => `Something went wrong: ${why}`, (why) => `問題が起きました: ${why}`],
+  noPrograms: ['the module names no programs', 'モジュールがプログラムを挙げていません'],
   notLoaded: [(why) => `The programs could not be loaded${why ? ` (${why})` : ''}. Straight from ` +
               'the disk, open d88cut.html, the page in one file; this folder\'s index.html ' +
               'needs a web server (python3 -m http.server in its folder).',
@@ -981,7 +982,7 @@ async function start() {
     versionText = plain.decode(version.stdout).trim().replace(/^d88info /, '');
     $('version').textContent = t('version', versionText);
     const facts = runs.facts(mod);
-    if (facts === null) throw new Error('the module names no programs');
+    if (facts === null) throw new Error(t('noPrograms'));
     programs = facts.programs.map((p) => p.program);
     for (const p of facts.programs) kindsOf[p.program] = p.kinds;
     largestImage = facts.largestImage;
