@@ -215,7 +215,8 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
   folders[std::string()] = Folder();
   std::vector<std::pair<std::string, fs::DateTime>> folderTimes;
   const auto noteWritten = [&](const fs::Entry* entry, const std::string& inside) {
-    if (writtenAs != nullptr) (*writtenAs)[static_cast<size_t>(entry - listing.entries.data())] = inside;
+    if (writtenAs == nullptr) return;
+    (*writtenAs)[static_cast<size_t>(entry - listing.entries.data())] = inside;
   };
   std::vector<uint8_t> bytes;
   for (const fs::Entry* entry : order) {
