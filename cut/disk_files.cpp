@@ -186,8 +186,10 @@ std::string HardDiskLine(const fs::HardDisk& disk) {
 }
 
 FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const std::string& folder,
-                        const std::function<void(const std::string&)>& warn) {
+                        const std::function<void(const std::string&)>& warn,
+                        std::vector<std::string>* writtenAs) {
   FilesWritten written;
+  if (writtenAs != nullptr) writtenAs->assign(listing.entries.size(), std::string());
   for (const std::string& problem : listing.problems) {
     warn(ProblemText(problem));
     written.damaged = true;
@@ -212,6 +214,10 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
   std::map<std::string, Folder> folders;
   folders[std::string()] = Folder();
   std::vector<std::pair<std::string, fs::DateTime>> folderTimes;
+  const auto noteWritten = [&](const fs::Entry* entry, const std::string& inside) {
+    if (writtenAs == nullptr) return;
+    (*writtenAs)[static_cast<size_t>(entry - listing.entries.data())] = inside;
+  };
   std::vector<uint8_t> bytes;
   // Each cluster belongs to one file on a sound volume, so its files come
   // to no more than it holds; files that share clusters on a damaged one
@@ -245,6 +251,7 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
       made.path = inside;
       folders[parentKey + NameText(entry->path.back()) + "/"] = std::move(made);
       folderTimes.emplace_back(inside, entry->modified);
+      noteWritten(entry, inside);
       ++written.folders;
       continue;
     }
@@ -281,6 +288,7 @@ FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const st
     if (t.valid) {
       platform::SetModifiedIn(folder, inside, {t.year, t.month, t.day, t.hour, t.minute, t.second});
     }
+    noteWritten(entry, inside);
     ++written.files;
   }
   // A folder's time last, once nothing more is written into it.

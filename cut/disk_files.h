@@ -83,9 +83,12 @@ struct FilesWritten {
 // folder `folder` (made when missing): names made safe (fs::SafeName,
 // case twins kept apart), each file's time set from the disk.  Every
 // problem, the listing's and those met while reading, goes to `warn` as one
-// line naming the file.  Nothing is written outside `folder`.
+// line naming the file.  Nothing is written outside `folder`.  With
+// `writtenAs`, also says where each entry of listing.entries went: its
+// path inside `folder` ('/' between names), empty for one not written.
 FilesWritten WriteFiles(fs::Volume& volume, const fs::Listing& listing, const std::string& folder,
-                        const std::function<void(const std::string&)>& warn);
+                        const std::function<void(const std::string&)>& warn,
+                        std::vector<std::string>* writtenAs = nullptr);
 
 }  // namespace cut
 

@@ -13,7 +13,10 @@
 // the abcut and oabcut samples and a text under Shift-JIS names; and two
 // dumps of original disks: vorxcut-1.scp, vorxcut's first disk as SCP flux
 // read in a 300-rpm drive with jitter, and oabcut-1-kryoflux.zip, oabcut's
-// first disk as a zipped KryoFlux set.
+// first disk as a zipped KryoFlux set.  And two disks with file systems:
+// msdos-2hd.d88, an MS-DOS 2HD disk with a folder, a long name and a
+// Shift-JIS name; and hard-disk.hdi, a small HDI hard disk of two FAT
+// partitions.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,6 +29,7 @@
 #include "support/d88_builder.h"
 #include "support/flux_builder.h"
 #include "support/flux_encoder.h"
+#include "support/fs_builder.h"
 #include "support/kind_disk.h"
 
 namespace {
@@ -201,6 +205,52 @@ bool WriteFluxSamples(const std::string& folder) {
   return scp && kryoflux;
 }
 
+bool WriteBytes(const std::string& path, const testimg::Bytes& bytes, const char* what) {
+  if (!testimg::WriteFile(path, bytes)) {
+    std::fprintf(stderr, "make_samples: cannot write %s\n", path.c_str());
+    return false;
+  }
+  std::printf("wrote %s: %s\n", path.c_str(), what);
+  return true;
+}
+
+// Files whose names and folders the page's tree and the written folders
+// must keep: a folder two deep, a long name, a CP932 name, an empty file.
+bool WriteMsDosSample(const std::string& folder) {
+  const testimg::FatFormat format = testimg::Fat2hd();
+  testimg::FatBuilder fat(format, "MUSIC");
+  fat.AddFile(0, testimg::ShortName("README.TXT"), testimg::Filler("readme", 0, 1, 700));
+  fat.AddFile(0, testimg::ShortName("READ-M~1.TXT"), testimg::Filler("long", 0, 2, 1500),
+              u"Read me: first?.txt");  // written as "Read me_ first_.txt"
+  const uint32_t songs = fat.AddFolder(0, testimg::ShortName("SONGS"));
+  fat.AddFile(songs, testimg::ShortName("\x8A\x79\x95\x88.DAT"),  // 楽譜.DAT
+              testimg::Filler("score", 1, 1, 3000));
+  fat.AddFile(songs, testimg::ShortName("EMPTY.BIN"), {});
+  const uint32_t old = fat.AddFolder(songs, testimg::ShortName("OLD"));
+  fat.AddFile(old, testimg::ShortName("SONG1.MID"), testimg::Filler("song", 2, 1, 2100), u"", 2);
+  return WriteBytes(folder + "/msdos-2hd.d88",
+                    testimg::BuildImage({testimg::FloppyDisk(fat.Build(), format)}),
+                    "an MS-DOS 2HD disk of 5 files in 2 folders");
+}
+
+// A hard disk of 11 cylinders (8 heads, 17 sectors of 512 bytes) with two
+// FAT partitions, each of a README.TXT and DOS/COMMAND.COM.
+bool WriteHardDiskSample(const std::string& folder) {
+  testimg::HdGeometry geometry;
+  geometry.cylinders = 11;
+  testimg::HdPartition system;
+  system.startCylinder = 1, system.endCylinder = 6;
+  system.name = "MS-DOS 6.20";
+  system.volume = testimg::PartitionVolume(geometry, 1, 6, "SYSTEM", 1);
+  testimg::HdPartition data;
+  data.startCylinder = 7, data.endCylinder = 10;
+  data.name = "DATA";
+  data.volume = testimg::PartitionVolume(geometry, 7, 10, "DATA", 1);
+  return WriteBytes(folder + "/hard-disk.hdi",
+                    testimg::WithHdiHeader(testimg::Pc98Disk(geometry, {system, data}), geometry),
+                    "an HDI hard disk of two FAT partitions");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -217,5 +267,7 @@ int main(int argc, char** argv) {
   ok = WriteZipSample(argv[1]) && ok;
   ok = WriteGamesSample(argv[1]) && ok;  // after the samples it holds
   ok = WriteFluxSamples(argv[1]) && ok;
+  ok = WriteMsDosSample(argv[1]) && ok;
+  ok = WriteHardDiskSample(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -18,11 +18,13 @@
 #include "containers/container.h"
 #include "containers/flux_dump.h"
 #include "cut/disk_alone.h"
+#include "cut/disk_files.h"
 #include "cut/image_source.h"
 #include "cut/run.h"
 #include "cut/shift_jis.h"
 #include "d88/d88_image.h"
 #include "d88info/info.h"
+#include "fs/listing.h"
 
 #ifdef __EMSCRIPTEN__
 #include <emscripten/emscripten.h>
@@ -67,6 +69,35 @@ bool CloseOutputs(std::FILE* out, std::FILE* err) {
   const bool outClosed = std::fclose(out) == 0;
   return std::fclose(err) == 0 && outClosed;
 }
+
+// An image a call opens for a file system: a floppy disk's or a hard-disk
+// partition's, found as d88cut finds it.
+struct OpenedImage {
+  cut::ImageSource file;
+  d88::D88Image image;
+  std::unique_ptr<fs::Volume> volume;
+  fs::Listing listing;
+  std::string what;  // "disk 2", "partition 1", as d88cut's lines name it
+
+  // The file system of disk `index` of the image at `path`, or of the
+  // partition whose table slot is `index`; false when there is none.
+  bool Open(const char* path, int index, bool partition) {
+    if (index < 0 || !file.Open(path, image)) return false;
+    if (partition != file.IsHardDisk()) return false;
+    if (partition) {
+      const std::vector<fs::Partition>& all = file.GetHardDisk().partitions;
+      for (size_t i = 0; i < all.size() && volume == nullptr; ++i) {
+        if (all[i].index == index) volume = file.HardDisk().Partition(i);
+      }
+      what = "partition " + std::to_string(index);
+    } else {
+      if (!image.SelectDisk(index) || !cut::ListDiskFiles(image, &listing)) return false;
+      volume = cut::DiskVolume(image);
+      what = "disk " + std::to_string(index);
+    }
+    return volume != nullptr && (!partition || fs::ListVolume(*volume, &listing));
+  }
+};
 
 }  // namespace
 
@@ -173,4 +204,44 @@ WEB_EXPORT int web_stream_file(const char* name) {
   int cylinder = 0, head = 0;
   if (!containers::StreamFileTrack(given, &prefix, &cylinder, &head)) return -1;
   return static_cast<int>(given.size() - prefix);
+}
+
+// Writes the files of the file system on disk `index` of the image at
+// `path` (with `partition`, of the hard-disk partition in table slot
+// `index`) into `folder` as d88cut writes them into its disk<NN>-files or
+// part<N>-files folder, its warnings to `errPath` as d88cut prints them.
+// Writes to `outPath` where each entry of the listing went, as JSON:
+// {"entries": [{"path", "folder", "written"}]}, in the order of d88info's
+// listing, "path" as d88info gives it and "written" the path inside
+// `folder` (null for one not written).  Returns 0, 1 when the file system
+// was damaged or a file not written, or -1 when there is no such file
+// system or the outputs cannot be kept.
+WEB_EXPORT int web_files(const char* path, int index, int partition, const char* folder,
+                         const char* outPath, const char* errPath) {
+  std::FILE* out;
+  std::FILE* err;
+  if (!OpenOutputs(outPath, errPath, &out, &err)) return -1;
+  int status = -1;
+  const auto opened = std::make_unique<OpenedImage>();
+  if (opened->Open(path, index, partition != 0)) {
+    std::vector<std::string> writtenAs;
+    const cut::FilesWritten written = cut::WriteFiles(
+        *opened->volume, opened->listing, folder,
+        [&](const std::string& problem) {
+          std::fprintf(err, "warning: %s: %s: %s\n", path, opened->what.c_str(), problem.c_str());
+        },
+        &writtenAs);
+    nlohmann::json entries = nlohmann::json::array();
+    for (size_t i = 0; i < opened->listing.entries.size(); ++i) {
+      const fs::Entry& entry = opened->listing.entries[i];
+      entries.push_back({{"path", cut::PathText(entry)},
+                         {"folder", entry.isDirectory},
+                         {"written", writtenAs[i].empty() ? nlohmann::json(nullptr)
+                                                          : nlohmann::json(writtenAs[i])}});
+    }
+    const std::string text = nlohmann::json{{"entries", std::move(entries)}}.dump();
+    const bool kept = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    status = !kept ? -1 : written.damaged || written.notWritten > 0 ? 1 : 0;
+  }
+  return CloseOutputs(out, err) ? status : -1;
 }

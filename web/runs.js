@@ -193,3 +193,45 @@ export function cutDisk(mod, program, path, index, diskNo) {
     withStrings(mod, [path, program, folder, outPath, errPath], (p) =>
       mod._web_cut(p[0], index, p[1], diskNo || 0, p[2], p[3], p[4]))));
 }
+
+// Removes `dir` and everything in it.
+function removeTree(FS, dir) {
+  if (!FS.analyzePath(dir).exists) return;
+  for (const name of FS.readdir(dir)) {
+    if (name === '.' || name === '..') continue;
+    const inside = `${dir}/${name}`;
+    if (FS.isDir(FS.stat(inside).mode)) removeTree(FS, inside);
+    else FS.unlink(inside);
+  }
+  FS.rmdir(dir);
+}
+
+// Writes the files of the file system on disk `index` of the image at
+// `path` (with `partition`, of the hard-disk partition in table slot
+// `index`) into a fresh folder, as d88cut writes them into its
+// disk<NN>-files or part<N>-files folder.  Returns {status, stderr,
+// folder, entries}: each entry of the listing in d88info's order as
+// {path, folder, written}, `written` its path inside `folder` (null when it
+// was not written).  A status of -1 means there is no such file system.
+export function writeFiles(mod, path, index, partition) {
+  runSerial += 1;
+  const folder = `/files${runSerial}`;
+  const result = withOutputs(mod, (outPath, errPath) =>
+    withStrings(mod, [path, folder, outPath, errPath], (p) =>
+      mod._web_files(p[0], index, partition ? 1 : 0, p[1], p[2], p[3])));
+  let entries = [];
+  if (result.status >= 0) {
+    entries = JSON.parse(new TextDecoder('utf-8').decode(result.stdout)).entries;
+  }
+  return { status: result.status, stderr: result.stderr, folder, entries };
+}
+
+// The bytes of a file writeFiles wrote, by its `written` path.
+export function readWritten(mod, folder, written) {
+  return mod.FS.readFile(`${folder}/${written}`);
+}
+
+// Lets go of a folder writeFiles wrote.
+export function forgetFiles(mod, folder) {
+  removeTree(mod.FS, folder);
+}

@@ -12,8 +12,10 @@ in a folder of its own.  The samples include flux dumps: an SCP file, a
 zipped KryoFlux set, and the set's stream files chosen together.  Opens a
 zip of sample images too, against
 `d88cut` on it, and one whose member is named as markup.  Also opens a
-damaged image and files that are no image, and saves screenshots of the
-page after a cut (desktop and phone) and of a zip's disks.
+damaged image and files that are no image; the files of an MS-DOS disk
+and a hard disk's partitions, as a tree, one by one and zipped, against
+`d88cut`; the language switch; and saves screenshots of the page after a
+cut (desktop and phone), of a zip's disks and of a disk's files.
 
   browser_test.py --page build-web/web --one-file build-web/d88cut.html \
                   --images build/demo/images --tools build/tools --out build-web
@@ -80,8 +82,11 @@ def start_browser(profile, downloads):
                  "--no-first-run", "--disable-background-networking",
                  "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", f"--user-data-dir={profile}",
-                 "--window-size=1280,1000"]:
+                 "--window-size=1280,1000", "--lang=en-US"]:
         options.add_argument(flag)
+    # English first, so that the page starts in English; the language
+    # switch is checked by itself.
+    options.add_experimental_option("prefs", {"intl.accept_languages": "en-US,en"})
     options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.execute_cdp_cmd("Browser.setDownloadBehavior",
@@ -438,6 +443,107 @@ def check_bad_files(page, results, work, damaged):
     results.check(not errors, f"bad files: no errors in the browser's console ({errors})")
 
 
+def native_tree(folder):
+    """Every file under `folder`, by its path inside ('/' between names)."""
+    files = {}
+    for top, _, names in os.walk(folder):
+        for name in names:
+            at = os.path.relpath(os.path.join(top, name), folder).replace(os.sep, "/")
+            with open(os.path.join(top, name), "rb") as f:
+                files[at] = f.read()
+    return files
+
+
+def zipped_files(data):
+    with zipfile.ZipFile(io.BytesIO(data)) as z:
+        return {n: z.read(n) for n in z.namelist() if not n.endswith("/")}
+
+
+def check_files(page, results, images, tools, work):
+    """The files of an MS-DOS disk and of a hard disk's partitions: the
+    tree from d88info's listing, one file and a zip of them downloaded as
+    `d88cut` writes them, under the names it writes them by."""
+    out = tempfile.mkdtemp(dir=work)
+    subprocess.run([os.path.join(tools, "d88cut", "d88cut"), "-o", out,
+                    os.path.join(images, "msdos-2hd.d88"), os.path.join(images, "hard-disk.hdi")],
+                   capture_output=True, check=True, timeout=60)
+    disk = native_tree(os.path.join(out, "msdos-2hd", "disk00-files"))
+    page.load()
+    page.open(os.path.join(images, "msdos-2hd.d88"))
+    results.check(page.shown("files"), "msdos-2hd.d88: the files are shown")
+    section = page.driver.find_element(By.CSS_SELECTOR, "[data-fs='disk-0']")
+    top = [b.text for b in section.find_elements(By.CSS_SELECTOR, ".tree > li > .file-download")]
+    results.check(top == ["README.TXT", "Read me: first?.txt"],
+                  f"msdos-2hd.d88: the top folder's files as the disk names them ({top})")
+    results.check(page.driver.execute_script(
+        "return !document.querySelector(\"[data-fs='disk-0'] details[data-path='SONGS']\").open"),
+        "msdos-2hd.d88: a folder starts shut")
+    section.find_element(By.CSS_SELECTOR, "details[data-path='SONGS'] > summary").click()
+    section.find_element(By.CSS_SELECTOR, "details[data-path='SONGS/OLD'] > summary").click()
+    song = section.find_element(By.CSS_SELECTOR, ".file-download[data-path='SONGS/OLD/SONG1.MID']")
+    row = song.find_element(By.XPATH, "..").text
+    results.check(song.is_displayed() and "2,100 bytes" in row and "2026-12-08 09:08:38" in row,
+                  f"msdos-2hd.d88: an opened folder shows its files, sizes and dates ({row!r})")
+    # Saved under the name d88cut writes it by, which is not the disk's.
+    for shown, written in (("Read me: first?.txt", "Read me_ first_.txt"),
+                           ("SONGS/楽譜.DAT", "SONGS/楽譜.DAT")):
+        button = section.find_element(By.CSS_SELECTOR, f".file-download[data-path='{shown}']")
+        got = page.download(button, written.rsplit("/", 1)[-1])
+        results.check(got is not None and got == disk.get(written),
+                      f"msdos-2hd.d88: {shown} downloads as d88cut writes {written}")
+    if page.shots:
+        page.driver.save_screenshot(os.path.join(page.out, "page-files.png"))
+    got = page.download(section.find_element(By.CSS_SELECTOR, ".fs-zip"),
+                        "msdos-2hd-disk00-files.zip")
+    results.check(got is not None and zipped_files(got) == disk,
+                  "msdos-2hd.d88: the zip holds the files in their folders as d88cut writes them")
+
+    page.load()
+    page.open(os.path.join(images, "hard-disk.hdi"))
+    sections = [e.get_attribute("data-fs")
+                for e in page.driver.find_elements(By.CSS_SELECTOR, "[data-fs]")]
+    results.check(sections == ["part-0", "part-1"] and not page.shown("disks-wrap"),
+                  f"hard-disk.hdi: a tree per partition, no disk table ({sections})")
+    button = page.driver.find_element(By.CSS_SELECTOR, "[data-fs='part-1'] .fs-zip")
+    got = page.download(button, "hard-disk-part1-files.zip")
+    want = native_tree(os.path.join(out, "hard-disk", "part1-files"))
+    results.check(got is not None and zipped_files(got) == want,
+                  "hard-disk.hdi: partition 1's zip holds what d88cut writes into part1-files")
+
+
+def check_language(page, results):
+    """The switch says the page's texts in Japanese and back, and is kept;
+    the programs' own lines stay as they print them."""
+    def texts():
+        return page.driver.execute_script(
+            "return [document.documentElement.lang, document.getElementById('drop-title')"
+            ".textContent, document.getElementById('files-title').textContent,"
+            " (document.querySelector('[data-fs] h3') || {}).textContent,"
+            " document.getElementById('status').textContent]")
+
+    page.driver.find_element(By.CSS_SELECTOR, "[data-language='ja']").click()
+    lang, drop, files, heading, status = texts()
+    results.check(lang == "ja" and drop == "イメージを開く" and files == "ディスクの中のファイル"
+                  and heading.startswith("区画 0「MS-DOS 6.20」") and "区画" in status,
+                  f"the switch puts the page in Japanese ({drop!r}, {heading!r}, {status!r})")
+    if page.shots:
+        page.driver.save_screenshot(os.path.join(page.out, "page-files-ja.png"))
+    page.load()
+    results.check(texts()[:2] == ["ja", "イメージを開く"], "Japanese is kept for the next visit")
+    page.driver.find_element(By.CSS_SELECTOR, "[data-language='en']").click()
+    lang, drop = texts()[:2]
+    results.check(lang == "en" and drop == "Open an image", f"the switch puts it back ({drop!r})")
+
+    # With no choice kept, the browser's first language decides.
+    agent = page.driver.execute_script("return navigator.userAgent")
+    page.driver.execute_script("localStorage.removeItem('d88cut-language')")
+    for accept, want in (("ja-JP,ja,en", "ja"), ("en-US,ja", "en")):
+        page.driver.execute_cdp_cmd("Network.setUserAgentOverride",
+                                    {"userAgent": agent, "acceptLanguage": accept})
+        page.load()
+        results.check(texts()[0] == want, f"a browser preferring {accept} gets the page in {want}")
+
+
 def check_one_file(results, path):
     """The page in one file refers to nothing beside it."""
     with open(path, encoding="utf-8") as f:
@@ -508,6 +614,8 @@ def check_page(page, results, args, tools, work):
     check_forced(page, results, images, tools, work)
     check_archive(page, results, images, tools, work)
     check_bad_files(page, results, work, damaged)
+    check_files(page, results, images, tools, work)
+    check_language(page, results)
 
 
 def main():

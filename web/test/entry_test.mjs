@@ -223,3 +223,87 @@ test('an archive of two games, a member named in Shift-JIS: as d88info, d88cut a
       same(runs.cut(mod, program, at), native(program, [file]));
     }
   });
+
+// Every file under `dir` of the native file system, by its path inside.
+function nativeTree(dir, inside = '') {
+  const files = {};
+  for (const name of fs.readdirSync(path.join(dir, inside))) {
+    const at = inside ? `${inside}/${name}` : name;
+    if (fs.statSync(path.join(dir, at)).isDirectory()) Object.assign(files, nativeTree(dir, at));
+    else files[at] = fs.readFileSync(path.join(dir, at));
+  }
+  return files;
+}
+
+// The same of the module's in-memory file system.
+function moduleTree(dir, inside = '') {
+  const files = {};
+  for (const name of mod.FS.readdir(inside ? `${dir}/${inside}` : dir)) {
+    if (name === '.' || name === '..') continue;
+    const at = inside ? `${inside}/${name}` : name;
+    if (mod.FS.isDir(mod.FS.stat(`${dir}/${at}`).mode)) Object.assign(files, moduleTree(dir, at));
+    else files[at] = Buffer.from(mod.FS.readFile(`${dir}/${at}`));
+  }
+  return files;
+}
+
+// The files of each file system as `d88cut -o` writes them into its
+// disk<NN>-files and part<N>-files folders, byte for byte and name for
+// name, and the listing's paths as d88info lists them.
+for (const [name, folders] of [['msdos-2hd.d88', { 'disk00-files': [0, false] }],
+  ['hard-disk.hdi', { 'part0-files': [0, true], 'part1-files': [1, true] }]]) {
+  test(`${name}: the files of its file systems as d88cut writes them`, () => {
+    const file = path.join(images, name);
+    const at = runs.putImage(mod, fs.readFileSync(file), name);
+    const doc = runs.inspect(mod, at).doc;
+    const out = fs.mkdtempSync(path.join(os.tmpdir(), 'd88cut-'));
+    execFileSync(tool('d88cut'), ['-o', out, file]);
+    assert.deepEqual(fs.readdirSync(out).sort(), Object.keys(folders).sort());
+    for (const [folder, [index, partition]] of Object.entries(folders)) {
+      const written = runs.writeFiles(mod, at, index, partition);
+      assert.equal(written.status, 0, folder);
+      assert.equal(Buffer.from(written.stderr).length, 0, folder);
+      const want = nativeTree(path.join(out, folder));
+      assert.deepEqual(moduleTree(written.folder), want, folder);
+      const listed = partition ? doc.hardDisk.partitions.find((p) => p.index === index).filesystem
+        : doc.disks[index].filesystem;
+      const files = written.entries.filter((e) => !e.folder);
+      assert.deepEqual(files.map((e) => e.path), listed.files.map((f) => f.path), folder);
+      assert.deepEqual(files.map((e) => e.written).sort(), Object.keys(want).sort(), folder);
+      runs.forgetFiles(mod, written.folder);
+      assert.equal(mod.FS.analyzePath(written.folder).exists, false);
+    }
+    fs.rmSync(out, { recursive: true });
+  });
+}
+
+test('a damaged file system warns as d88cut does; no file system gives none', () => {
+  const bytes = fs.readFileSync(path.join(images, 'msdos-2hd.d88'));
+  const file = path.join(os.tmpdir(), `d88cut-short-${process.pid}.d88`);
+  // The image cut short in its third track: a folder and a file's clusters gone.
+  fs.writeFileSync(file, bytes.subarray(0, 18000));
+  const at = runs.putImage(mod, fs.readFileSync(file), 'short.d88');
+  const written = runs.writeFiles(mod, at, 0, false);
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), 'd88cut-'));
+  const done = spawnSync(tool('d88cut'), ['-o', out, file]);
+  const warnings = (text) => text.split('\n').filter((l) => l.includes(': disk 0: ')).join('\n');
+  assert.equal(written.status, 1);
+  assert.notEqual(warnings(done.stderr.toString('utf-8')), '');
+  assert.equal(warnings(Buffer.from(written.stderr).toString('utf-8')),
+               warnings(done.stderr.toString('utf-8')).split(file).join(at));
+  assert.deepEqual(moduleTree(written.folder), nativeTree(path.join(out, 'disk00-files')));
+  fs.rmSync(out, { recursive: true });
+  fs.rmSync(file);
+
+  const none = [['vorxcut.d88', 'a disk without one', 0, false],
+    ['vorxcut.d88', 'a partition of a floppy image', 0, true],
+    ['vorxcut.d88', 'a negative index', -1, false],
+    ['hard-disk.hdi', 'a disk of a hard disk', 0, false],
+    ['hard-disk.hdi', 'a table slot no partition holds', 5, true]];
+  for (const [name, what, index, partition] of none) {
+    const where = runs.putImage(mod, fs.readFileSync(path.join(images, name)), name);
+    const result = runs.writeFiles(mod, where, index, partition);
+    assert.equal(result.status, -1, what);
+    assert.deepEqual(result.entries, [], what);
+  }
+});
