@@ -22,6 +22,20 @@ uint8_t GapByte(Encoding encoding) { return encoding == Encoding::kFm ? kFmGapBy
 // The sync cells in front of a mark: three A1 in MFM, one 00 in FM.
 uint32_t SyncCells(Encoding encoding) { return encoding == Encoding::kFm ? 32 : 48; }
 
+// Every clock cell in the 64 cells of `w` as the data around it demands:
+// MFM, a clock is 1 exactly between two zero data bits (`previous`: the data
+// bit before the first cell); doubled FM, clocks are 1 and every other cell
+// 0.  `care` masks the cells that count.
+constexpr uint64_t kClockCells = 0xAAAAAAAAAAAAAAAAu;  // MFM: cells 0, 2, 4... from the top
+constexpr uint64_t kFmFixedCells = 0xDDDDDDDDDDDDDDDDu;
+constexpr uint64_t kFmFixedValues = 0x8888888888888888u;
+bool InStepWindow(uint64_t w, Encoding encoding, bool previous, uint64_t care) {
+  if (encoding == Encoding::kFm) return ((w ^ kFmFixedValues) & kFmFixedCells & care) == 0;
+  const uint64_t data = w & ~kClockCells;
+  const uint64_t around = data << 1 | data >> 1 | uint64_t{previous} << 63;
+  return ((w ^ ~around) & kClockCells & care) == 0;
+}
+
 class Reader {
  public:
   Reader(const Bitstream& bits, std::vector<Sighting>& out, std::vector<uint8_t>& pool)
@@ -73,12 +87,33 @@ class Reader {
     }
   }
 
+  // True when the cells of `count` bytes from the mark at `at` on (all
+  // within the stream) keep the encoding's clock: a read that slipped a
+  // cell, or moved a transition across a clock, breaks it almost always,
+  // so a CRC that agrees by chance with such a read is not believed.
+  // An FM mark's own clock is another (C7), so there the bytes after it.
+  bool InStep(uint32_t at, Encoding encoding, size_t count) const {
+    const uint32_t perByte = static_cast<uint32_t>(CellsPerByte(encoding));
+    if (encoding == Encoding::kFm) at += perByte, count -= std::min<size_t>(count, 1);
+    uint64_t left = static_cast<uint64_t>(count) * perByte;
+    bool previous = true;  // the last data bit of the syncs (A1) before the mark
+    for (; left > 0; at += 64) {
+      const uint64_t w = bits_.Window(at);
+      const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
+      if (!InStepWindow(w, encoding, previous, care)) return false;
+      previous = w & 1;
+      left -= std::min<uint64_t>(left, 64);
+    }
+    return true;
+  }
+
   void ReadId(const MarkAt& mark, uint32_t perByte) {
     // IDs past the revolutions are the first revolution's once more.
     if (mark.cell >= bits_.cells || bits_.end - mark.cell < kIdFieldBytes * perByte) return;
     uint8_t field[kIdFieldBytes];
     ReadBytes(mark.cell, mark.encoding, kIdFieldBytes, field);
-    const bool good = Crc(CrcPreset(mark.encoding), field, kIdFieldBytes) == 0;
+    const bool good = Crc(CrcPreset(mark.encoding), field, kIdFieldBytes) == 0 &&
+                      InStep(mark.cell, mark.encoding, kIdFieldBytes);
     if (mark.encoding == Encoding::kFm && !good) return;  // most likely no ID at all
     Flush();
     Sighting& s = pendingSighting_;
@@ -116,7 +151,8 @@ class Reader {
     uint8_t* bytes = pool_.data() + base;
     ReadBytes(start, encoding, read, bytes);
     size_t length = 0;
-    bool good = read == nominal + kCrcBytes && Crc(preset, bytes, read) == 0;
+    bool good = read == nominal + kCrcBytes && Crc(preset, bytes, read) == 0 &&
+                InStep(mark.cell, encoding, 1 + read);
     if (good) {
       length = nominal;
     } else {
@@ -129,7 +165,8 @@ class Reader {
       uint16_t crc = preset;
       for (size_t n = 0; n + kCrcBytes + kGapBytesAfter <= available; ++n) {
         if (n > 0 && crc == (bytes[n] << 8 | bytes[n + 1]) && bytes[n + 2] == gap &&
-            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap)) {
+            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap) &&
+            InStep(mark.cell, encoding, 1 + n + kCrcBytes)) {
           good = true;
           length = n;
           break;
