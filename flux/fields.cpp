@@ -15,6 +15,12 @@ constexpr uint32_t kCrcBytes = 2;
 constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
 constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
 
+int Log2(uint64_t power) {
+  int n = 0;
+  while (power >>= 1) ++n;
+  return n;
+}
+
 uint16_t CrcPreset(Encoding encoding) {
   return encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset;
 }
@@ -29,11 +35,12 @@ uint32_t SyncCells(Encoding encoding) { return encoding == Encoding::kFm ? 32 : 
 constexpr uint64_t kClockCells = 0xAAAAAAAAAAAAAAAAu;  // MFM: cells 0, 2, 4... from the top
 constexpr uint64_t kFmFixedCells = 0xDDDDDDDDDDDDDDDDu;
 constexpr uint64_t kFmFixedValues = 0x8888888888888888u;
-bool InStepWindow(uint64_t w, Encoding encoding, bool previous, uint64_t care) {
-  if (encoding == Encoding::kFm) return ((w ^ kFmFixedValues) & kFmFixedCells & care) == 0;
+// Returns the cells that break it.
+uint64_t OutOfStep(uint64_t w, Encoding encoding, bool previous, uint64_t care) {
+  if (encoding == Encoding::kFm) return (w ^ kFmFixedValues) & kFmFixedCells & care;
   const uint64_t data = w & ~kClockCells;
   const uint64_t around = data << 1 | data >> 1 | uint64_t{previous} << 63;
-  return ((w ^ ~around) & kClockCells & care) == 0;
+  return (w ^ ~around) & kClockCells & care;
 }
 
 class Reader {
@@ -100,11 +107,31 @@ class Reader {
     for (; left > 0; at += 64) {
       const uint64_t w = bits_.Window(at);
       const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
-      if (!InStepWindow(w, encoding, previous, care)) return false;
+      if (OutOfStep(w, encoding, previous, care) != 0) return false;
       previous = w & 1;
       left -= std::min<uint64_t>(left, 64);
     }
     return true;
+  }
+
+  // Where the MFM clock breaks in the `count` bytes from `start` on (the
+  // data field after a mark whose last data bit is `previous`).
+  void FindBreaks(uint32_t start, size_t count, bool previous, Sighting& s) const {
+    uint64_t left = static_cast<uint64_t>(count) * 16;
+    for (uint32_t at = start; left > 0; at += 64) {
+      const uint64_t w = bits_.Window(at);
+      const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
+      for (uint64_t broken = OutOfStep(w, Encoding::kMfm, previous, care); broken != 0;
+           broken &= broken - 1) {
+        // The clock of data bit k: bit k or the one before it moved.
+        const uint32_t cell = at - start + static_cast<uint32_t>(63 - Log2(broken & -broken));
+        const uint32_t bit = cell / 2;
+        if (s.breaks < Sighting::kMostBreaks) s.brokeAt[s.breaks] = bit > 0 ? bit - 1 : 0;
+        ++s.breaks;
+      }
+      previous = w & 1;
+      left -= std::min<uint64_t>(left, 64);
+    }
   }
 
   void ReadId(const MarkAt& mark, uint32_t perByte) {
@@ -175,8 +202,12 @@ class Reader {
       }
       if (!good) length = std::min(nominal, available);
     }
-    pool_.resize(base + length);
     Sighting& s = pendingSighting_;
+    // A bad copy of N's length keeps its stored CRC, for a vote or repair.
+    s.crcKept = !good && read == nominal + kCrcBytes;
+    pool_.resize(base + length + (s.crcKept ? kCrcBytes : 0));
+    if (s.crcKept && encoding == Encoding::kMfm) FindBreaks(start, read, markByte & 1, s);
+    s.dataMark = markByte;
     s.hasData = true;
     s.dataGood = good;
     s.deleted = KindOfMark(markByte) == MarkKind::kDeleted;

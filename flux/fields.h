@@ -4,7 +4,8 @@
 // A data field belongs to the ID before it when it is of the same encoding
 // and its mark comes within 60 bytes of the ID's end; an FM data field only
 // after an ID whose CRC is good (FM marks are easily imitated).  A data
-// field is read to the length its N gives where the CRC agrees there; else
+// field is read to the length its N gives where the CRC agrees there (and
+// its cells keep the encoding's clock, as for an ID); else
 // to the first length where it does and gap bytes follow (a field shorter
 // or longer than N says); else, as a bad copy, to N's length or the next
 // mark of its encoding, whichever comes first.  Marks inside a sound data
@@ -31,6 +32,15 @@ struct Sighting {
   bool dataGood = false;
   bool deleted = false;
   uint32_t dataAt = 0, dataLength = 0;  // its data, in the pool
+  uint8_t dataMark = 0;                 // the mark byte, which the CRC covers
+  // A bad copy read to N's length: its stored CRC follows its data in the
+  // pool, and the data bits beside each clock that broke the encoding's
+  // rule (the first kMostBreaks; `breaks` counts them all) are where a
+  // transition most likely moved.
+  bool crcKept = false;
+  static constexpr int kMostBreaks = 2;
+  uint32_t breaks = 0;
+  uint32_t brokeAt[kMostBreaks] = {};  // bit i of the field: bit 7 - i % 8 of byte i / 8
 };
 
 // Appends the sightings of `bits` to `out` and their data to `pool`.

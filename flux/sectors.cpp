@@ -1,7 +1,13 @@
 #include "flux/sectors.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
+
+#include "flux/crc.h"
+#include "flux/marks.h"
+#include "flux/repair.h"
+#include "flux/vote.h"
 
 namespace flux {
 
@@ -29,7 +35,72 @@ const Sighting* MostAgreed(const std::vector<const Sighting*>& members, Key key)
   return members[best];
 }
 
-Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8_t>& pool) {
+constexpr int kLargestSizeCode = 8;  // as the fields stage reads them
+
+// The bad copies of `id`'s data (of N's length, the first copy's mark and
+// the ID's encoding) voted and, where in doubt in a few bits, repaired;
+// false when nothing agrees with the CRC.  A copy whose clock broke in
+// more places than its sighting records mostly slipped (it measured worse
+// in the vote): it votes only where no other copy is there.
+bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
+             const std::vector<uint8_t>& pool, Sector& sector) {
+  const uint32_t nominal = uint32_t{128} << std::min<int>(id.id[3], kLargestSizeCode);
+  std::vector<const Sighting*> copies;
+  bool clean = false;
+  for (const Sighting* s : badCopies) {
+    if (!s->crcKept || s->encoding != id.encoding || s->dataLength != nominal) continue;
+    if (!copies.empty() && s->dataMark != copies.front()->dataMark) continue;
+    copies.push_back(s);
+    clean = clean || s->breaks <= Sighting::kMostBreaks;
+  }
+  if (clean) {
+    copies.erase(std::remove_if(copies.begin(), copies.end(),
+                                [](const Sighting* s) { return s->breaks > Sighting::kMostBreaks; }),
+                 copies.end());
+  }
+  if (copies.empty()) return false;
+  // A tie goes to the first copy: the one whose clock broke least.
+  std::stable_sort(copies.begin(), copies.end(),
+                   [](const Sighting* a, const Sighting* b) { return a->breaks < b->breaks; });
+  const size_t length = nominal + 2;  // and the stored CRC
+  std::vector<const uint8_t*> bytes;
+  for (const Sighting* s : copies) bytes.push_back(pool.data() + s->dataAt);
+  std::vector<uint8_t> field;
+  std::vector<DoubtfulBit> doubtful;
+  VoteCopies(bytes, length, field, doubtful);
+  // Beside a broken clock: one of the two data bits there moved.
+  for (const Sighting* s : copies) {
+    for (uint32_t i = 0; i < s->breaks && i < Sighting::kMostBreaks; ++i) {
+      for (uint32_t bit : {s->brokeAt[i], s->brokeAt[i] + 1}) {
+        if (bit / 8 >= length) continue;
+        auto same = std::find_if(doubtful.begin(), doubtful.end(),
+                                 [bit](const DoubtfulBit& d) { return d.bit == bit; });
+        if (same == doubtful.end()) {
+          doubtful.push_back({bit, 1});
+        } else {
+          ++same->weight;
+        }
+      }
+    }
+  }
+  // A vote the same as a copy is known bad: no try is spent on it.
+  bool asCopy = false;
+  for (const uint8_t* b : bytes) asCopy = asCopy || std::memcmp(b, field.data(), length) == 0;
+  const uint16_t preset =
+      CrcByte(id.encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset, copies.front()->dataMark);
+  const int flipped = RepairField(field, preset, std::move(doubtful), !asCopy);
+  if (flipped < 0) return false;
+  sector.data.assign(field.begin(), field.begin() + nominal);
+  sector.deleted = KindOfMark(copies.front()->dataMark) == MarkKind::kDeleted;
+  sector.origin = flipped == 0 ? DataOrigin::kVoted : DataOrigin::kRepaired;
+  sector.votedCopies = static_cast<uint8_t>(std::min<size_t>(copies.size(), 255));
+  for (const Sighting* s : copies) sector.votedRevolutions |= RevolutionBit(s->revolution);
+  sector.flippedBits = static_cast<uint8_t>(flipped);
+  return true;
+}
+
+Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8_t>& pool,
+                  bool rebuild) {
   std::stable_sort(members.begin(), members.end(), [](const Sighting* a, const Sighting* b) {
     return a->revolution < b->revolution;
   });
@@ -50,6 +121,12 @@ Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8
       return uint64_t{s.id[0]} << 24 | s.id[1] << 16 | s.id[2] << 8 | s.id[3];
     });
   }
+  sector.c = id->id[0], sector.h = id->id[1], sector.r = id->id[2], sector.n = id->id[3];
+  sector.encoding = id->encoding;
+  if (data == nullptr && rebuild && id->idGood && Rebuild(badCopies, *id, pool, sector)) {
+    sector.status = sector.deleted ? kStatusDeleted : kStatusSound;
+    return sector;
+  }
   if (data == nullptr && !badCopies.empty()) {
     // Copies told apart by length and a 64-bit FNV-1a hash of their bytes.
     data = MostAgreed(badCopies, [&pool](const Sighting& s) {
@@ -59,11 +136,10 @@ Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8
       return hash;
     });
   }
-  sector.c = id->id[0], sector.h = id->id[1], sector.r = id->id[2], sector.n = id->id[3];
-  sector.encoding = id->encoding;
   if (data != nullptr) {
     sector.data.assign(pool.begin() + data->dataAt, pool.begin() + data->dataAt + data->dataLength);
     sector.deleted = data->deleted;
+    sector.origin = data->dataGood ? DataOrigin::kGoodCopy : DataOrigin::kBadCopy;
   }
   sector.status = !id->idGood       ? kStatusIdCrc
                   : data == nullptr ? kStatusNoData
@@ -80,7 +156,8 @@ uint32_t RevolutionBit(int revolution) {
 }
 
 std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings,
-                                   const std::vector<uint8_t>& pool, int cellsPerRevolution) {
+                                   const std::vector<uint8_t>& pool, int cellsPerRevolution,
+                                   bool rebuild) {
   std::vector<const Sighting*> sorted;
   sorted.reserve(sightings.size());
   for (const Sighting& s : sightings) sorted.push_back(&s);
@@ -110,7 +187,7 @@ std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings,
   std::vector<Sector> sectors;
   sectors.reserve(clusters.size());
   for (std::vector<const Sighting*>& members : clusters)
-    sectors.push_back(MakeSector(members, pool));
+    sectors.push_back(MakeSector(members, pool, rebuild));
   return sectors;
 }
 
