@@ -15,6 +15,8 @@
 #include "flux/marks.h"
 #include "flux/pll.h"
 #include "flux/rate.h"
+#include "flux/repair.h"
+#include "flux/vote.h"
 #include "support/flux_encoder.h"
 
 namespace {
@@ -139,6 +141,66 @@ TEST(FluxStages, PllGivesBackTheCells) {
       wrong += bits.Cell(i) != (cells[i % cells.size()] != 0);
     EXPECT_EQ(wrong, 0u) << c.what;
     EXPECT_NEAR(bits.cells, total, 4) << c.what;
+  }
+}
+
+TEST(FluxStages, VoteTakesEachBitMostCopiesGive) {
+  const Bytes right = {0x12, 0x34, 0x56};
+  Bytes a = right, b = right, c = right;
+  a[0] ^= 0x80, b[1] ^= 0x01, c[2] ^= 0x10;  // each copy wrong in its own bit
+  std::vector<uint8_t> out;
+  std::vector<flux::DoubtfulBit> doubtful;
+  flux::VoteCopies({a.data(), b.data(), c.data()}, right.size(), out, doubtful);
+  EXPECT_EQ(out, right);
+  std::string bits;
+  for (const flux::DoubtfulBit& d : doubtful)
+    bits += std::to_string(d.bit) + ":" + std::to_string(d.weight) + " ";
+  EXPECT_EQ(bits, "0:1 15:1 19:1 ");
+  // Two copies that disagree: the first one's bit, and the bit in doubt.
+  flux::VoteCopies({a.data(), right.data()}, right.size(), out, doubtful);
+  EXPECT_EQ(out, a);
+  ASSERT_EQ(doubtful.size(), 1u);
+  EXPECT_EQ(doubtful[0].weight, 1u);
+}
+
+TEST(FluxStages, RepairFlipsOnlyTheFewDoubtfulBitsWithinItsTries) {
+  // A data field after A1 A1 A1 FB and its CRC.
+  const uint16_t preset = flux::CrcByte(flux::kMfmCrcPreset, flux::kDataMark);
+  Bytes good = Noisy(256, 7);
+  const uint16_t crc = flux::Crc(preset, good.data(), good.size());
+  good.push_back(static_cast<uint8_t>(crc >> 8)), good.push_back(static_cast<uint8_t>(crc));
+  auto bad = [&good](std::vector<uint32_t> bits) {
+    Bytes field = good;
+    for (uint32_t bit : bits) field[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+    return field;
+  };
+  auto doubt = [](std::vector<uint32_t> bits) {
+    std::vector<flux::DoubtfulBit> d;
+    for (uint32_t bit : bits) d.push_back({bit, 1});
+    return d;
+  };
+  struct Case {
+    std::string what;
+    std::vector<uint32_t> wrong, doubtful;
+    bool tryAsIs;
+    int flipped;  // -1: not repaired, the field left as it was
+  };
+  const Case cases[] = {
+      {"sound as it is", {}, {5}, true, 0},
+      {"one wrong bit among the doubtful", {100}, {7, 100, 2000}, false, 1},
+      {"two wrong bits", {9, 2040}, {9, 2040}, true, 2},
+      {"a wrong CRC bit", {2060}, {2060}, false, 1},
+      {"the wrong bit not in doubt", {100}, {101}, true, -1},
+      {"more bits in doubt than are tried: noise", {100}, {1, 2, 3, 4, 100}, false, -1},
+      // Four in doubt, no as-is try: four singles, then two pairs with bit 1.
+      {"the pair past the sixth try", {3, 4}, {1, 2, 3, 4}, false, -1},
+      {"a doubtful bit past the field", {100}, {100, 99999}, false, -1},
+  };
+  for (const Case& c : cases) {
+    Bytes field = bad(c.wrong);
+    const Bytes before = field;
+    EXPECT_EQ(flux::RepairField(field, preset, doubt(c.doubtful), c.tryAsIs), c.flipped) << c.what;
+    EXPECT_EQ(field, c.flipped < 0 ? before : good) << c.what;
   }
 }
 
@@ -449,6 +511,79 @@ TEST(FluxGeometry, FoundFromTheTracks) {
               std::to_string(sound);
     }
     EXPECT_EQ(from, c.from) << c.what;
+  }
+}
+
+// A worn disk: transitions moved by normal jitter of J times the mean
+// interval, read in a 300-rpm drive.  What is recovered at each J, and
+// never a wrong sector called sound, at any J.
+struct Recovery {
+  size_t right = 0, wrong = 0, total = 0, voted = 0, repaired = 0;
+};
+Recovery Recover(const Disk& disk, int revolutions, double j, uint32_t seed = 1) {
+  FluxOptions options;
+  options.revolutions = revolutions, options.driveRpm = 300, options.gaussianJitter = j;
+  options.seed = seed;
+  std::vector<flux::Track> tracks;
+  for (const flux::TrackFlux& tf : testimg::EncodeFlux(disk, options))
+    tracks.push_back(flux::DecodeTrack(tf));
+  const flux::Disk decoded = flux::AssembleDisk(std::move(tracks));
+  const testimg::Recovered got = testimg::CountRecovered(disk, decoded);
+  Recovery r{got.right, got.wrong, got.total};
+  for (const flux::Track& t : decoded.tracks) {
+    for (const flux::Sector& s : t.sectors) {
+      r.voted += s.origin == flux::DataOrigin::kVoted;
+      r.repaired += s.origin == flux::DataOrigin::kRepaired;
+      // A rebuilt sector is sound, and says what it was rebuilt from.
+      if (s.origin == flux::DataOrigin::kVoted || s.origin == flux::DataOrigin::kRepaired) {
+        EXPECT_TRUE(s.Sound());
+        EXPECT_NE(s.votedCopies, 0);
+        EXPECT_EQ(s.votedRevolutions & ~s.seenIn, 0u);
+        EXPECT_EQ(s.flippedBits != 0, s.origin == flux::DataOrigin::kRepaired);
+      }
+      EXPECT_EQ(s.origin == flux::DataOrigin::kGoodCopy ||
+                    s.origin == flux::DataOrigin::kVoted ||
+                    s.origin == flux::DataOrigin::kRepaired,
+                s.Sound());
+    }
+  }
+  return r;
+}
+
+TEST(FluxRecovery, WornDisksGiveBackWhatTheCurveSays) {
+  struct Case {
+    std::string what;
+    int cylinders, count, n, revolutions;
+    double j;
+    double least;  // share of sectors back right
+    bool rebuilt;  // some by vote or repair
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"SCP 26x256, 3 revolutions, 4%", 3, 26, 1, 3, 0.04, 1.0, false},
+      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 0.95, true},
+      {"SCP 26x256, 3 revolutions, 5.5%", 3, 26, 1, 3, 0.055, 0.35, true},
+      {"MFI 8x1024, 1 revolution, 4%", 6, 8, 3, 1, 0.04, 0.93, true},
+      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.55, true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const Recovery r = Recover(Formatted(c.cylinders, c.count, c.n), c.revolutions, c.j);
+    EXPECT_GE(static_cast<double>(r.right), c.least * static_cast<double>(r.total))
+        << c.what << ": " << r.right << " of " << r.total;
+    EXPECT_EQ(r.wrong, 0u) << c.what;
+    EXPECT_EQ(r.voted + r.repaired > 0, c.rebuilt)
+        << c.what << ": voted " << r.voted << ", repaired " << r.repaired;
+  }
+}
+
+TEST(FluxRecovery, NoWrongSectorIsEverCalledSound) {
+  for (int step = 0; step <= 14; ++step) {
+    const double j = 0.03 + step * 0.005;
+    for (int revolutions : {1, 3}) {
+      const Recovery r = Recover(Formatted(1, 8, 3), revolutions, j, 11 + step);
+      EXPECT_EQ(r.wrong, 0u) << "J " << j << ", " << revolutions << " revolutions";
+    }
   }
 }
 
