@@ -79,19 +79,36 @@ class Reader {
   }
 
  private:
-  // Reads `count` bytes from cell `at` on (all within the stream) into `to`.
-  void ReadBytes(uint32_t at, Encoding encoding, size_t count, uint8_t* to) const {
+  // Reads `count` bytes from cell `at` on (all within the stream) into `to`;
+  // returns false where their cells break the encoding's clock (MFM:
+  // `previous` is the data bit before them).  The clock is checked on the
+  // words read for the bytes, so a sound field costs no second pass.
+  bool ReadBytes(uint32_t at, Encoding encoding, size_t count, uint8_t* to,
+                 bool previous = true) const {
+    uint64_t broken = 0;
     if (encoding == Encoding::kMfm) {
       size_t i = 0;
       for (; i + 4 <= count; i += 4, at += 64) {
         const uint64_t w = bits_.Window(at);
         to[i] = MfmByte(w), to[i + 1] = MfmByte(w << 16), to[i + 2] = MfmByte(w << 32),
         to[i + 3] = MfmByte(w << 48);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0});
+        previous = w & 1;
       }
-      for (; i < count; ++i, at += 16) to[i] = MfmByte(bits_.Window(at));
+      for (; i < count; ++i, at += 16) {
+        const uint64_t w = bits_.Window(at);
+        to[i] = MfmByte(w);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0} << 48);
+        previous = w >> 48 & 1;
+      }
     } else {
-      for (size_t i = 0; i < count; ++i, at += 32) to[i] = FmByte(bits_.Window(at));
+      for (size_t i = 0; i < count; ++i, at += 32) {
+        const uint64_t w = bits_.Window(at);
+        to[i] = FmByte(w);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0} << 32);
+      }
     }
+    return broken == 0;
   }
 
   // True when the cells of `count` bytes from the mark at `at` on (all
@@ -176,10 +193,9 @@ class Reader {
     size_t read = std::min(nominal + kCrcBytes, available);
     pool_.resize(base + available);
     uint8_t* bytes = pool_.data() + base;
-    ReadBytes(start, encoding, read, bytes);
+    const bool inStep = ReadBytes(start, encoding, read, bytes, markByte & 1);
     size_t length = 0;
-    bool good = read == nominal + kCrcBytes && Crc(preset, bytes, read) == 0 &&
-                InStep(mark.cell, encoding, 1 + read);
+    bool good = read == nominal + kCrcBytes && inStep && Crc(preset, bytes, read) == 0;
     if (good) {
       length = nominal;
     } else {
