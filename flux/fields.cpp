@@ -14,6 +14,7 @@ constexpr uint32_t kIdFieldBytes = 7;      // mark, C H R N, CRC
 constexpr uint32_t kCrcBytes = 2;
 constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
 constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
+constexpr uint32_t kBreakReach = 2;     // cells from a broken clock to the transition that moved
 
 int Log2(uint64_t power) {
   int n = 0;
@@ -131,23 +132,66 @@ class Reader {
     return true;
   }
 
-  // Where the MFM clock breaks in the `count` bytes from `start` on (the
-  // data field after a mark whose last data bit is `previous`).
-  void FindBreaks(uint32_t start, size_t count, bool previous, Sighting& s) const {
-    uint64_t left = static_cast<uint64_t>(count) * 16;
+  // Where the `count` bytes of an MFM data field from `start` on (after a
+  // mark whose last data bit is `previous`) most likely went wrong: see
+  // Sighting.
+  void LocateErrors(uint32_t start, size_t count, bool previous, Sighting& s) const {
+    const uint32_t cells = static_cast<uint32_t>(count * 16);
+    // The doubtful transitions in the field, each as the data bit it moves
+    // and its error.
+    const auto first = std::lower_bound(
+        bits_.doubts.begin(), bits_.doubts.end(), start,
+        [](const Doubt& d, uint32_t cell) { return d.cell < cell; });
+    std::vector<std::pair<uint32_t, float>> moved;  // (cell in the field, |error|)
+    std::vector<uint32_t> movedBit;
+    for (auto d = first; d != bits_.doubts.end() && d->cell - start < cells; ++d) {
+      const uint32_t at = d->cell - start;
+      // Of its cell and the one it may belong in, the data cell (odd).
+      const int64_t other = d->error > 0 ? int64_t{at} + 1 : int64_t{at} - 1;
+      const int64_t data = at % 2 == 1 ? at : other;
+      if (data < 1 || data >= cells) continue;
+      moved.emplace_back(at, d->error > 0 ? d->error : -d->error);
+      movedBit.push_back(static_cast<uint32_t>((data - 1) / 2));
+    }
+    std::vector<bool> used(moved.size(), false);
+    uint64_t left = cells;
     for (uint32_t at = start; left > 0; at += 64) {
       const uint64_t w = bits_.Window(at);
       const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
       for (uint64_t broken = OutOfStep(w, Encoding::kMfm, previous, care); broken != 0;
            broken &= broken - 1) {
-        // The clock of data bit k: bit k or the one before it moved.
-        const uint32_t cell = at - start + static_cast<uint32_t>(63 - Log2(broken & -broken));
-        const uint32_t bit = cell / 2;
-        if (s.breaks < Sighting::kMostBreaks) s.brokeAt[s.breaks] = bit > 0 ? bit - 1 : 0;
         ++s.breaks;
+        if (s.unexplained) continue;
+        const uint32_t clock = at - start + static_cast<uint32_t>(63 - Log2(broken & (~broken + 1)));
+        // The transition within two cells of it placed with the largest
+        // error: one that left a data cell for the next clock breaks the
+        // clock before that data cell too.
+        size_t best = moved.size();
+        for (size_t i = 0; i < moved.size(); ++i) {
+          if (moved[i].first + kBreakReach >= clock && moved[i].first <= clock + kBreakReach &&
+              (best == moved.size() || moved[i].second > moved[best].second))
+            best = i;
+        }
+        if (best == moved.size() || s.locatedCount == Sighting::kMostLocated) {
+          s.unexplained = true;
+          continue;
+        }
+        if (!used[best]) s.located[s.locatedCount++] = movedBit[best];
+        used[best] = true;
       }
       previous = w & 1;
       left -= std::min<uint64_t>(left, 64);
+    }
+    // The rest, most doubtful first.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < moved.size(); ++i) {
+      if (!used[i]) order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&moved](size_t a, size_t b) { return moved[a].second > moved[b].second; });
+    for (size_t i = 0; i < order.size() && s.looseCount < Sighting::kMostLoose; ++i) {
+      s.loose[s.looseCount++] = {movedBit[order[i]],
+                                 static_cast<uint32_t>(moved[order[i]].second * 1000)};
     }
   }
 
@@ -222,7 +266,7 @@ class Reader {
     // A bad copy of N's length keeps its stored CRC, for a vote or repair.
     s.crcKept = !good && read == nominal + kCrcBytes;
     pool_.resize(base + length + (s.crcKept ? kCrcBytes : 0));
-    if (s.crcKept && encoding == Encoding::kMfm) FindBreaks(start, read, markByte & 1, s);
+    if (s.crcKept && encoding == Encoding::kMfm) LocateErrors(start, read, markByte & 1, s);
     s.dataMark = markByte;
     s.hasData = true;
     s.dataGood = good;

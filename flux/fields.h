@@ -18,6 +18,7 @@
 
 #include "flux/bitstream.h"
 #include "flux/flux.h"
+#include "flux/vote.h"
 
 namespace flux {
 
@@ -33,14 +34,21 @@ struct Sighting {
   bool deleted = false;
   uint32_t dataAt = 0, dataLength = 0;  // its data, in the pool
   uint8_t dataMark = 0;                 // the mark byte, which the CRC covers
-  // A bad copy read to N's length: its stored CRC follows its data in the
-  // pool, and the data bits beside each clock that broke the encoding's
-  // rule (the first kMostBreaks; `breaks` counts them all) are where a
-  // transition most likely moved.
+  // A bad copy read to N's length keeps its stored CRC after its data in
+  // the pool.  An MFM one notes where its transitions most likely moved
+  // (bit i of the field: bit 7 - i % 8 of byte i / 8): beside each clock
+  // that broke the encoding's rule, the doubtful transition the PLL placed
+  // (pll.h) gives the data bit it moved (`located`); a break with none
+  // beside it, or more than kMostLocated, is `unexplained` (a slip or
+  // noise).  The most doubtful of the other transitions are `loose`.
   bool crcKept = false;
-  static constexpr int kMostBreaks = 2;
-  uint32_t breaks = 0;
-  uint32_t brokeAt[kMostBreaks] = {};  // bit i of the field: bit 7 - i % 8 of byte i / 8
+  static constexpr int kMostLocated = 6;
+  static constexpr int kMostLoose = 4;
+  uint32_t breaks = 0;  // clocks that broke the rule
+  bool unexplained = false;
+  uint8_t locatedCount = 0, looseCount = 0;
+  uint32_t located[kMostLocated] = {};
+  DoubtfulBit loose[kMostLoose] = {};  // weight: the error in thousandths of a cell
 };
 
 // Appends the sightings of `bits` to `out` and their data to `pool`.

@@ -30,6 +30,10 @@ constexpr PllSetting kPllSettings[] = {
     {0.10f, 0.80f},  // fastest: tracks written on a drive of another speed
 };
 
+// A transition placed with an error of more than this many cells is a
+// doubtful one (bitstream.h), where a repair may look.
+constexpr float kDoubtfulError = 0.35f;
+
 // Fills `out` (its buffers reused) with the cells of every revolution, and
 // the start of the first whole one again when there is only one.
 void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,

@@ -39,9 +39,9 @@ constexpr int kLargestSizeCode = 8;  // as the fields stage reads them
 
 // The bad copies of `id`'s data (of N's length, the first copy's mark and
 // the ID's encoding) voted and, where in doubt in a few bits, repaired;
-// false when nothing agrees with the CRC.  A copy whose clock broke in
-// more places than its sighting records mostly slipped (it measured worse
-// in the vote): it votes only where no other copy is there.
+// false when nothing agrees with the CRC.  A copy with a broken clock no
+// doubtful transition explains mostly slipped (it measured worse in the
+// vote): it votes only where no other copy is there.
 bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
              const std::vector<uint8_t>& pool, Sector& sector) {
   const uint32_t nominal = uint32_t{128} << std::min<int>(id.id[3], kLargestSizeCode);
@@ -51,11 +51,11 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
     if (!s->crcKept || s->encoding != id.encoding || s->dataLength != nominal) continue;
     if (!copies.empty() && s->dataMark != copies.front()->dataMark) continue;
     copies.push_back(s);
-    clean = clean || s->breaks <= Sighting::kMostBreaks;
+    clean = clean || !s->unexplained;
   }
   if (clean) {
     copies.erase(std::remove_if(copies.begin(), copies.end(),
-                                [](const Sighting* s) { return s->breaks > Sighting::kMostBreaks; }),
+                                [](const Sighting* s) { return s->unexplained; }),
                  copies.end());
   }
   if (copies.empty()) return false;
@@ -63,39 +63,60 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   std::stable_sort(copies.begin(), copies.end(),
                    [](const Sighting* a, const Sighting* b) { return a->breaks < b->breaks; });
   const size_t length = nominal + 2;  // and the stored CRC
-  std::vector<const uint8_t*> bytes;
-  for (const Sighting* s : copies) bytes.push_back(pool.data() + s->dataAt);
+  // Each copy with the bits its broken clocks locate put back: a clock
+  // breaks beside nearly every transition that moved, and the PLL's error
+  // there says which way; only the CRC of what is finally tried counts.
+  std::vector<std::vector<uint8_t>> corrected;
+  std::vector<const uint8_t*> raw, bytes;
+  for (const Sighting* s : copies) {
+    raw.push_back(pool.data() + s->dataAt);
+    corrected.emplace_back(raw.back(), raw.back() + length);
+    if (s->unexplained) continue;
+    for (int i = 0; i < s->locatedCount; ++i) {
+      const uint32_t bit = s->located[i];
+      if (bit / 8 < length) corrected.back()[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+    }
+  }
+  for (const std::vector<uint8_t>& c : corrected) bytes.push_back(c.data());
   std::vector<uint8_t> field;
   std::vector<DoubtfulBit> doubtful;
   VoteCopies(bytes, length, field, doubtful);
-  // Beside a broken clock: one of the two data bits there moved.
-  for (const Sighting* s : copies) {
-    for (uint32_t i = 0; i < s->breaks && i < Sighting::kMostBreaks; ++i) {
-      for (uint32_t bit : {s->brokeAt[i], s->brokeAt[i] + 1}) {
-        if (bit / 8 >= length) continue;
-        auto same = std::find_if(doubtful.begin(), doubtful.end(),
-                                 [bit](const DoubtfulBit& d) { return d.bit == bit; });
-        if (same == doubtful.end()) {
-          doubtful.push_back({bit, 1});
-        } else {
-          ++same->weight;
-        }
-      }
-    }
-  }
-  // A vote the same as a copy is known bad: no try is spent on it.
-  bool asCopy = false;
-  for (const uint8_t* b : bytes) asCopy = asCopy || std::memcmp(b, field.data(), length) == 0;
   const uint16_t preset =
       CrcByte(id.encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset, copies.front()->dataMark);
-  const int flipped = RepairField(field, preset, std::move(doubtful), !asCopy);
-  if (flipped < 0) return false;
+  int tries = kMostCandidates;  // for the whole sector: see repair.h
+  bool good = false;
+  // The vote, unless it is one of the copies as read (known bad).
+  bool asCopy = false;
+  for (const uint8_t* b : raw) asCopy = asCopy || std::memcmp(b, field.data(), length) == 0;
+  if (!asCopy) good = TryFlips(field, preset, {}, tries);
+  // Where revolutions disagree in a few bits: those, one and two at a time.
+  uint32_t revolutions = 0;
+  for (const Sighting* s : copies) revolutions |= RevolutionBit(s->revolution);
+  if (!good && (revolutions & (revolutions - 1)) != 0) {
+    good = RepairField(field, preset, std::move(doubtful), tries) > 0;
+  }
+  // The cleanest copy, put back, with each of its most doubtful other
+  // transitions moved besides.
+  const Sighting& cleanest = *copies.front();
+  std::vector<uint8_t>& own = corrected.front();
+  for (int i = 0; !good && !cleanest.unexplained && i < cleanest.looseCount; ++i) {
+    if (TryFlips(own, preset, {cleanest.loose[i].bit}, tries)) field = own, good = true;
+  }
+  if (!good) return false;
+  // Bits flipped: where the result differs from what the copies as read
+  // say by majority.
+  std::vector<uint8_t> plain;
+  VoteCopies(raw, length, plain, doubtful);
+  int flipped = 0;
+  for (size_t i = 0; i < length; ++i) {
+    for (uint8_t x = static_cast<uint8_t>(plain[i] ^ field[i]); x != 0; x &= x - 1) ++flipped;
+  }
   sector.data.assign(field.begin(), field.begin() + nominal);
   sector.deleted = KindOfMark(copies.front()->dataMark) == MarkKind::kDeleted;
   sector.origin = flipped == 0 ? DataOrigin::kVoted : DataOrigin::kRepaired;
   sector.votedCopies = static_cast<uint8_t>(std::min<size_t>(copies.size(), 255));
   for (const Sighting* s : copies) sector.votedRevolutions |= RevolutionBit(s->revolution);
-  sector.flippedBits = static_cast<uint8_t>(flipped);
+  sector.flippedBits = static_cast<uint8_t>(std::min(flipped, 255));
   return true;
 }
 

@@ -182,26 +182,35 @@ TEST(FluxStages, RepairFlipsOnlyTheFewDoubtfulBitsWithinItsTries) {
   struct Case {
     std::string what;
     std::vector<uint32_t> wrong, doubtful;
-    bool tryAsIs;
+    int tries;
     int flipped;  // -1: not repaired, the field left as it was
+    int triesLeft;
   };
   const Case cases[] = {
-      {"sound as it is", {}, {5}, true, 0},
-      {"one wrong bit among the doubtful", {100}, {7, 100, 2000}, false, 1},
-      {"two wrong bits", {9, 2040}, {9, 2040}, true, 2},
-      {"a wrong CRC bit", {2060}, {2060}, false, 1},
-      {"the wrong bit not in doubt", {100}, {101}, true, -1},
-      {"more bits in doubt than are tried: noise", {100}, {1, 2, 3, 4, 100}, false, -1},
-      // Four in doubt, no as-is try: four singles, then two pairs with bit 1.
-      {"the pair past the sixth try", {3, 4}, {1, 2, 3, 4}, false, -1},
-      {"a doubtful bit past the field", {100}, {100, 99999}, false, -1},
+      {"one wrong bit among the doubtful", {100}, {7, 100, 2000}, 6, 1, 4},
+      {"two wrong bits", {9, 2040}, {9, 2040}, 6, 2, 3},
+      {"a wrong CRC bit", {2060}, {2060}, 6, 1, 5},
+      {"the wrong bit not in doubt", {100}, {101}, 6, -1, 5},
+      {"more bits in doubt than are tried: noise", {100}, {1, 2, 3, 4, 100}, 6, -1, 6},
+      // Four singles, then the pairs (1,2) and (1,3): (3,4) is never tried.
+      {"the pair past the last try", {3, 4}, {1, 2, 3, 4}, 6, -1, 0},
+      {"the tries spent before", {100}, {7, 100}, 1, -1, 0},
+      {"a doubtful bit past the field is no candidate", {100}, {99999, 100}, 6, 1, 5},
   };
   for (const Case& c : cases) {
     Bytes field = bad(c.wrong);
     const Bytes before = field;
-    EXPECT_EQ(flux::RepairField(field, preset, doubt(c.doubtful), c.tryAsIs), c.flipped) << c.what;
+    int tries = c.tries;
+    EXPECT_EQ(flux::RepairField(field, preset, doubt(c.doubtful), tries), c.flipped) << c.what;
     EXPECT_EQ(field, c.flipped < 0 ? before : good) << c.what;
+    EXPECT_EQ(tries, c.triesLeft) << c.what;
   }
+  // A field tried as it is spends a try; with none left nothing is tried.
+  Bytes field = good;
+  int tries = 1;
+  EXPECT_TRUE(flux::TryFlips(field, preset, {}, tries));
+  EXPECT_FALSE(flux::TryFlips(field, preset, {}, tries));
+  EXPECT_EQ(tries, 0);
 }
 
 // One line per sector, its data by length and a hash, as D88 keeps it.
@@ -560,10 +569,12 @@ TEST(FluxRecovery, WornDisksGiveBackWhatTheCurveSays) {
   // clang-format off
   const Case cases[] = {
       {"SCP 26x256, 3 revolutions, 4%", 3, 26, 1, 3, 0.04, 1.0, false},
-      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 0.95, true},
-      {"SCP 26x256, 3 revolutions, 5.5%", 3, 26, 1, 3, 0.055, 0.35, true},
-      {"MFI 8x1024, 1 revolution, 4%", 6, 8, 3, 1, 0.04, 0.93, true},
-      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.55, true},
+      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 1.0, true},
+      {"SCP 26x256, 3 revolutions, 5.5%", 3, 26, 1, 3, 0.055, 0.85, true},
+      {"SCP 26x256, 3 revolutions, 6%", 3, 26, 1, 3, 0.06, 0.25, true},
+      {"MFI 8x1024, 1 revolution, 4%", 6, 8, 3, 1, 0.04, 0.98, true},
+      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.88, true},
+      {"MFI 8x1024, 1 revolution, 5%", 6, 8, 3, 1, 0.05, 0.25, true},
   };
   // clang-format on
   for (const Case& c : cases) {
