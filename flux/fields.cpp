@@ -14,7 +14,11 @@ constexpr uint32_t kIdFieldBytes = 7;      // mark, C H R N, CRC
 constexpr uint32_t kCrcBytes = 2;
 constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
 constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
-constexpr uint32_t kBreakReach = 2;     // cells from a broken clock to the transition that moved
+constexpr uint32_t kBreakReach = 2;
+// A field with more doubtful transitions than one in this many bytes is
+// noise (at normal jitter of 6% of the mean interval a 256-byte field has
+// about 40, at 7% about 90).
+constexpr size_t kBytesPerDoubt = 4;     // cells from a broken clock to the transition that moved
 
 int Log2(uint64_t power) {
   int n = 0;
@@ -153,6 +157,8 @@ class Reader {
       moved.emplace_back(at, d->error > 0 ? d->error : -d->error);
       movedBit.push_back(static_cast<uint32_t>((data - 1) / 2));
     }
+    // Noise, not a few moved transitions: nothing is located in it.
+    if (moved.size() * kBytesPerDoubt > count) s.unexplained = true;
     std::vector<bool> used(moved.size(), false);
     uint64_t left = cells;
     for (uint32_t at = start; left > 0; at += 64) {

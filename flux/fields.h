@@ -39,8 +39,9 @@ struct Sighting {
   // (bit i of the field: bit 7 - i % 8 of byte i / 8): beside each clock
   // that broke the encoding's rule, the doubtful transition the PLL placed
   // (pll.h) gives the data bit it moved (`located`); a break with none
-  // beside it, or more than kMostLocated, is `unexplained` (a slip or
-  // noise).  The most doubtful of the other transitions are `loose`.
+  // beside it, more than kMostLocated, or doubtful transitions all over the
+  // field make it `unexplained` (a slip or noise).  The most doubtful of
+  // the other transitions are `loose`.
   bool crcKept = false;
   static constexpr int kMostLocated = 6;
   static constexpr int kMostLoose = 4;

@@ -26,7 +26,7 @@ struct PllSetting {
 constexpr PllSetting kPllSettings[] = {
     {0.05f, 0.60f},  // follows speed changes within a revolution closely
     {0.01f, 0.10f},  // steady: rides out noise and weak flux
-    {0.02f, 0.35f},
+    {0.002f, 0.10f},  // all but fixed: a worn disk's jitter moves no clock
     {0.10f, 0.80f},  // fastest: tracks written on a drive of another speed
 };
 

@@ -40,8 +40,8 @@ constexpr int kLargestSizeCode = 8;  // as the fields stage reads them
 // The bad copies of `id`'s data (of N's length, the first copy's mark and
 // the ID's encoding) voted and, where in doubt in a few bits, repaired;
 // false when nothing agrees with the CRC.  A copy with a broken clock no
-// doubtful transition explains mostly slipped (it measured worse in the
-// vote): it votes only where no other copy is there.
+// doubtful transition explains mostly slipped, or is noise: it neither
+// votes nor is repaired.
 bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
              const std::vector<uint8_t>& pool, Sector& sector) {
   const uint32_t nominal = uint32_t{128} << std::min<int>(id.id[3], kLargestSizeCode);
@@ -53,7 +53,9 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
     copies.push_back(s);
     clean = clean || !s->unexplained;
   }
-  if (clean) {
+  // Copies that are all slips or noise: no try is spent on them.
+  if (!clean) return false;
+  {
     copies.erase(std::remove_if(copies.begin(), copies.end(),
                                 [](const Sighting* s) { return s->unexplained; }),
                  copies.end());
