@@ -44,7 +44,7 @@ struct Sighting {
   // the other transitions are `loose`.
   bool crcKept = false;
   static constexpr int kMostLocated = 6;
-  static constexpr int kMostLoose = 4;
+  static constexpr int kMostLoose = 5;
   uint32_t breaks = 0;  // clocks that broke the rule
   bool unexplained = false;
   uint8_t locatedCount = 0, looseCount = 0;
