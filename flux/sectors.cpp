@@ -55,11 +55,9 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   }
   // Copies that are all slips or noise: no try is spent on them.
   if (!clean) return false;
-  {
-    copies.erase(std::remove_if(copies.begin(), copies.end(),
-                                [](const Sighting* s) { return s->unexplained; }),
-                 copies.end());
-  }
+  copies.erase(std::remove_if(copies.begin(), copies.end(),
+                              [](const Sighting* s) { return s->unexplained; }),
+               copies.end());
   if (copies.empty()) return false;
   // A tie goes to the first copy: the one whose clock broke least.
   std::stable_sort(copies.begin(), copies.end(),
@@ -73,7 +71,6 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   for (const Sighting* s : copies) {
     raw.push_back(pool.data() + s->dataAt);
     corrected.emplace_back(raw.back(), raw.back() + length);
-    if (s->unexplained) continue;
     for (int i = 0; i < s->locatedCount; ++i) {
       const uint32_t bit = s->located[i];
       if (bit / 8 < length) corrected.back()[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
