@@ -17,6 +17,13 @@ struct MarkAt {
   Encoding encoding = Encoding::kMfm;
 };
 
+// A transition the PLL placed with an error near half a cell: it may
+// belong one cell later (error > 0) or earlier (error < 0).
+struct Doubt {
+  uint32_t cell = 0;  // the cell it was placed in
+  float error = 0;    // the phase error it was found with, in cells
+};
+
 // Raw cells at the MFM rate of the track (FM cells come out doubled: a
 // one as 1 0, a zero as 0 0), every revolution back to back.
 struct Bitstream {
@@ -33,6 +40,7 @@ struct Bitstream {
   bool firstPartial = false;  // the first revolution does not start at the index
   int cellsPerRevolution = 0;
   std::vector<MarkAt> marks;  // candidates, in cell order
+  std::vector<Doubt> doubts;  // in cell order
 
   bool Cell(uint32_t at) const { return words[at >> 6] >> (63 - (at & 63)) & 1; }
 

@@ -14,6 +14,17 @@ constexpr uint32_t kIdFieldBytes = 7;      // mark, C H R N, CRC
 constexpr uint32_t kCrcBytes = 2;
 constexpr int kLargestSizeCode = 8;     // 32 KiB: more never fits a track
 constexpr uint32_t kGapBytesAfter = 2;  // gap bytes that confirm a field's end
+constexpr uint32_t kBreakReach = 2;
+// A field with more doubtful transitions than one in this many bytes is
+// noise (at normal jitter of 6% of the mean interval a 256-byte field has
+// about 40, at 7% about 90).
+constexpr size_t kBytesPerDoubt = 4;     // cells from a broken clock to the transition that moved
+
+int Log2(uint64_t power) {
+  int n = 0;
+  while (power >>= 1) ++n;
+  return n;
+}
 
 uint16_t CrcPreset(Encoding encoding) {
   return encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset;
@@ -21,6 +32,21 @@ uint16_t CrcPreset(Encoding encoding) {
 uint8_t GapByte(Encoding encoding) { return encoding == Encoding::kFm ? kFmGapByte : kMfmGapByte; }
 // The sync cells in front of a mark: three A1 in MFM, one 00 in FM.
 uint32_t SyncCells(Encoding encoding) { return encoding == Encoding::kFm ? 32 : 48; }
+
+// Every clock cell in the 64 cells of `w` as the data around it demands:
+// MFM, a clock is 1 exactly between two zero data bits (`previous`: the data
+// bit before the first cell); doubled FM, clocks are 1 and every other cell
+// 0.  `care` masks the cells that count.
+constexpr uint64_t kClockCells = 0xAAAAAAAAAAAAAAAAu;  // MFM: cells 0, 2, 4... from the top
+constexpr uint64_t kFmFixedCells = 0xDDDDDDDDDDDDDDDDu;
+constexpr uint64_t kFmFixedValues = 0x8888888888888888u;
+// Returns the cells that break it.
+uint64_t OutOfStep(uint64_t w, Encoding encoding, bool previous, uint64_t care) {
+  if (encoding == Encoding::kFm) return (w ^ kFmFixedValues) & kFmFixedCells & care;
+  const uint64_t data = w & ~kClockCells;
+  const uint64_t around = data << 1 | data >> 1 | uint64_t{previous} << 63;
+  return (w ^ ~around) & kClockCells & care;
+}
 
 class Reader {
  public:
@@ -58,18 +84,120 @@ class Reader {
   }
 
  private:
-  // Reads `count` bytes from cell `at` on (all within the stream) into `to`.
-  void ReadBytes(uint32_t at, Encoding encoding, size_t count, uint8_t* to) const {
+  // Reads `count` bytes from cell `at` on (all within the stream) into `to`;
+  // returns false where their cells break the encoding's clock (MFM:
+  // `previous` is the data bit before them).  The clock is checked on the
+  // words read for the bytes, so a sound field costs no second pass.
+  bool ReadBytes(uint32_t at, Encoding encoding, size_t count, uint8_t* to,
+                 bool previous = true) const {
+    uint64_t broken = 0;
     if (encoding == Encoding::kMfm) {
       size_t i = 0;
       for (; i + 4 <= count; i += 4, at += 64) {
         const uint64_t w = bits_.Window(at);
         to[i] = MfmByte(w), to[i + 1] = MfmByte(w << 16), to[i + 2] = MfmByte(w << 32),
         to[i + 3] = MfmByte(w << 48);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0});
+        previous = w & 1;
       }
-      for (; i < count; ++i, at += 16) to[i] = MfmByte(bits_.Window(at));
+      for (; i < count; ++i, at += 16) {
+        const uint64_t w = bits_.Window(at);
+        to[i] = MfmByte(w);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0} << 48);
+        previous = w >> 48 & 1;
+      }
     } else {
-      for (size_t i = 0; i < count; ++i, at += 32) to[i] = FmByte(bits_.Window(at));
+      for (size_t i = 0; i < count; ++i, at += 32) {
+        const uint64_t w = bits_.Window(at);
+        to[i] = FmByte(w);
+        broken |= OutOfStep(w, encoding, previous, ~uint64_t{0} << 32);
+      }
+    }
+    return broken == 0;
+  }
+
+  // True when the cells of `count` bytes from the mark at `at` on (all
+  // within the stream) keep the encoding's clock: a read that slipped a
+  // cell, or moved a transition across a clock, breaks it almost always,
+  // so a CRC that agrees by chance with such a read is not believed.
+  // An FM mark's own clock is another (C7), so there the bytes after it.
+  bool InStep(uint32_t at, Encoding encoding, size_t count) const {
+    const uint32_t perByte = static_cast<uint32_t>(CellsPerByte(encoding));
+    if (encoding == Encoding::kFm) at += perByte, count -= std::min<size_t>(count, 1);
+    uint64_t left = static_cast<uint64_t>(count) * perByte;
+    bool previous = true;  // the last data bit of the syncs (A1) before the mark
+    for (; left > 0; at += 64) {
+      const uint64_t w = bits_.Window(at);
+      const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
+      if (OutOfStep(w, encoding, previous, care) != 0) return false;
+      previous = w & 1;
+      left -= std::min<uint64_t>(left, 64);
+    }
+    return true;
+  }
+
+  // Where the `count` bytes of an MFM data field from `start` on (after a
+  // mark whose last data bit is `previous`) most likely went wrong: see
+  // Sighting.
+  void LocateErrors(uint32_t start, size_t count, bool previous, Sighting& s) const {
+    const uint32_t cells = static_cast<uint32_t>(count * 16);
+    // The doubtful transitions in the field, each as the data bit it moves
+    // and its error.
+    const auto first = std::lower_bound(
+        bits_.doubts.begin(), bits_.doubts.end(), start,
+        [](const Doubt& d, uint32_t cell) { return d.cell < cell; });
+    std::vector<std::pair<uint32_t, float>> moved;  // (cell in the field, |error|)
+    std::vector<uint32_t> movedBit;
+    for (auto d = first; d != bits_.doubts.end() && d->cell - start < cells; ++d) {
+      const uint32_t at = d->cell - start;
+      // Of its cell and the one it may belong in, the data cell (odd).
+      const int64_t other = d->error > 0 ? int64_t{at} + 1 : int64_t{at} - 1;
+      const int64_t data = at % 2 == 1 ? at : other;
+      if (data < 1 || data >= cells) continue;
+      moved.emplace_back(at, d->error > 0 ? d->error : -d->error);
+      movedBit.push_back(static_cast<uint32_t>((data - 1) / 2));
+    }
+    // Noise, not a few moved transitions: nothing is located in it.
+    if (moved.size() * kBytesPerDoubt > count) s.unexplained = true;
+    std::vector<bool> used(moved.size(), false);
+    uint64_t left = cells;
+    for (uint32_t at = start; left > 0; at += 64) {
+      const uint64_t w = bits_.Window(at);
+      const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
+      for (uint64_t broken = OutOfStep(w, Encoding::kMfm, previous, care); broken != 0;
+           broken &= broken - 1) {
+        ++s.breaks;
+        if (s.unexplained) continue;
+        const uint32_t clock = at - start + static_cast<uint32_t>(63 - Log2(broken & (~broken + 1)));
+        // The transition within two cells of it placed with the largest
+        // error: one that left a data cell for the next clock breaks the
+        // clock before that data cell too.
+        size_t best = moved.size();
+        for (size_t i = 0; i < moved.size(); ++i) {
+          if (moved[i].first + kBreakReach >= clock && moved[i].first <= clock + kBreakReach &&
+              (best == moved.size() || moved[i].second > moved[best].second))
+            best = i;
+        }
+        if (best == moved.size() || s.locatedCount == Sighting::kMostLocated) {
+          s.unexplained = true;
+          continue;
+        }
+        if (!used[best]) s.located[s.locatedCount++] = movedBit[best];
+        used[best] = true;
+      }
+      previous = w & 1;
+      left -= std::min<uint64_t>(left, 64);
+    }
+    // The rest, most doubtful first.
+    std::vector<size_t> order;
+    for (size_t i = 0; i < moved.size(); ++i) {
+      if (!used[i]) order.push_back(i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&moved](size_t a, size_t b) { return moved[a].second > moved[b].second; });
+    for (size_t i = 0; i < order.size() && s.looseCount < Sighting::kMostLoose; ++i) {
+      s.loose[s.looseCount++] = {movedBit[order[i]],
+                                 static_cast<uint32_t>(moved[order[i]].second * 1000)};
     }
   }
 
@@ -78,7 +206,8 @@ class Reader {
     if (mark.cell >= bits_.cells || bits_.end - mark.cell < kIdFieldBytes * perByte) return;
     uint8_t field[kIdFieldBytes];
     ReadBytes(mark.cell, mark.encoding, kIdFieldBytes, field);
-    const bool good = Crc(CrcPreset(mark.encoding), field, kIdFieldBytes) == 0;
+    const bool good = Crc(CrcPreset(mark.encoding), field, kIdFieldBytes) == 0 &&
+                      InStep(mark.cell, mark.encoding, kIdFieldBytes);
     if (mark.encoding == Encoding::kFm && !good) return;  // most likely no ID at all
     Flush();
     Sighting& s = pendingSighting_;
@@ -114,9 +243,9 @@ class Reader {
     size_t read = std::min(nominal + kCrcBytes, available);
     pool_.resize(base + available);
     uint8_t* bytes = pool_.data() + base;
-    ReadBytes(start, encoding, read, bytes);
+    const bool inStep = ReadBytes(start, encoding, read, bytes, markByte & 1);
     size_t length = 0;
-    bool good = read == nominal + kCrcBytes && Crc(preset, bytes, read) == 0;
+    bool good = read == nominal + kCrcBytes && inStep && Crc(preset, bytes, read) == 0;
     if (good) {
       length = nominal;
     } else {
@@ -129,7 +258,8 @@ class Reader {
       uint16_t crc = preset;
       for (size_t n = 0; n + kCrcBytes + kGapBytesAfter <= available; ++n) {
         if (n > 0 && crc == (bytes[n] << 8 | bytes[n + 1]) && bytes[n + 2] == gap &&
-            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap)) {
+            bytes[n + 3] == gap && !(bytes[n] == gap && bytes[n + 1] == gap) &&
+            InStep(mark.cell, encoding, 1 + n + kCrcBytes)) {
           good = true;
           length = n;
           break;
@@ -138,8 +268,12 @@ class Reader {
       }
       if (!good) length = std::min(nominal, available);
     }
-    pool_.resize(base + length);
     Sighting& s = pendingSighting_;
+    // A bad copy of N's length keeps its stored CRC, for a vote or repair.
+    s.crcKept = !good && read == nominal + kCrcBytes;
+    pool_.resize(base + length + (s.crcKept ? kCrcBytes : 0));
+    if (s.crcKept && encoding == Encoding::kMfm) LocateErrors(start, read, markByte & 1, s);
+    s.dataMark = markByte;
     s.hasData = true;
     s.dataGood = good;
     s.deleted = KindOfMark(markByte) == MarkKind::kDeleted;

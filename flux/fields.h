@@ -4,7 +4,8 @@
 // A data field belongs to the ID before it when it is of the same encoding
 // and its mark comes within 60 bytes of the ID's end; an FM data field only
 // after an ID whose CRC is good (FM marks are easily imitated).  A data
-// field is read to the length its N gives where the CRC agrees there; else
+// field is read to the length its N gives where the CRC agrees there (and
+// its cells keep the encoding's clock, as for an ID); else
 // to the first length where it does and gap bytes follow (a field shorter
 // or longer than N says); else, as a bad copy, to N's length or the next
 // mark of its encoding, whichever comes first.  Marks inside a sound data
@@ -17,6 +18,7 @@
 
 #include "flux/bitstream.h"
 #include "flux/flux.h"
+#include "flux/vote.h"
 
 namespace flux {
 
@@ -31,6 +33,23 @@ struct Sighting {
   bool dataGood = false;
   bool deleted = false;
   uint32_t dataAt = 0, dataLength = 0;  // its data, in the pool
+  uint8_t dataMark = 0;                 // the mark byte, which the CRC covers
+  // A bad copy read to N's length keeps its stored CRC after its data in
+  // the pool.  An MFM one notes where its transitions most likely moved
+  // (bit i of the field: bit 7 - i % 8 of byte i / 8): beside each clock
+  // that broke the encoding's rule, the doubtful transition the PLL placed
+  // (pll.h) gives the data bit it moved (`located`); a break with none
+  // beside it, more than kMostLocated, or doubtful transitions all over the
+  // field make it `unexplained` (a slip or noise).  The most doubtful of
+  // the other transitions are `loose`.
+  bool crcKept = false;
+  static constexpr int kMostLocated = 6;
+  static constexpr int kMostLoose = 5;
+  uint32_t breaks = 0;  // clocks that broke the rule
+  bool unexplained = false;
+  uint8_t locatedCount = 0, looseCount = 0;
+  uint32_t located[kMostLocated] = {};
+  DoubtfulBit loose[kMostLoose] = {};  // weight: the error in thousandths of a cell
 };
 
 // Appends the sightings of `bits` to `out` and their data to `pool`.

@@ -47,6 +47,15 @@ using d88::kStatusIdCrc;
 using d88::kStatusNoData;
 using d88::kStatusSound;
 
+// How a sector's data was obtained.
+enum class DataOrigin : uint8_t {
+  kNone,      // no data field
+  kGoodCopy,  // one copy whose CRC agreed, as read
+  kVoted,     // bad copies combined bit by bit by majority; the CRC agrees
+  kRepaired,  // the vote (or the one copy) with a few doubtful bits flipped; the CRC agrees
+  kBadCopy,   // no copy sound: the bad copy most revolutions agree on
+};
+
 // One sector as the track gave it.
 struct Sector {
   uint8_t c = 0, h = 0, r = 0, n = 0;  // the ID field as read
@@ -59,6 +68,12 @@ struct Sector {
   std::vector<uint8_t> data;
   uint32_t seenIn = 0;     // bit r: revolution r carried this sector
   uint32_t badCopies = 0;  // bit r: revolution r's copy had a bad CRC
+  DataOrigin origin = DataOrigin::kNone;
+  // kVoted and kRepaired: how many bad copies were combined, and from which
+  // revolutions (bit r: revolution r); kRepaired: how many bits flipped.
+  uint8_t votedCopies = 0;
+  uint32_t votedRevolutions = 0;
+  uint8_t flippedBits = 0;
 
   bool Sound() const { return status == kStatusSound || status == kStatusDeleted; }
 };

@@ -82,6 +82,7 @@ struct Loop {
       at += n;
       const uint32_t one = at - 1;  // below `limit`, which the buffer holds
       words[one >> 6] |= uint64_t{1} << (~one & 63);
+      if (error > kDoubtfulError || error < -kDoubtfulError) out.doubts.push_back({one, error});
       recent = n < 64 ? recent << n | 1 : 1;
       if ((recent & kMfmSyncsMask) == kMfmSyncs) {
         out.marks.push_back({at, Encoding::kMfm});
@@ -109,6 +110,7 @@ void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const T
 
   out.words.assign(static_cast<size_t>(bound / 64 + 2), 0);
   out.marks.clear();
+  out.doubts.clear();
   out.revolutionStarts.clear();
   out.cellsPerRevolution = static_cast<int>(turn);
   out.firstPartial = !flux.indexCued;

@@ -26,9 +26,13 @@ struct PllSetting {
 constexpr PllSetting kPllSettings[] = {
     {0.05f, 0.60f},  // follows speed changes within a revolution closely
     {0.01f, 0.10f},  // steady: rides out noise and weak flux
-    {0.02f, 0.35f},
+    {0.002f, 0.10f},  // all but fixed: a worn disk's jitter moves no clock
     {0.10f, 0.80f},  // fastest: tracks written on a drive of another speed
 };
+
+// A transition placed with an error of more than this many cells is a
+// doubtful one (bitstream.h), where a repair may look.
+constexpr float kDoubtfulError = 0.35f;
 
 // Fills `out` (its buffers reused) with the cells of every revolution, and
 // the start of the first whole one again when there is only one.

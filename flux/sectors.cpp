@@ -1,7 +1,13 @@
 #include "flux/sectors.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
+
+#include "flux/crc.h"
+#include "flux/marks.h"
+#include "flux/repair.h"
+#include "flux/vote.h"
 
 namespace flux {
 
@@ -29,7 +35,92 @@ const Sighting* MostAgreed(const std::vector<const Sighting*>& members, Key key)
   return members[best];
 }
 
-Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8_t>& pool) {
+constexpr int kLargestSizeCode = 8;  // as the fields stage reads them
+
+// The bad copies of `id`'s data (of N's length, the first copy's mark and
+// the ID's encoding) voted and, where in doubt in a few bits, repaired;
+// false when nothing agrees with the CRC.  A copy with a broken clock no
+// doubtful transition explains mostly slipped, or is noise: it neither
+// votes nor is repaired.
+bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
+             const std::vector<uint8_t>& pool, Sector& sector) {
+  const uint32_t nominal = uint32_t{128} << std::min<int>(id.id[3], kLargestSizeCode);
+  std::vector<const Sighting*> copies;
+  bool clean = false;
+  for (const Sighting* s : badCopies) {
+    if (!s->crcKept || s->encoding != id.encoding || s->dataLength != nominal) continue;
+    if (!copies.empty() && s->dataMark != copies.front()->dataMark) continue;
+    copies.push_back(s);
+    clean = clean || !s->unexplained;
+  }
+  // Copies that are all slips or noise: no try is spent on them.
+  if (!clean) return false;
+  copies.erase(std::remove_if(copies.begin(), copies.end(),
+                              [](const Sighting* s) { return s->unexplained; }),
+               copies.end());
+  if (copies.empty()) return false;
+  // A tie goes to the first copy: the one whose clock broke least.
+  std::stable_sort(copies.begin(), copies.end(),
+                   [](const Sighting* a, const Sighting* b) { return a->breaks < b->breaks; });
+  const size_t length = nominal + 2;  // and the stored CRC
+  // Each copy with the bits its broken clocks locate put back: a clock
+  // breaks beside nearly every transition that moved, and the PLL's error
+  // there says which way; only the CRC of what is finally tried counts.
+  std::vector<std::vector<uint8_t>> corrected;
+  std::vector<const uint8_t*> raw, bytes;
+  for (const Sighting* s : copies) {
+    raw.push_back(pool.data() + s->dataAt);
+    corrected.emplace_back(raw.back(), raw.back() + length);
+    for (int i = 0; i < s->locatedCount; ++i) {
+      const uint32_t bit = s->located[i];
+      if (bit / 8 < length) corrected.back()[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+    }
+  }
+  for (const std::vector<uint8_t>& c : corrected) bytes.push_back(c.data());
+  std::vector<uint8_t> field;
+  std::vector<DoubtfulBit> doubtful;
+  VoteCopies(bytes, length, field, doubtful);
+  const uint16_t preset =
+      CrcByte(id.encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset, copies.front()->dataMark);
+  int tries = kMostCandidates;  // for the whole sector: see repair.h
+  bool good = false;
+  // The vote, unless it is one of the copies as read (known bad).
+  bool asCopy = false;
+  for (const uint8_t* b : raw) asCopy = asCopy || std::memcmp(b, field.data(), length) == 0;
+  if (!asCopy) good = TryFlips(field, preset, {}, tries);
+  // Where revolutions disagree in a few bits: those, one and two at a time.
+  uint32_t revolutions = 0;
+  for (const Sighting* s : copies) revolutions |= RevolutionBit(s->revolution);
+  if (!good && (revolutions & (revolutions - 1)) != 0) {
+    good = RepairField(field, preset, std::move(doubtful), tries) > 0;
+  }
+  // The cleanest copy, put back, with each of its most doubtful other
+  // transitions moved besides.
+  const Sighting& cleanest = *copies.front();
+  std::vector<uint8_t>& own = corrected.front();
+  for (int i = 0; !good && !cleanest.unexplained && i < cleanest.looseCount; ++i) {
+    if (TryFlips(own, preset, {cleanest.loose[i].bit}, tries)) field = own, good = true;
+  }
+  if (!good) return false;
+  // Bits flipped: where the result differs from what the copies as read
+  // say by majority.
+  std::vector<uint8_t> plain;
+  VoteCopies(raw, length, plain, doubtful);
+  int flipped = 0;
+  for (size_t i = 0; i < length; ++i) {
+    for (uint8_t x = static_cast<uint8_t>(plain[i] ^ field[i]); x != 0; x &= x - 1) ++flipped;
+  }
+  sector.data.assign(field.begin(), field.begin() + nominal);
+  sector.deleted = KindOfMark(copies.front()->dataMark) == MarkKind::kDeleted;
+  sector.origin = flipped == 0 ? DataOrigin::kVoted : DataOrigin::kRepaired;
+  sector.votedCopies = static_cast<uint8_t>(std::min<size_t>(copies.size(), 255));
+  for (const Sighting* s : copies) sector.votedRevolutions |= RevolutionBit(s->revolution);
+  sector.flippedBits = static_cast<uint8_t>(std::min(flipped, 255));
+  return true;
+}
+
+Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8_t>& pool,
+                  bool rebuild) {
   std::stable_sort(members.begin(), members.end(), [](const Sighting* a, const Sighting* b) {
     return a->revolution < b->revolution;
   });
@@ -50,6 +141,12 @@ Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8
       return uint64_t{s.id[0]} << 24 | s.id[1] << 16 | s.id[2] << 8 | s.id[3];
     });
   }
+  sector.c = id->id[0], sector.h = id->id[1], sector.r = id->id[2], sector.n = id->id[3];
+  sector.encoding = id->encoding;
+  if (data == nullptr && rebuild && id->idGood && Rebuild(badCopies, *id, pool, sector)) {
+    sector.status = sector.deleted ? kStatusDeleted : kStatusSound;
+    return sector;
+  }
   if (data == nullptr && !badCopies.empty()) {
     // Copies told apart by length and a 64-bit FNV-1a hash of their bytes.
     data = MostAgreed(badCopies, [&pool](const Sighting& s) {
@@ -59,11 +156,10 @@ Sector MakeSector(std::vector<const Sighting*>& members, const std::vector<uint8
       return hash;
     });
   }
-  sector.c = id->id[0], sector.h = id->id[1], sector.r = id->id[2], sector.n = id->id[3];
-  sector.encoding = id->encoding;
   if (data != nullptr) {
     sector.data.assign(pool.begin() + data->dataAt, pool.begin() + data->dataAt + data->dataLength);
     sector.deleted = data->deleted;
+    sector.origin = data->dataGood ? DataOrigin::kGoodCopy : DataOrigin::kBadCopy;
   }
   sector.status = !id->idGood       ? kStatusIdCrc
                   : data == nullptr ? kStatusNoData
@@ -80,7 +176,8 @@ uint32_t RevolutionBit(int revolution) {
 }
 
 std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings,
-                                   const std::vector<uint8_t>& pool, int cellsPerRevolution) {
+                                   const std::vector<uint8_t>& pool, int cellsPerRevolution,
+                                   bool rebuild) {
   std::vector<const Sighting*> sorted;
   sorted.reserve(sightings.size());
   for (const Sighting& s : sightings) sorted.push_back(&s);
@@ -110,7 +207,7 @@ std::vector<Sector> MergeSightings(const std::vector<Sighting>& sightings,
   std::vector<Sector> sectors;
   sectors.reserve(clusters.size());
   for (std::vector<const Sighting*>& members : clusters)
-    sectors.push_back(MakeSector(members, pool));
+    sectors.push_back(MakeSector(members, pool, rebuild));
   return sectors;
 }
 

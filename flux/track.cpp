@@ -1,6 +1,7 @@
 // The stages in turn for one track: the rate, the PLL, the fields, the
 // sectors; again with the next PLL setting while sectors are lost, every
-// setting's sightings merged.
+// setting's sightings merged; then, if sectors are still lost, their bad
+// copies voted and repaired.
 #include <vector>
 
 #include "flux/bitstream.h"
@@ -37,6 +38,9 @@ Track DecodeTrack(const TrackFlux& flux) {
     track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution);
     if (!LosesSectors(track.sectors, whole)) break;
   }
+  // Every setting tried and still a sector short: vote and repair, once.
+  if (LosesSectors(track.sectors, whole))
+    track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution, true);
 
   size_t fm = 0;
   for (const Sector& s : track.sectors) fm += s.encoding == Encoding::kFm;

@@ -15,6 +15,8 @@
 #include "flux/marks.h"
 #include "flux/pll.h"
 #include "flux/rate.h"
+#include "flux/repair.h"
+#include "flux/vote.h"
 #include "support/flux_encoder.h"
 
 namespace {
@@ -140,6 +142,75 @@ TEST(FluxStages, PllGivesBackTheCells) {
     EXPECT_EQ(wrong, 0u) << c.what;
     EXPECT_NEAR(bits.cells, total, 4) << c.what;
   }
+}
+
+TEST(FluxStages, VoteTakesEachBitMostCopiesGive) {
+  const Bytes right = {0x12, 0x34, 0x56};
+  Bytes a = right, b = right, c = right;
+  a[0] ^= 0x80, b[1] ^= 0x01, c[2] ^= 0x10;  // each copy wrong in its own bit
+  std::vector<uint8_t> out;
+  std::vector<flux::DoubtfulBit> doubtful;
+  flux::VoteCopies({a.data(), b.data(), c.data()}, right.size(), out, doubtful);
+  EXPECT_EQ(out, right);
+  std::string bits;
+  for (const flux::DoubtfulBit& d : doubtful)
+    bits += std::to_string(d.bit) + ":" + std::to_string(d.weight) + " ";
+  EXPECT_EQ(bits, "0:1 15:1 19:1 ");
+  // Two copies that disagree: the first one's bit, and the bit in doubt.
+  flux::VoteCopies({a.data(), right.data()}, right.size(), out, doubtful);
+  EXPECT_EQ(out, a);
+  ASSERT_EQ(doubtful.size(), 1u);
+  EXPECT_EQ(doubtful[0].weight, 1u);
+}
+
+TEST(FluxStages, RepairFlipsOnlyTheFewDoubtfulBitsWithinItsTries) {
+  // A data field after A1 A1 A1 FB and its CRC.
+  const uint16_t preset = flux::CrcByte(flux::kMfmCrcPreset, flux::kDataMark);
+  Bytes good = Noisy(256, 7);
+  const uint16_t crc = flux::Crc(preset, good.data(), good.size());
+  good.push_back(static_cast<uint8_t>(crc >> 8)), good.push_back(static_cast<uint8_t>(crc));
+  auto bad = [&good](std::vector<uint32_t> bits) {
+    Bytes field = good;
+    for (uint32_t bit : bits) field[bit / 8] ^= static_cast<uint8_t>(0x80u >> (bit % 8));
+    return field;
+  };
+  auto doubt = [](std::vector<uint32_t> bits) {
+    std::vector<flux::DoubtfulBit> d;
+    for (uint32_t bit : bits) d.push_back({bit, 1});
+    return d;
+  };
+  struct Case {
+    std::string what;
+    std::vector<uint32_t> wrong, doubtful;
+    int tries;
+    int flipped;  // -1: not repaired, the field left as it was
+    int triesLeft;
+  };
+  const Case cases[] = {
+      {"one wrong bit among the doubtful", {100}, {7, 100, 2000}, 6, 1, 4},
+      {"two wrong bits", {9, 2040}, {9, 2040}, 6, 2, 3},
+      {"a wrong CRC bit", {2060}, {2060}, 6, 1, 5},
+      {"the wrong bit not in doubt", {100}, {101}, 6, -1, 5},
+      {"more bits in doubt than are tried: noise", {100}, {1, 2, 3, 4, 100}, 6, -1, 6},
+      // Four singles, then the pairs (1,2) and (1,3): (3,4) is never tried.
+      {"the pair past the last try", {3, 4}, {1, 2, 3, 4}, 6, -1, 0},
+      {"the tries spent before", {100}, {7, 100}, 1, -1, 0},
+      {"a doubtful bit past the field is no candidate", {100}, {99999, 100}, 6, 1, 5},
+  };
+  for (const Case& c : cases) {
+    Bytes field = bad(c.wrong);
+    const Bytes before = field;
+    int tries = c.tries;
+    EXPECT_EQ(flux::RepairField(field, preset, doubt(c.doubtful), tries), c.flipped) << c.what;
+    EXPECT_EQ(field, c.flipped < 0 ? before : good) << c.what;
+    EXPECT_EQ(tries, c.triesLeft) << c.what;
+  }
+  // A field tried as it is spends a try; with none left nothing is tried.
+  Bytes field = good;
+  int tries = 1;
+  EXPECT_TRUE(flux::TryFlips(field, preset, {}, tries));
+  EXPECT_FALSE(flux::TryFlips(field, preset, {}, tries));
+  EXPECT_EQ(tries, 0);
 }
 
 // One line per sector, its data by length and a hash, as D88 keeps it.
@@ -449,6 +520,81 @@ TEST(FluxGeometry, FoundFromTheTracks) {
               std::to_string(sound);
     }
     EXPECT_EQ(from, c.from) << c.what;
+  }
+}
+
+// A worn disk: transitions moved by normal jitter of J times the mean
+// interval, read in a 300-rpm drive.  What is recovered at each J, and
+// never a wrong sector called sound, at any J.
+struct Recovery {
+  size_t right = 0, wrong = 0, total = 0, voted = 0, repaired = 0;
+};
+Recovery Recover(const Disk& disk, int revolutions, double j, uint32_t seed = 1) {
+  FluxOptions options;
+  options.revolutions = revolutions, options.driveRpm = 300, options.gaussianJitter = j;
+  options.seed = seed;
+  std::vector<flux::Track> tracks;
+  for (const flux::TrackFlux& tf : testimg::EncodeFlux(disk, options))
+    tracks.push_back(flux::DecodeTrack(tf));
+  const flux::Disk decoded = flux::AssembleDisk(std::move(tracks));
+  const testimg::Recovered got = testimg::CountRecovered(disk, decoded);
+  Recovery r{got.right, got.wrong, got.total};
+  for (const flux::Track& t : decoded.tracks) {
+    for (const flux::Sector& s : t.sectors) {
+      r.voted += s.origin == flux::DataOrigin::kVoted;
+      r.repaired += s.origin == flux::DataOrigin::kRepaired;
+      // A rebuilt sector is sound, and says what it was rebuilt from.
+      if (s.origin == flux::DataOrigin::kVoted || s.origin == flux::DataOrigin::kRepaired) {
+        EXPECT_TRUE(s.Sound());
+        EXPECT_NE(s.votedCopies, 0);
+        EXPECT_EQ(s.votedRevolutions & ~s.seenIn, 0u);
+        EXPECT_EQ(s.flippedBits != 0, s.origin == flux::DataOrigin::kRepaired);
+      }
+      if (s.Sound()) {
+        EXPECT_NE(s.origin, flux::DataOrigin::kBadCopy);
+      }
+    }
+  }
+  return r;
+}
+
+TEST(FluxRecovery, WornDisksGiveBackWhatTheCurveSays) {
+  struct Case {
+    std::string what;
+    int cylinders, count, n, revolutions;
+    double j;
+    double least;  // share of sectors back right
+    bool rebuilt;  // some by vote or repair
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"SCP 26x256, 3 revolutions, 4%", 3, 26, 1, 3, 0.04, 1.0, false},
+      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 0.99, true},
+      {"SCP 26x256, 3 revolutions, 5.5%", 3, 26, 1, 3, 0.055, 0.99, true},
+      {"SCP 26x256, 3 revolutions, 6%", 3, 26, 1, 3, 0.06, 0.85, true},
+      {"MFI 8x1024, 1 revolution, 4%", 6, 8, 3, 1, 0.04, 1.0, true},
+      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.94, true},
+      {"MFI 8x1024, 1 revolution, 5%", 6, 8, 3, 1, 0.05, 0.65, true},
+      {"MFI 8x1024, 1 revolution, 5.5%", 6, 8, 3, 1, 0.055, 0.15, true},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    const Recovery r = Recover(Formatted(c.cylinders, c.count, c.n), c.revolutions, c.j);
+    EXPECT_GE(static_cast<double>(r.right), c.least * static_cast<double>(r.total))
+        << c.what << ": " << r.right << " of " << r.total;
+    EXPECT_EQ(r.wrong, 0u) << c.what;
+    EXPECT_EQ(r.voted + r.repaired > 0, c.rebuilt)
+        << c.what << ": voted " << r.voted << ", repaired " << r.repaired;
+  }
+}
+
+TEST(FluxRecovery, NoWrongSectorIsEverCalledSound) {
+  for (int step = 0; step <= 14; ++step) {
+    const double j = 0.03 + step * 0.005;
+    for (int revolutions : {1, 3}) {
+      const Recovery r = Recover(Formatted(1, 8, 3), revolutions, j, 11 + step);
+      EXPECT_EQ(r.wrong, 0u) << "J " << j << ", " << revolutions << " revolutions";
+    }
   }
 }
 

@@ -137,6 +137,12 @@ bool LayOut(const std::vector<Sector>& sectors, size_t turn, int gap3Cap,
 // platform (the standard distributions are not).
 double Uniform(std::mt19937& random) { return (random() >> 8) * (1.0 / (1 << 24)); }
 
+// A standard normal number (Box-Muller), again the same everywhere.
+double Normal(std::mt19937& random) {
+  const double u = 1.0 - Uniform(random);  // (0, 1]: its logarithm is finite
+  return std::sqrt(-2.0 * std::log(u)) * std::cos(6.283185307179586 * Uniform(random));
+}
+
 }  // namespace
 
 int FluxCellsPerRevolution(const Disk& disk, const FluxOptions& options) {
@@ -195,8 +201,17 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
   };
   int64_t lastTicks = 0;
   // A cell's transition at its end: the loop counts it as the n-th cell.
+  std::vector<int64_t> ones;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (cells[i] != 0) ones.push_back(static_cast<int64_t>(i));
+  }
+  // The track's mean interval, in cells, scales the normal jitter.
+  const double sigma = options.gaussianJitter * (ones.empty() ? 3.0
+                                                              : static_cast<double>(cells.size()) /
+                                                                    static_cast<double>(ones.size()));
   auto transition = [&](int64_t cell) {
-    const double jitter = options.jitter * (2 * Uniform(random) - 1);
+    double jitter = options.jitter * (2 * Uniform(random) - 1);
+    if (sigma > 0) jitter += sigma * Normal(random);
     const int64_t ticks = std::max(lastTicks, ticksAt(static_cast<double>(cell) + 1 + jitter));
     flux.intervals.push_back(static_cast<uint32_t>(ticks - lastTicks));
     lastTicks = ticks;
@@ -206,10 +221,6 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
   auto noise = [&](int64_t from, int64_t to) {
     for (int64_t cell = from + gap(); cell < to; cell += 1 + gap()) transition(cell);
   };
-  std::vector<int64_t> ones;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (cells[i] != 0) ones.push_back(static_cast<int64_t>(i));
-  }
   for (int64_t base = begin / turn * turn; base < end; base += turn) {
     if (base > begin)
       flux.revolutionEnds.push_back(static_cast<uint32_t>(flux.intervals.size()));  // the index
@@ -274,6 +285,36 @@ std::vector<flux::TrackFlux> EncodeFlux(const Disk& disk, const FluxOptions& opt
     }
   }
   return tracks;
+}
+
+}  // namespace testimg
+
+namespace testimg {
+
+Recovered CountRecovered(const Disk& disk, const flux::Disk& decoded) {
+  Recovered count;
+  for (const auto& track : disk.tracks) {
+    count.total += track.second.size();
+    const size_t index = static_cast<size_t>(track.first);
+    if (index >= decoded.tracks.size()) continue;
+    std::vector<bool> found(track.second.size(), false);  // each counted right once
+    for (const flux::Sector& got : decoded.tracks[index].sectors) {
+      if (!got.Sound()) continue;
+      const auto same = std::find_if(track.second.begin(), track.second.end(),
+                                     [&got](const Sector& s) {
+                                       return s.c == got.c && s.h == got.h && s.r == got.r;
+                                     });
+      const bool right = same != track.second.end() && same->n == got.n &&
+                         same->data == got.data && (same->deleted != 0) == got.deleted;
+      if (!right) {
+        ++count.wrong;
+      } else if (!found[static_cast<size_t>(same - track.second.begin())]) {
+        found[static_cast<size_t>(same - track.second.begin())] = true;
+        ++count.right;
+      }
+    }
+  }
+  return count;
 }
 
 }  // namespace testimg

@@ -38,6 +38,10 @@ struct FluxOptions {
   int driveRpm = 0;  // the drive's; 0: the disk's (300 for a 360-rpm disk: every interval 1.2x)
   double speedError = 0;  // the drive this much slow (0.02: intervals 2% long)
   double jitter = 0;      // each transition moved by up to this many cells either way
+  // Each transition moved by a normal error whose standard deviation is
+  // this share of the track's mean interval (0.05: 5%), as a worn disk and
+  // a drive's read channel spread them; added to `jitter`.
+  double gaussianJitter = 0;
   int revolutions = 3;
   std::vector<FluxDamage> damage;
   // False: the dump starts at a random place, so its first revolution is
@@ -72,6 +76,14 @@ flux::TrackFlux CellsToFlux(const std::vector<uint8_t>& cells, int cellsPerRevol
                             const FluxOptions& options, int track);
 
 std::vector<flux::TrackFlux> EncodeFlux(const Disk& disk, const FluxOptions& options = {});
+
+// How many of `disk`'s sectors `decoded` gives back sound with their ID and
+// data, and how many sectors it calls sound that the disk does not hold
+// (found by C, H, R in the track; the disk's IDs must be unique per track).
+struct Recovered {
+  size_t right = 0, wrong = 0, total = 0;
+};
+Recovered CountRecovered(const Disk& disk, const flux::Disk& decoded);
 
 }  // namespace testimg
 
