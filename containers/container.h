@@ -16,6 +16,7 @@
 
 #include "d88/d88_image.h"
 #include "d88/owned_bytes.h"
+#include "flux/flux.h"
 
 namespace containers {
 
@@ -59,11 +60,15 @@ struct FluxTrackFacts {
   int rateKbps = 0;              // data rate at the disk's own speed
   int revolutions = 0;           // revolutions decoded
   // A sector that had a copy with a bad CRC in some revolution: its ID,
-  // which revolutions (bit r: revolution r + 1) and the status it got.
+  // which revolutions (bit r: revolution r + 1), the status it got and how
+  // its data was obtained.
   struct BadCrc {
     uint8_t c, h, r, n;
     uint8_t status;
     uint32_t revolutions;
+    flux::DataOrigin origin;
+    int votedRevolutions;  // voted or repaired: from how many revolutions
+    int flippedBits;       // repaired: the bits set against the copies' vote
   };
   std::vector<BadCrc> badCrcs;
 };

@@ -50,7 +50,11 @@ FluxTrackFacts FactsOf(int index, const flux::Track& track) {
   facts.rateKbps = track.rateKbps;
   facts.revolutions = track.revolutions;
   for (const flux::Sector& s : track.sectors) {
-    if (s.badCopies != 0) facts.badCrcs.push_back({s.c, s.h, s.r, s.n, s.status, s.badCopies});
+    if (s.badCopies == 0) continue;
+    int voted = 0;
+    for (uint32_t bits = s.votedRevolutions; bits != 0; bits &= bits - 1) ++voted;
+    facts.badCrcs.push_back(
+        {s.c, s.h, s.r, s.n, s.status, s.badCopies, s.origin, voted, s.flippedBits});
   }
   return facts;
 }

@@ -560,6 +560,14 @@ void CheckTrack(const flux::Track& track, size_t given) {
                s.status == flux::kStatusNoData);
     FUZZ_CHECK(s.status != flux::kStatusNoData || s.data.empty());
     FUZZ_CHECK(!s.Sound() || s.deleted == (s.status == flux::kStatusDeleted));
+    // Sound only where a copy, a vote or a repair agreed with the CRC, and
+    // always where a vote or repair did, from revolutions that carried it.
+    const bool rebuilt =
+        s.origin == flux::DataOrigin::kVoted || s.origin == flux::DataOrigin::kRepaired;
+    FUZZ_CHECK(!s.Sound() || s.origin == flux::DataOrigin::kGoodCopy || rebuilt);
+    FUZZ_CHECK(!rebuilt || s.Sound());
+    FUZZ_CHECK(!rebuilt || (s.votedCopies != 0 && (s.votedRevolutions & ~s.seenIn) == 0));
+    FUZZ_CHECK((s.origin == flux::DataOrigin::kRepaired) == (s.flippedBits != 0));
   }
 }
 

@@ -239,6 +239,40 @@ TEST(FluxInfo, D88infoNamesTheDumpAndWhatDecodingFound) {
   }
   EXPECT_EQ(deliberate, 1);
   EXPECT_GT(damage, 0);
+  for (const Json& track : doc["disks"][0]["tracks"]) {
+    for (const Json& bad : track["flux"]["badCrc"]) {
+      EXPECT_EQ(bad["obtained"], bad["status"] == 0 ? "goodCopy" : "badCopy") << bad.dump();
+    }
+  }
+}
+
+// A worn dump: sectors whose every copy was bad come out voted or repaired,
+// said in --sectors and drawn in --map, the same sectors in both.
+TEST(FluxInfo, WornDumpsSayWhichSectorsWereRebuilt) {
+  Disk disk;
+  disk.mediaType = 0x20;
+  disk.Format(0, 5);
+  FluxOptions worn;
+  worn.gaussianJitter = 0.055;
+  testimg::ScratchDir dir;
+  testimg::WriteFile(dir / "worn.scp", testimg::BuildScp(Encode(disk, worn)));
+  const testimg::ProcessResult text =
+      testimg::RunProcess(D88INFO_PATH, {"--sectors", "--map", dir / "worn.scp"}, dir.path());
+  EXPECT_EQ(text.status, 0);
+  const auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.out.find(what); at != std::string::npos; at = text.out.find(what, at + 1)) ++n;
+    return n;
+  };
+  size_t marked = 0;
+  for (size_t at = text.out.find("  track "); at != std::string::npos; at = text.out.find("  track ", at + 1)) {
+    const std::string row = text.out.substr(at, text.out.find('\n', at) - at);
+    if (row.find(": ") == std::string::npos || row.find("sector") != std::string::npos) continue;
+    for (const char mark : row.substr(row.find(": ") + 2)) marked += mark == 'v' || mark == 'r';
+  }
+  EXPECT_GT(count("(voted from ") + count("(repaired from "), 0u) << text.out;
+  EXPECT_EQ(marked, count("(voted from ") + count("(repaired from ")) << text.out;
+  EXPECT_NE(text.out.find("  map: . sound, v voted, r repaired, "), std::string::npos);
 }
 
 // Every dump that ever crashed the programs (kept in tests/regression/):

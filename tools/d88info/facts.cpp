@@ -108,6 +108,32 @@ const containers::FluxTrackFacts* FluxTrack(const containers::FluxFacts& facts, 
   return nullptr;
 }
 
+std::string Obtained(const containers::FluxTrackFacts::BadCrc& sector) {
+  const std::string from = " from " + std::to_string(sector.votedRevolutions) +
+                           (sector.votedRevolutions == 1 ? " revolution" : " revolutions");
+  switch (sector.origin) {
+    case flux::DataOrigin::kGoodCopy: return "one good copy";
+    case flux::DataOrigin::kVoted: return "voted" + from;
+    case flux::DataOrigin::kRepaired:
+      return "repaired" + from + ", " + std::to_string(sector.flippedBits) +
+             (sector.flippedBits == 1 ? " bit" : " bits") + " flipped";
+    case flux::DataOrigin::kNone:
+    case flux::DataOrigin::kBadCopy: break;
+  }
+  return "";
+}
+
+const char* ObtainedKey(flux::DataOrigin origin) {
+  switch (origin) {
+    case flux::DataOrigin::kGoodCopy: return "goodCopy";
+    case flux::DataOrigin::kVoted: return "voted";
+    case flux::DataOrigin::kRepaired: return "repaired";
+    case flux::DataOrigin::kNone: return "none";
+    case flux::DataOrigin::kBadCopy: break;
+  }
+  return "badCopy";
+}
+
 std::vector<int> Revolutions(uint32_t bits) {
   std::vector<int> revolutions;
   for (int r = 0; r < 32; ++r) {

@@ -66,6 +66,14 @@ std::string Ranges(const std::vector<int>& numbers);
 // What decoding found on track `track` of a flux dump, or null.
 const containers::FluxTrackFacts* FluxTrack(const containers::FluxFacts& facts, int track);
 // The revolutions (from 1) whose bits are set.
+// How a sector that had a bad copy was obtained: "one good copy", "voted
+// from 3 revolutions", "repaired from 3 revolutions, 2 bits flipped", or
+// "" where no copy, vote or repair was sound.
+std::string Obtained(const containers::FluxTrackFacts::BadCrc& sector);
+// The same as a word for the JSON: "goodCopy", "voted", "repaired" or
+// "badCopy".
+const char* ObtainedKey(flux::DataOrigin origin);
+
 std::vector<int> Revolutions(uint32_t bits);
 
 }  // namespace d88info

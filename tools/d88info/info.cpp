@@ -37,7 +37,9 @@ constexpr char kHelp[] =
     "                         to 26 are missing; for another container, what it\n"
     "                         recorded (FM, deleted, status); for a flux dump,\n"
     "                         each track's encoding, rate, revolutions decoded\n"
-    "                         and which sectors had bad CRCs in which revolution\n"
+    "                         which sectors had bad CRCs in which revolution\n"
+    "                         and how each was obtained (a good copy, voted,\n"
+    "                         repaired)\n"
     "  --files                also list every file: its path, size and time\n"
     "  --map                  also draw each disk as a map, a row per track and\n"
     "                         a mark per sector in stored order (the key is\n"
@@ -159,6 +161,8 @@ void PrintFluxTrack(const containers::FluxTrackFacts& t, std::FILE* out) {
     text += Format("%lld/%lld/", b.c, b.h) + Format("%lld/%lld in ", b.r, b.n) +
             (revolutions.size() == 1 ? "revolution " : "revolutions ") + Ranges(revolutions);
     if (b.status != 0) text += Format(" (status 0x%02llX)", b.status);
+    const std::string obtained = Obtained(b);
+    if (!obtained.empty()) text += " (" + obtained + ")";
   }
   std::fprintf(out, "%s\n", text.c_str());
 }
@@ -303,9 +307,9 @@ char MapMark(const uint8_t* flags) {
 // "  map: . sound  d deleted  x data CRC error  ..." and a row per track:
 // "  track 12: ......x...................  missing 26".
 void PrintMap(d88::D88Image& image, TrackBuffers& buffers, const std::vector<int>& tracks,
-              std::FILE* out) {
-  std::fputs("  map: . sound, d deleted data, x data CRC error, i ID CRC error, n no data, "
-             "? other status\n", out);
+              const containers::FluxFacts* flux, std::FILE* out) {
+  std::fprintf(out, "  map: . sound, %sd deleted data, x data CRC error, i ID CRC error, n no data, "
+               "? other status\n", flux != nullptr ? "v voted, r repaired, " : "");
   // A track misses the sector numbers up to the highest any track carries.
   int highest = 0;
   for (const int t : tracks) {
@@ -318,9 +322,19 @@ void PrintMap(d88::D88Image& image, TrackBuffers& buffers, const std::vector<int
     const TrackList list = ListTrack(image, t, buffers);
     std::string row;
     std::vector<bool> present(static_cast<size_t>(highest) + 1, false);
+    const containers::FluxTrackFacts* decoded = flux != nullptr ? FluxTrack(*flux, t) : nullptr;
     for (int i = 0; i < list.count; ++i) {
-      row += MapMark(list.flags + 3 * i);
-      present[list.ids[4 * i + d88::kSectorROffset]] = true;
+      const uint8_t* id = list.ids + 4 * i;
+      char mark = MapMark(list.flags + 3 * i);
+      // A dump's sector rebuilt from its bad copies says so.
+      for (size_t k = 0; decoded != nullptr && k < decoded->badCrcs.size(); ++k) {
+        const containers::FluxTrackFacts::BadCrc& b = decoded->badCrcs[k];
+        if (b.c != id[0] || b.h != id[1] || b.r != id[2] || b.n != id[3]) continue;
+        if (b.origin == flux::DataOrigin::kVoted) mark = 'v';
+        if (b.origin == flux::DataOrigin::kRepaired) mark = 'r';
+      }
+      row += mark;
+      present[id[d88::kSectorROffset]] = true;
     }
     std::vector<int> absent;
     for (int r = 1; r <= highest; ++r) {
@@ -359,7 +373,10 @@ void PrintDisk(d88::D88Image& image, TrackBuffers& buffers, int index, const Opt
   if (cut::ListDiskFiles(image, &listing)) {
     PrintFiles(listing, "disk " + std::to_string(index), options, out, err);
   }
-  if (options.map) PrintMap(image, buffers, tracks, out);
+  if (options.map) {
+    PrintMap(image, buffers, tracks,
+             containers::IsFlux(source.GetKind()) ? &source.GetFlux() : nullptr, out);
+  }
   if (!options.sectors) return;
   for (const int t : tracks) {
     PrintTrack(image, buffers, t, options.container, FluxTrack(source.GetFlux(), t), out);

@@ -141,7 +141,10 @@ Json FluxTrackOf(const containers::FluxTrackFacts& t) {
                    {"r", b.r},
                    {"n", b.n},
                    {"revolutions", Revolutions(b.revolutions)},
-                   {"status", b.status}});
+                   {"status", b.status},
+                   {"obtained", ObtainedKey(b.origin)},
+                   {"votedRevolutions", b.votedRevolutions},
+                   {"flippedBits", b.flippedBits}});
   }
   return Json{{"encoding", t.encoding},
               {"rateKbps", t.rateKbps},
