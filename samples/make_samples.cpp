@@ -16,7 +16,7 @@
 // first disk as a zipped KryoFlux set.  And two disks with file systems:
 // msdos-2hd.d88, an MS-DOS 2HD disk with a folder, a long name and a
 // Shift-JIS name; and hard-disk.hdi, a small HDI hard disk of two FAT
-// partitions.
+// partitions.  Last, damaged-sectors.d88: sectors read badly, for the map.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -214,6 +214,24 @@ bool WriteBytes(const std::string& path, const testimg::Bytes& bytes, const char
   return true;
 }
 
+// A small 2D disk of four tracks with the damage a map must show: a data
+// CRC error and an ID CRC error on track 1, a deleted-data sector and a
+// missing sector 20 on track 2.
+bool WriteDamagedSample(const std::string& folder) {
+  testimg::Disk disk;
+  disk.name = "DAMAGED";
+  disk.Format(0, 3);
+  std::vector<testimg::Sector>& one = disk.tracks[1];
+  one[4].status = 0xB0;  // sector 5
+  one[8].status = 0xA0;  // sector 9
+  testimg::Sector& deleted = disk.tracks[2][2];  // sector 3
+  deleted.deleted = 0x10;
+  deleted.status = 0x10;
+  disk.Remove(2, 20);
+  return WriteBytes(folder + "/damaged-sectors.d88", testimg::BuildImage({disk}),
+                    "a 2D disk with a data CRC error, an ID CRC error, a deleted and a missing sector");
+}
+
 // Files whose names and folders the page's tree and the written folders
 // must keep: a folder two deep, a long name, a CP932 name, an empty file.
 bool WriteMsDosSample(const std::string& folder) {
@@ -269,5 +287,6 @@ int main(int argc, char** argv) {
   ok = WriteFluxSamples(argv[1]) && ok;
   ok = WriteMsDosSample(argv[1]) && ok;
   ok = WriteHardDiskSample(argv[1]) && ok;
+  ok = WriteDamagedSample(argv[1]) && ok;
   return ok ? 0 : 1;
 }

@@ -167,6 +167,40 @@ const TEXTS = {
     (path) => `${path} はディスクから書き出せませんでした。`],
   filesUnreadable: [(what) => `The files of ${what} could not be written.`,
     (what) => `${what} のファイルを書き出せませんでした。`],
+  mapSummary: [(index) => `Show the map of disk ${index}`, (index) => `ディスク ${index} のマップを表示`],
+  mapLabel: [(index) => `Sectors of disk ${index}, a row per track`,
+    (index) => `ディスク ${index} のセクター(1 行が 1 トラック)`],
+  mapHint: ['Point at, tap or focus a sector (arrow keys move) to see its ID and how it was read.',
+    'セクターを指すか、タップするか、フォーカスすると(矢印キーで移動)、ID と読み取りの様子を表示します。'],
+  mapLegend: ['Key', '凡例'],
+  mapUnreadable: [(index) => `The sectors of disk ${index} could not be listed.`,
+    (index) => `ディスク ${index} のセクターを一覧できませんでした。`],
+  mapNoSectors: ['(no sectors)', '(セクターなし)'],
+  mapTrack: [(track) => `Track ${track}`, (track) => `トラック ${track}`],
+  mapRow: [(track, counts) => `Track ${track}: ${counts}`, (track, counts) => `トラック ${track}: ${counts}`],
+  mapCount: [(kind, n) => `${n} ${kind}`, (kind, n) => `${kind} ${n}`],
+  kind_sound: ['sound', '正常'],
+  kind_voted: ['voted', '多数決'],
+  kind_repaired: ['repaired', '修復'],
+  kind_dataCrc: ['data CRC error', 'データ CRC エラー'],
+  kind_idCrc: ['ID CRC error', 'ID CRC エラー'],
+  kind_noData: ['no data', 'データなし'],
+  kind_deleted: ['deleted data', '削除データ'],
+  kind_other: ['other status', 'その他の状態'],
+  kind_missing: ['missing', '欠落'],
+  mapSector: [(track, place, id, length, density, status, kind) => `Track ${track}, place ${place}: ` +
+               `${id}, ${length} bytes, ${density}, status ${status}: ${kind}`,
+  (track, place, id, length, density, status, kind) => `トラック ${track} の ${place} 番目: ${id}、` +
+               `${length} バイト、${density}、状態 ${status}: ${kind}`],
+  mapMissing: [(track, r) => `Track ${track}: no sector carries R ${r} (missing)`,
+    (track, r) => `トラック ${track}: R ${r} のセクターがありません(欠落)`],
+  mapBad: [(revolutions) => `; bad copies in revolution ${revolutions}`,
+    (revolutions) => `。回転 ${revolutions} で不良コピー`],
+  got_goodCopy: [', a good copy found in another', '、別の回転で正常なコピーを取得'],
+  got_voted: [(n) => `, voted from ${n} revolutions`, (n) => `、${n} 回転の多数決で取得`],
+  got_repaired: [(n) => `, repaired by flipping ${n} bit${pluralS(n)}`,
+    (n) => `、${n} ビットを反転して修復`],
+  got_badCopy: [', no good copy: a bad copy kept', '、正常なコピーなし: 不良コピーのまま'],
   wentWrong: [(why) => `Something went wrong: ${why}. Try the image again, or reload the page.`,
     (why) => `問題が起きました: ${why}。イメージを開き直すか、ページを再読み込みしてください。`],
   wentWrongShort: [(why) => `Something went wrong: ${why}`, (why) => `問題が起きました: ${why}`],
@@ -227,6 +261,8 @@ const state = {
   cuts: [],        // {index, program, kind, forced, status, message, warnings, files}
   written: {},     // by file system ("disk-2", "part-0"): {mod, folder, entries, warnings}
   open: new Set(), // the folders of the files trees shown open, by file system and path
+  maps: {},        // by disk index: its tracks as d88info lists them, once a map was opened
+  mapsOpen: new Set(), // the disks whose maps are shown
 };
 
 // The status line and the problem box, kept as the text's key and values
@@ -336,7 +372,7 @@ function resetImage() {
   forgetWritten();
   // No module holds the next image yet.
   Object.assign(state, { mod: null, name: '', bytes: null, beside: [], path: '', doc: null,
-                         cuts: [], open: new Set() });
+                         cuts: [], open: new Set(), maps: {}, mapsOpen: new Set() });
   $('image').hidden = true;
   $('results').hidden = true;
   $('files').hidden = true;
@@ -345,6 +381,7 @@ function resetImage() {
   $('disks').tBodies[0].replaceChildren();
   $('image-warnings').replaceChildren();
   $('image-members').replaceChildren();
+  $('maps').replaceChildren();
 }
 
 // A disk the programs could read: its header was read, its media byte is
@@ -474,6 +511,7 @@ function renderImage(doc) {
   body.replaceChildren(...disks.map((disk) => diskRow(disk, archive !== null)));
   const recognised = disks.filter((d) => (d.recognised || []).length > 0);
   $('cut-all').hidden = recognised.length < 2;
+  $('maps').replaceChildren(...(doc.hardDisk ? [] : disks.filter(looksSound).map(mapDetails)));
   $('image').hidden = false;
   renderFileSystems(doc);
 }
@@ -897,6 +935,182 @@ async function downloadFileSystem(system) {
   const folder = system.partition ? `part${system.index}-files`
     : `disk${String(system.index).padStart(2, '0')}-files`;
   saveBytes(zipSync(entries, { level: 6 }), `${imageBase()}-${folder}.zip`, 'application/zip');
+}
+
+// ---------------------------------------------------------------------------
+// A map of a disk's sectors, as `d88info --map` prints it: a row per track,
+// a cell per sector in stored order coloured by how it was read, then a
+// cell per sector number that no sector of the track carries (up to the
+// highest any track carries).  Listed only when opened: a large image's
+// sectors are many.
+// ---------------------------------------------------------------------------
+
+// The kinds of cell in the legend's order, each with its mark in the text map.
+const MAP_KINDS = [['sound', '.'], ['voted', 'v'], ['repaired', 'r'], ['dataCrc', 'x'],
+  ['idCrc', 'i'], ['noData', 'n'], ['deleted', 'd'], ['other', '?'], ['missing', '']];
+const MARK_OF = Object.fromEntries(MAP_KINDS);
+
+// A sector's kind: its stored status, unless a dump's decoding voted or
+// repaired it from bad copies.
+function sectorKind(sector, bad) {
+  if (bad && (bad.obtained === 'voted' || bad.obtained === 'repaired')) return bad.obtained;
+  switch (sector.status) {
+    case 0xA0: return 'idCrc';
+    case 0xB0: return 'dataCrc';
+    case 0xF0: return 'noData';
+    case 0x00:
+    case 0x10: return sector.deleted === 0x10 || sector.status === 0x10 ? 'deleted' : 'sound';
+    default: return 'other';
+  }
+}
+
+const hex2 = (n) => `0x${n.toString(16).toUpperCase().padStart(2, '0')}`;
+
+// What a dump's decoding says of a sector read with bad copies.
+function badText(bad) {
+  const revolutions = Array.isArray(bad.revolutions) ? bad.revolutions.join(', ') : String(bad.revolutions);
+  const key = `got_${bad.obtained}`;
+  const count = bad.obtained === 'voted' ? bad.votedRevolutions : bad.flippedBits;
+  return t('mapBad', revolutions) + (TEXTS[key] ? t(key, count) : `, ${bad.obtained}`);
+}
+
+// The cells of a track: {kind, text} each.
+function trackCells(track, highest) {
+  const bads = (track.flux && track.flux.badCrc) || [];
+  const present = new Set();
+  const cells = track.sectors.map((sector, i) => {
+    const bad = bads.find((b) => b.c === sector.c && b.h === sector.h && b.r === sector.r &&
+                                 b.n === sector.n);
+    const kind = sectorKind(sector, bad);
+    present.add(sector.r);
+    const id = `C ${sector.c} H ${sector.h} R ${sector.r} N ${sector.n}`;
+    const text = t('mapSector', track.track, i + 1, id, sector.length,
+                   sector.density === 0x40 ? 'FM' : 'MFM', hex2(sector.status), t(`kind_${kind}`)) +
+      (bad ? badText(bad) : '');
+    return { kind, text };
+  });
+  for (let r = 1; r <= highest; r += 1) {
+    if (!present.has(r)) cells.push({ kind: 'missing', text: t('mapMissing', track.track, r) });
+  }
+  return cells;
+}
+
+function countsText(counts) {
+  return MAP_KINDS.filter(([kind]) => counts[kind] > 0)
+    .map(([kind]) => t('mapCount', t(`kind_${kind}`), counts[kind])).join(t('listSeparator'));
+}
+
+function mapOf(index, tracks) {
+  const highest = Math.max(0, ...tracks.flatMap((tr) => tr.sectors.map((s) => s.r)));
+  const total = {};
+  const details = element('p', { className: 'map-details', textContent: t('mapHint') });
+  details.setAttribute('aria-live', 'polite');
+  const grid = element('div', { className: 'map' });
+  grid.setAttribute('role', 'group');
+  grid.setAttribute('aria-label', t('mapLabel', index));
+  for (const track of tracks) {
+    const cells = trackCells(track, highest);
+    const counts = {};
+    for (const c of cells) counts[c.kind] = (counts[c.kind] || 0) + 1;
+    for (const [kind, n] of Object.entries(counts)) total[kind] = (total[kind] || 0) + n;
+    const row = element('div', { className: 'map-row' });
+    row.setAttribute('role', 'group');
+    row.setAttribute('aria-label', t('mapRow', track.track,
+                                     cells.length ? countsText(counts) : t('mapNoSectors')));
+    row.dataset.track = track.track;
+    const label = element('span', { className: 'map-track', textContent: String(track.track) });
+    label.setAttribute('aria-hidden', 'true');
+    row.append(label);
+    if (cells.length === 0) {
+      row.append(element('span', { className: 'none', textContent: t('mapNoSectors') }));
+    }
+    for (const c of cells) {
+      const button = element('button', { type: 'button', className: `map-cell map-${c.kind}`,
+                                          title: c.text, textContent: MARK_OF[c.kind],
+                                          tabIndex: -1 });
+      button.dataset.kind = c.kind;
+      button.setAttribute('aria-label', c.text);
+      row.append(button);
+    }
+    grid.append(row);
+  }
+  const first = grid.querySelector('.map-cell');
+  if (first) first.tabIndex = 0;
+  const show = (event) => {
+    const cell = event.target.closest('.map-cell');
+    if (cell) details.textContent = cell.title;
+  };
+  grid.addEventListener('click', show);
+  grid.addEventListener('focusin', show);
+  grid.addEventListener('mouseover', show);
+  grid.addEventListener('keydown', (event) => moveInMap(grid, event));
+  const legend = element('ul', { className: 'map-legend' },
+    MAP_KINDS.filter(([kind]) => total[kind] > 0 || kind === 'sound').map(([kind]) =>
+      element('li', {}, [element('span', { className: `map-cell map-${kind}`,
+                                           textContent: MARK_OF[kind] }),
+                         ` ${t(`kind_${kind}`)}: ${total[kind] || 0}`])));
+  legend.setAttribute('aria-label', t('mapLegend'));
+  for (const swatch of legend.querySelectorAll('.map-cell')) swatch.setAttribute('aria-hidden', 'true');
+  return element('div', { className: 'map-wrap' }, [legend, details, grid]);
+}
+
+// The arrow keys move between the cells (one stop for Tab): along the
+// track, or to the same place on the track above or below.
+function moveInMap(grid, event) {
+  const cell = event.target.closest('.map-cell');
+  if (!cell) return;
+  const row = cell.parentElement;
+  const inRow = [...row.querySelectorAll('.map-cell')];
+  const at = inRow.indexOf(cell);
+  let next = null;
+  if (event.key === 'ArrowLeft') next = inRow[at - 1];
+  else if (event.key === 'ArrowRight') next = inRow[at + 1];
+  else if (event.key === 'Home') next = inRow[0];
+  else if (event.key === 'End') next = inRow[inRow.length - 1];
+  else if (event.key === 'ArrowUp' || event.key === 'ArrowDown') {
+    let other = event.key === 'ArrowUp' ? row.previousElementSibling : row.nextElementSibling;
+    while (other && !other.querySelector('.map-cell')) {
+      other = event.key === 'ArrowUp' ? other.previousElementSibling : other.nextElementSibling;
+    }
+    if (other) {
+      const cells = [...other.querySelectorAll('.map-cell')];
+      next = cells[Math.min(at, cells.length - 1)];
+    }
+  } else return;
+  event.preventDefault();
+  if (!next) return;
+  cell.tabIndex = -1;
+  next.tabIndex = 0;
+  next.focus();
+}
+
+// A disk's "Show the map" control; the map is listed when first opened.
+function mapDetails(disk) {
+  const details = element('details', { className: 'map-disk' }, [
+    element('summary', { textContent: t('mapSummary', disk.index) })]);
+  details.dataset.index = disk.index;
+  details.addEventListener('toggle', () => {
+    if (!details.open) {
+      state.mapsOpen.delete(disk.index);
+      return;
+    }
+    state.mapsOpen.add(disk.index);
+    if (details.children.length === 1) guarded(() => fillMap(details, disk.index));
+  });
+  if (state.mapsOpen.has(disk.index)) details.open = true;
+  return details;
+}
+
+async function fillMap(details, index) {
+  if (!(index in state.maps)) {
+    const mod = await moduleWithImage();
+    state.maps[index] = runs.diskTracks(mod, state.path, index);
+  }
+  const tracks = state.maps[index];
+  if (details.children.length > 1) return;
+  details.append(tracks === null
+    ? element('p', { className: 'problem', textContent: t('mapUnreadable', index) })
+    : mapOf(index, tracks));
 }
 
 // ---------------------------------------------------------------------------

@@ -110,16 +110,17 @@ export function putImage(mod, bytes, name, beside = []) {
   return path;
 }
 
-// `d88info --json` on the image at `path`, run beside it so that the
-// document names the image as the user's file is named.  Returns the run
-// and its document (null when the run failed or printed no JSON).
-export function inspect(mod, path) {
+// `d88info --json` (and `options`) on the image at `path`, run beside it
+// so that the document names the image as the user's file is named.
+// Returns the run and its document (null when the run failed or printed no
+// JSON).
+export function inspect(mod, path, options = []) {
   const { FS } = mod;
   const slash = path.lastIndexOf('/');
   FS.chdir(path.slice(0, slash) || '/');
   let result;
   try {
-    result = run(mod, 'd88info', ['--json', '--', path.slice(slash + 1)]);
+    result = run(mod, 'd88info', ['--json', ...options, '--', path.slice(slash + 1)]);
   } finally {
     FS.chdir('/');
   }
@@ -132,6 +133,15 @@ export function inspect(mod, path) {
     }
   }
   return { ...result, doc };
+}
+
+// The tracks of disk `index` with their sectors as d88info lists them (and
+// for a flux dump what decoding found), or null.  Asked for one disk at a
+// time, when its map is opened: a large image's sectors are many.
+export function diskTracks(mod, path, index) {
+  const { doc } = inspect(mod, path, ['--sectors', '--disk', String(index)]);
+  const disk = doc && (doc.disks || []).find((d) => d.index === index);
+  return disk && Array.isArray(disk.tracks) ? disk.tracks : null;
 }
 
 // Writes disk `index` of the image at `path` as the image of that disk

@@ -15,7 +15,8 @@ zip of sample images too, against
 damaged image and files that are no image; the files of an MS-DOS disk
 and a hard disk's partitions, as a tree, one by one and zipped, against
 `d88cut`; the language switch; and saves screenshots of the page after a
-cut (desktop and phone), of a zip's disks and of a disk's files.
+cut (desktop and phone), of a zip's disks, of a disk's files and of a
+damaged disk's map of sectors.
 
   browser_test.py --page build-web/web --one-file build-web/d88cut.html \
                   --images build/demo/images --tools build/tools --out build-web
@@ -38,6 +39,7 @@ import zipfile
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 SAMPLES = ["vorxcut", "abcut", "oabcut"]
@@ -544,6 +546,90 @@ def check_language(page, results):
         results.check(texts()[0] == want, f"a browser preferring {accept} gets the page in {want}")
 
 
+def map_kinds(page):
+    """The map's cells by kind (the legend's swatches left out)."""
+    return page.driver.execute_script(
+        "const counts = {};"
+        "for (const c of document.querySelectorAll('#maps .map .map-cell'))"
+        "  counts[c.dataset.kind] = (counts[c.dataset.kind] || 0) + 1;"
+        "return counts;")
+
+
+def open_map(page, index=0):
+    summary = page.driver.find_element(
+        By.CSS_SELECTOR, f"#maps details.map-disk[data-index='{index}'] summary")
+    summary.click()
+    WebDriverWait(page.driver, 30).until(lambda d: d.execute_script(
+        "return document.querySelector('#maps .map .map-cell, #maps .problem') !== null"))
+
+
+def check_map(page, results, images, tools):
+    """A disk's map: a cell per sector of each kind and per missing sector,
+    their IDs on click and focus, the arrow keys, the facts for screen
+    readers, kept open across a change of language; and a dump's map."""
+    page.load()
+    page.open(os.path.join(images, "damaged-sectors.d88"))
+    results.check(map_kinds(page) == {}, "the map is listed only once opened")
+    open_map(page)
+    want = {"sound": 100, "dataCrc": 1, "idCrc": 1, "deleted": 1, "missing": 1}
+    kinds = map_kinds(page)
+    results.check(kinds == want, f"the damaged disk's map has its cells by kind ({kinds})")
+    rows = page.driver.find_elements(By.CSS_SELECTOR, "#maps .map .map-row")
+    labels = [r.get_attribute("aria-label") for r in rows]
+    results.check(len(rows) == 4 and labels[2] == "Track 2: 24 sound, 1 deleted data, 1 missing"
+                  and labels[1] == "Track 1: 24 sound, 1 data CRC error, 1 ID CRC error",
+                  f"a row per track, each summed up for screen readers ({labels})")
+    order = [c.get_attribute("data-kind")
+             for c in rows[1].find_elements(By.CSS_SELECTOR, ".map-cell")]
+    results.check(order[4] == "dataCrc" and order[8] == "idCrc" and len(order) == 26,
+                  f"track 1's cells in stored order ({order[:10]})")
+    legend = page.driver.find_element(By.CSS_SELECTOR, "#maps .map-legend").text
+    results.check("data CRC error: 1" in legend and "missing: 1" in legend
+                  and "sound: 100" in legend, f"the legend counts each kind ({legend!r})")
+
+    details = page.driver.find_element(By.CSS_SELECTOR, "#maps .map-details")
+    bad = rows[1].find_elements(By.CSS_SELECTOR, ".map-cell")[4]
+    bad.click()
+    results.check("C 0 H 1 R 5 N 1" in details.text and "status 0xB0" in details.text
+                  and bad.get_attribute("title") == details.text,
+                  f"a click shows the sector's ID and status ({details.text!r})")
+    missing = page.driver.find_element(By.CSS_SELECTOR, "#maps .map [data-kind='missing']")
+    results.check("R 20" in missing.get_attribute("aria-label"),
+                  "the missing cell names its sector number")
+    first = page.driver.find_element(By.CSS_SELECTOR, "#maps .map .map-cell[tabindex='0']")
+    first.send_keys(Keys.ARROW_DOWN)
+    focused = page.driver.switch_to.active_element
+    focused.send_keys(Keys.END)
+    focused = page.driver.switch_to.active_element
+    results.check(focused.get_attribute("data-kind") == "sound"
+                  and "Track 1, place 26:" in details.text
+                  and focused.get_attribute("tabindex") == "0",
+                  f"the arrow keys move the focus, which shows the sector ({details.text!r})")
+    if page.shots:
+        page.driver.execute_script(
+            "document.getElementById('maps').scrollIntoView({block: 'start'})")
+        page.driver.save_screenshot(os.path.join(page.out, "page-map.png"))
+
+    page.driver.find_element(By.CSS_SELECTOR, "[data-language='ja']").click()
+    summary = page.driver.find_element(By.CSS_SELECTOR, "#maps details.map-disk summary").text
+    results.check(summary == "ディスク 0 のマップを表示" and map_kinds(page) == want,
+                  f"in Japanese the map stays open with its cells ({summary!r})")
+    page.driver.find_element(By.CSS_SELECTOR, "[data-language='en']").click()
+
+    # A flux dump's disk: every sector it decoded has its cell.
+    name = "vorxcut-1.scp"
+    page.open(os.path.join(images, name))
+    open_map(page)
+    out = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", "--sectors", name],
+                         cwd=images, capture_output=True, check=True).stdout
+    sectors = sum(len(t["sectors"]) for t in json.loads(out)["disks"][0]["tracks"])
+    kinds = map_kinds(page)
+    results.check(sum(v for k, v in kinds.items() if k != "missing") == sectors > 0,
+                  f"{name}: a cell per sector ({kinds}, {sectors} sectors)")
+    errors = page.console_errors()
+    results.check(not errors, f"maps: no errors in the browser's console ({errors})")
+
+
 def check_one_file(results, path):
     """The page in one file refers to nothing beside it."""
     with open(path, encoding="utf-8") as f:
@@ -614,6 +700,7 @@ def check_page(page, results, args, tools, work):
     check_forced(page, results, images, tools, work)
     check_archive(page, results, images, tools, work)
     check_bad_files(page, results, work, damaged)
+    check_map(page, results, images, tools)
     check_files(page, results, images, tools, work)
     check_language(page, results)
 

@@ -307,3 +307,24 @@ test('a damaged file system warns as d88cut does; no file system gives none', ()
     assert.deepEqual(result.entries, [], what);
   }
 });
+
+// A disk's map reads its tracks from the module as the console lists them,
+// for a damaged D88 disk, a flux dump's (whose tracks say what decoding
+// found) and an archive's disks; a disk the image lacks gives none.
+test('the tracks of a disk\'s map are the console\'s, one disk asked for', () => {
+  for (const name of ['damaged-sectors.d88', 'vorxcut-1.scp', 'abcut.d88', 'vorxcut.zip']) {
+    const at = runs.putImage(mod, fs.readFileSync(path.join(images, name)), name);
+    const json = JSON.parse(execFileSync(tool('d88info'), ['--json', '--sectors', '--', name],
+                                         { cwd: images }));
+    for (const disk of json.disks) {
+      assert.deepEqual(runs.diskTracks(mod, at, disk.index), disk.tracks, `${name} disk ${disk.index}`);
+    }
+    if (name === 'vorxcut-1.scp') assert.ok(json.disks[0].tracks.every((t) => t.flux), name);
+    assert.equal(runs.diskTracks(mod, at, json.disks.length), null, name);
+  }
+  const at = runs.putImage(mod, fs.readFileSync(path.join(images, 'damaged-sectors.d88')), 'd.d88');
+  const tracks = runs.diskTracks(mod, at, 0);
+  assert.deepEqual(tracks.map((t) => t.sectors.map((s) => s.status).filter((s) => s !== 0)),
+                   [[], [0xB0, 0xA0], [0x10], []]);
+  assert.deepEqual(tracks.map((t) => t.missing), [[], [], [20], []]);
+});
