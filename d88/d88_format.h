@@ -156,6 +156,10 @@ inline void PutU16be(uint8_t* p, uint32_t value) {
   p[1] = static_cast<uint8_t>(value);
 }
 
+// Whether a size or count from a file is a power of two (sector sizes,
+// sectors per cluster): none of 0 or less is.
+constexpr bool PowerOfTwo(int64_t value) { return value > 0 && (value & (value - 1)) == 0; }
+
 // An ASCII letter folded to lower case, any other byte as it is: names and
 // extensions are compared without case whatever code page they are in.
 constexpr char AsciiLower(char c) {

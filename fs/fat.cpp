@@ -33,6 +33,7 @@ namespace {
 
 using d88::GetU16le;
 using d88::GetU32le;
+using d88::PowerOfTwo;
 
 constexpr int kBpbBytesPerSector = 0x0B;
 constexpr int kBpbSectorsPerCluster = 0x0D;
@@ -80,8 +81,6 @@ constexpr int kMaxDepth = 32;
 constexpr uint16_t kFirstReserved = 0xFFF0;
 constexpr uint16_t kBadCluster = 0xFFF7;
 constexpr uint16_t kFirstEnd = 0xFFF8;
-
-bool PowerOfTwo(uint32_t value) { return value != 0 && (value & (value - 1)) == 0; }
 
 bool MediaByte(uint8_t media) { return media == 0xF0 || media >= 0xF8; }
 

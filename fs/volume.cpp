@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kLargestSector = 65536;
 
-bool PowerOfTwo(int64_t value) { return value > 0 && (value & (value - 1)) == 0; }
 
 // The size code of a sector size (128 << n), or -1.
 int SizeCode(int size) {
@@ -170,7 +169,7 @@ ByteRangeVolume::ByteRangeVolume(ByteSource& source, uint64_t offset, uint64_t l
                                  int sectorSize)
     : source(source), offset(offset), sectorSize(sectorSize), sectorCount(0) {
   const uint64_t size = source.Size();
-  if (!PowerOfTwo(sectorSize) || sectorSize < 128 || sectorSize > kLargestSector ||
+  if (!d88::PowerOfTwo(sectorSize) || sectorSize < 128 || sectorSize > kLargestSector ||
       offset >= size) {
     return;
   }
