@@ -53,6 +53,11 @@ struct Loop {
     const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
     const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
     uint64_t* words = out.words.data();
+    // The state in locals for the loop: a store through `words` could
+    // otherwise be any member, and each would go to memory every interval.
+    float stretch = this->stretch, applied = this->applied, phase = this->phase;
+    uint64_t recent = this->recent;
+    uint32_t at = this->at;
     for (size_t i = begin; i < end; ++i) {
       const float q = phase + static_cast<float>(intervals[i]) * (perTick * applied);
       applied = stretch;
@@ -77,7 +82,7 @@ struct Loop {
       phase = error * keep;
       if (n > limit - at) {
         at = limit;
-        return;
+        break;
       }
       at += n;
       const uint32_t one = at - 1;  // below `limit`, which the buffer holds
@@ -90,6 +95,8 @@ struct Loop {
         out.marks.push_back({at - kFmPrefixCells, Encoding::kFm});
       }
     }
+    this->stretch = stretch, this->applied = applied, this->phase = phase;
+    this->recent = recent, this->at = at;
   }
 };
 
