@@ -61,9 +61,10 @@ static_assert((MfmCells(0xC2, true) & ~0x0080) == kMfmSyncC2, "C2 sync");
 static_assert(MfmCells(kIdMark, true) == 0x5554 && MfmCells(kDataMark, true) == 0x5545 &&
                   MfmCells(kDeletedMark, true) == 0x554A,
               "MFM marks after a sync");
-// Three syncs in a row, as the last 48 cells the PLL gave.
-constexpr uint64_t kMfmSyncs = uint64_t{kMfmSyncA1} << 32 | uint64_t{kMfmSyncA1} << 16 | kMfmSyncA1;
-constexpr uint64_t kMfmSyncsMask = (uint64_t{1} << 48) - 1;
+// Two syncs in a row, as the last 32 cells the PLL gave: a mark keeps
+// three, and a transition moved in the first of them loses none.
+constexpr uint64_t kMfmSyncs = uint64_t{kMfmSyncA1} << 16 | kMfmSyncA1;
+constexpr uint64_t kMfmSyncsMask = (uint64_t{1} << 32) - 1;
 
 // The 16 cells of an FM byte with its clock.
 constexpr uint16_t FmCells(uint8_t byte, uint8_t clock) {

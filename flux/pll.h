@@ -28,6 +28,7 @@ constexpr PllSetting kPllSettings[] = {
     {0.01f, 0.10f},  // steady: rides out noise and weak flux
     {0.002f, 0.10f},  // all but fixed: a worn disk's jitter moves no clock
     {0.10f, 0.80f},  // fastest: tracks written on a drive of another speed
+    {0.0f, 0.01f},   // the revolution's own clock, its phase alone followed slowly
 };
 
 // A transition placed with an error of more than this many cells is a
