@@ -136,6 +136,22 @@ class Reader {
     return true;
   }
 
+  // True when the transition `at` cells into an MFM field from `start` on,
+  // moved one cell later or earlier, leaves the clocks around it as the
+  // encoding demands.
+  bool MoveKeepsClock(uint32_t start, uint32_t at, bool later) const {
+    // From a clock cell four or five cells before it (the field's mark
+    // byte is in the stream before `start`).
+    const uint32_t from = start + at - at % 2 - 4;
+    const uint32_t cell = at % 2 + 4, to = later ? cell + 1 : cell - 1;
+    const uint64_t target = uint64_t{1} << (63 - to);
+    uint64_t w = bits_.Window(from);
+    if ((w & target) != 0) return false;
+    w = (w & ~(uint64_t{1} << (63 - cell))) | target;
+    constexpr uint64_t kAround = ~(~uint64_t{0} >> 12);  // the clocks within reach
+    return OutOfStep(w, Encoding::kMfm, bits_.Cell(from - 1), kAround) == 0;
+  }
+
   // Where the `count` bytes of an MFM data field from `start` on (after a
   // mark whose last data bit is `previous`) most likely went wrong: see
   // Sighting.
@@ -148,6 +164,7 @@ class Reader {
         [](const Doubt& d, uint32_t cell) { return d.cell < cell; });
     std::vector<std::pair<uint32_t, float>> moved;  // (cell in the field, |error|)
     std::vector<uint32_t> movedBit;
+    std::vector<bool> movedLater;
     for (auto d = first; d != bits_.doubts.end() && d->cell - start < cells; ++d) {
       const uint32_t at = d->cell - start;
       // Of its cell and the one it may belong in, the data cell (odd).
@@ -156,9 +173,11 @@ class Reader {
       if (data < 1 || data >= cells) continue;
       moved.emplace_back(at, d->error > 0 ? d->error : -d->error);
       movedBit.push_back(static_cast<uint32_t>((data - 1) / 2));
+      movedLater.push_back(d->error > 0);
     }
+    s.doubts = static_cast<uint32_t>(moved.size());
     // Noise, not a few moved transitions: nothing is located in it.
-    if (moved.size() * kBytesPerDoubt > count) s.unexplained = true;
+    if (moved.size() * kBytesPerDoubt > count) s.unexplained = s.noisy = true;
     std::vector<bool> used(moved.size(), false);
     uint64_t left = cells;
     for (uint32_t at = start; left > 0; at += 64) {
@@ -167,7 +186,7 @@ class Reader {
       for (uint64_t broken = OutOfStep(w, Encoding::kMfm, previous, care); broken != 0;
            broken &= broken - 1) {
         ++s.breaks;
-        if (s.unexplained) continue;
+        if (s.noisy) continue;
         const uint32_t clock = at - start + static_cast<uint32_t>(63 - Log2(broken & (~broken + 1)));
         // The transition within two cells of it placed with the largest
         // error: one that left a data cell for the next clock breaks the
@@ -188,10 +207,12 @@ class Reader {
       previous = w & 1;
       left -= std::min<uint64_t>(left, 64);
     }
-    // The rest, most doubtful first.
+    if (s.breaks > Sighting::kMostBreaks) s.unexplained = s.noisy = true;
+    // The rest, most doubtful first, where moving them keeps the clock:
+    // a read with no break left cannot have one put in.
     std::vector<size_t> order;
     for (size_t i = 0; i < moved.size(); ++i) {
-      if (!used[i]) order.push_back(i);
+      if (!used[i] && MoveKeepsClock(start, moved[i].first, movedLater[i])) order.push_back(i);
     }
     std::stable_sort(order.begin(), order.end(),
                      [&moved](size_t a, size_t b) { return moved[a].second > moved[b].second; });

@@ -39,14 +39,18 @@ struct Sighting {
   // (bit i of the field: bit 7 - i % 8 of byte i / 8): beside each clock
   // that broke the encoding's rule, the doubtful transition the PLL placed
   // (pll.h) gives the data bit it moved (`located`); a break with none
-  // beside it, more than kMostLocated, or doubtful transitions all over the
-  // field make it `unexplained` (a slip or noise).  The most doubtful of
-  // the other transitions are `loose`.
+  // beside it or more than kMostLocated make it `unexplained`; doubtful
+  // transitions all over the field or more than kMostBreaks breaks make it
+  // `noisy` too (a slip or noise: it is no copy of the field at all).  The
+  // most doubtful of the other transitions are `loose`.
   bool crcKept = false;
   static constexpr int kMostLocated = 6;
   static constexpr int kMostLoose = 5;
+  static constexpr uint32_t kMostBreaks = 2 * kMostLocated;
   uint32_t breaks = 0;  // clocks that broke the rule
+  uint32_t doubts = 0;  // doubtful transitions in the field: how well the PLL fit
   bool unexplained = false;
+  bool noisy = false;
   uint8_t locatedCount = 0, looseCount = 0;
   uint32_t located[kMostLocated] = {};
   DoubtfulBit loose[kMostLoose] = {};  // weight: the error in thousandths of a cell

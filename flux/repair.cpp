@@ -43,4 +43,26 @@ int RepairField(std::vector<uint8_t>& field, uint16_t preset, std::vector<Doubtf
   return -1;
 }
 
+int RepairMoved(std::vector<uint8_t>& field, uint16_t preset, const std::vector<DoubtfulBit>& moved,
+                int& tries) {
+  struct Candidate {
+    uint32_t cost;
+    std::vector<uint32_t> bits;
+  };
+  auto distance = [](const DoubtfulBit& d) { return d.weight < 500 ? 500 - d.weight : 0; };
+  std::vector<Candidate> candidates;
+  for (size_t i = 0; i < moved.size(); ++i) {
+    candidates.push_back({distance(moved[i]), {moved[i].bit}});
+    for (size_t j = i + 1; j < moved.size(); ++j)
+      candidates.push_back({distance(moved[i]) + distance(moved[j]), {moved[i].bit, moved[j].bit}});
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
+  for (const Candidate& c : candidates) {
+    if (tries <= 0) break;
+    if (TryFlips(field, preset, c.bits, tries)) return static_cast<int>(c.bits.size());
+  }
+  return -1;
+}
+
 }  // namespace flux

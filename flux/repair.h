@@ -33,6 +33,16 @@ bool TryFlips(std::vector<uint8_t>& field, uint16_t preset, const std::vector<ui
 int RepairField(std::vector<uint8_t>& field, uint16_t preset, std::vector<DoubtfulBit> doubtful,
                 int& tries);
 
+// `moved` are transitions the PLL placed near a cell's edge, each as the
+// data bit moving it back flips and its error in thousandths of a cell.
+// Tries them one and two at a time, the likeliest first, while `tries`
+// last: under normal jitter the odds that a transition belongs in the next
+// cell fall with its distance from the edge between them (500 - error), and
+// two moved at once as the sum of theirs.  Returns the bits flipped, or -1
+// (`field` as given).
+int RepairMoved(std::vector<uint8_t>& field, uint16_t preset, const std::vector<DoubtfulBit>& moved,
+                int& tries);
+
 }  // namespace flux
 
 #endif  // FLUX_REPAIR_H

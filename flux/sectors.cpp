@@ -37,31 +37,40 @@ const Sighting* MostAgreed(const std::vector<const Sighting*>& members, Key key)
 
 constexpr int kLargestSizeCode = 8;  // as the fields stage reads them
 
-// The bad copies of `id`'s data (of N's length, the first copy's mark and
-// the ID's encoding) voted and, where in doubt in a few bits, repaired;
-// false when nothing agrees with the CRC.  A copy with a broken clock no
-// doubtful transition explains mostly slipped, or is noise: it neither
-// votes nor is repaired.
+// The bad copies of `id`'s data (of N's length and the ID's encoding, the
+// best of each revolution) voted and, where in doubt in a few bits,
+// repaired; false when nothing agrees with the CRC.  A noisy copy (a slip,
+// or no field at all) neither votes nor is repaired.
 bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
              const std::vector<uint8_t>& pool, Sector& sector) {
   const uint32_t nominal = uint32_t{128} << std::min<int>(id.id[3], kLargestSizeCode);
+  // Slips and noise are no copies: no try is spent on them.
   std::vector<const Sighting*> copies;
-  bool clean = false;
   for (const Sighting* s : badCopies) {
-    if (!s->crcKept || s->encoding != id.encoding || s->dataLength != nominal) continue;
-    if (!copies.empty() && s->dataMark != copies.front()->dataMark) continue;
-    copies.push_back(s);
-    clean = clean || !s->unexplained;
+    if (s->crcKept && !s->noisy && s->encoding == id.encoding && s->dataLength == nominal)
+      copies.push_back(s);
   }
-  // Copies that are all slips or noise: no try is spent on them.
-  if (!clean) return false;
-  copies.erase(std::remove_if(copies.begin(), copies.end(),
-                              [](const Sighting* s) { return s->unexplained; }),
-               copies.end());
   if (copies.empty()) return false;
-  // A tie goes to the first copy: the one whose clock broke least.
-  std::stable_sort(copies.begin(), copies.end(),
-                   [](const Sighting* a, const Sighting* b) { return a->breaks < b->breaks; });
+  // A tie goes to the first copy: the one the PLL fit best (fewest
+  // doubtful transitions), then whose clock broke least.
+  std::stable_sort(copies.begin(), copies.end(), [](const Sighting* a, const Sighting* b) {
+    return a->doubts != b->doubts ? a->doubts < b->doubts : a->breaks < b->breaks;
+  });
+  // The mark most copies give (it too may have moved, from FB to FA
+  // say): copies of another kind of mark are not this field.
+  const uint8_t mark = MostAgreed(copies, [](const Sighting& s) { return s.dataMark; })->dataMark;
+  // One vote a revolution, its best read: the PLL settings read the same
+  // flux, and their copies share its errors.
+  std::vector<const Sighting*> voters;
+  uint32_t revolutions = 0;
+  for (const Sighting* s : copies) {
+    if (KindOfMark(s->dataMark) != KindOfMark(mark) ||
+        (revolutions & RevolutionBit(s->revolution)) != 0)
+      continue;
+    revolutions |= RevolutionBit(s->revolution);
+    voters.push_back(s);
+  }
+  copies.swap(voters);
   const size_t length = nominal + 2;  // and the stored CRC
   // Each copy with the bits its broken clocks locate put back: a clock
   // breaks beside nearly every transition that moved, and the PLL's error
@@ -80,8 +89,18 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   std::vector<uint8_t> field;
   std::vector<DoubtfulBit> doubtful;
   VoteCopies(bytes, length, field, doubtful);
+  // Where two copies disagree, the one whose transition there was doubtful
+  // is the likelier wrong: a bit the vote took from such a copy first.
+  for (DoubtfulBit& d : doubtful) {
+    for (size_t c = 0; c < copies.size(); ++c) {
+      const bool sided = ((bytes[c][d.bit / 8] ^ field[d.bit / 8]) >> (7 - d.bit % 8) & 1) == 0;
+      for (int i = 0; sided && i < copies[c]->looseCount; ++i) {
+        if (copies[c]->loose[i].bit == d.bit) d.weight += copies[c]->loose[i].weight;
+      }
+    }
+  }
   const uint16_t preset =
-      CrcByte(id.encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset, copies.front()->dataMark);
+      CrcByte(id.encoding == Encoding::kFm ? kCrcPreset : kMfmCrcPreset, mark);
   int tries = kMostCandidates;  // for the whole sector: see repair.h
   bool good = false;
   // The vote, unless it is one of the copies as read (known bad).
@@ -89,17 +108,20 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   for (const uint8_t* b : raw) asCopy = asCopy || std::memcmp(b, field.data(), length) == 0;
   if (!asCopy) good = TryFlips(field, preset, {}, tries);
   // Where revolutions disagree in a few bits: those, one and two at a time.
-  uint32_t revolutions = 0;
-  for (const Sighting* s : copies) revolutions |= RevolutionBit(s->revolution);
   if (!good && (revolutions & (revolutions - 1)) != 0) {
     good = RepairField(field, preset, std::move(doubtful), tries) > 0;
   }
-  // The cleanest copy, put back, with each of its most doubtful other
-  // transitions moved besides.
-  const Sighting& cleanest = *copies.front();
-  std::vector<uint8_t>& own = corrected.front();
-  for (int i = 0; !good && !cleanest.unexplained && i < cleanest.looseCount; ++i) {
-    if (TryFlips(own, preset, {cleanest.loose[i].bit}, tries)) field = own, good = true;
+  // The cleanest copy whose every break is located (else the cleanest),
+  // put back, then with its most doubtful other transitions moved besides.
+  size_t best = 0;
+  while (best + 1 < copies.size() && copies[best]->unexplained) ++best;
+  const Sighting& cleanest = *copies[best];
+  std::vector<uint8_t>& own = corrected[best];
+  if (!good && cleanest.locatedCount > 0 && own != field && TryFlips(own, preset, {}, tries))
+    field = own, good = true;
+  if (!good && !cleanest.unexplained) {
+    const std::vector<DoubtfulBit> loose(cleanest.loose, cleanest.loose + cleanest.looseCount);
+    if (RepairMoved(own, preset, loose, tries) > 0) field = own, good = true;
   }
   if (!good) return false;
   // Bits flipped: where the result differs from what the copies as read
@@ -111,7 +133,7 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
     for (uint8_t x = static_cast<uint8_t>(plain[i] ^ field[i]); x != 0; x &= x - 1) ++flipped;
   }
   sector.data.assign(field.begin(), field.begin() + nominal);
-  sector.deleted = KindOfMark(copies.front()->dataMark) == MarkKind::kDeleted;
+  sector.deleted = KindOfMark(mark) == MarkKind::kDeleted;
   sector.origin = flipped == 0 ? DataOrigin::kVoted : DataOrigin::kRepaired;
   sector.votedCopies = static_cast<uint8_t>(std::min<size_t>(copies.size(), 255));
   for (const Sighting* s : copies) sector.votedRevolutions |= RevolutionBit(s->revolution);

@@ -569,13 +569,13 @@ TEST(FluxRecovery, WornDisksGiveBackWhatTheCurveSays) {
   // clang-format off
   const Case cases[] = {
       {"SCP 26x256, 3 revolutions, 4%", 3, 26, 1, 3, 0.04, 1.0, false},
-      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 0.99, true},
+      {"SCP 26x256, 3 revolutions, 5%", 3, 26, 1, 3, 0.05, 1.0, false},
       {"SCP 26x256, 3 revolutions, 5.5%", 3, 26, 1, 3, 0.055, 0.99, true},
-      {"SCP 26x256, 3 revolutions, 6%", 3, 26, 1, 3, 0.06, 0.85, true},
+      {"SCP 26x256, 3 revolutions, 6%", 77, 26, 1, 3, 0.06, 0.99, true},
       {"MFI 8x1024, 1 revolution, 4%", 6, 8, 3, 1, 0.04, 1.0, true},
-      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.94, true},
-      {"MFI 8x1024, 1 revolution, 5%", 6, 8, 3, 1, 0.05, 0.65, true},
-      {"MFI 8x1024, 1 revolution, 5.5%", 6, 8, 3, 1, 0.055, 0.15, true},
+      {"MFI 8x1024, 1 revolution, 4.5%", 6, 8, 3, 1, 0.045, 0.99, true},
+      {"MFI 8x1024, 1 revolution, 5%", 6, 8, 3, 1, 0.05, 0.90, true},
+      {"MFI 8x1024, 1 revolution, 5.5%", 6, 8, 3, 1, 0.055, 0.50, true},
   };
   // clang-format on
   for (const Case& c : cases) {
