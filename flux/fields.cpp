@@ -242,6 +242,13 @@ class Reader {
     pendingEnd_ = mark.cell + kIdFieldBytes * perByte;
   }
 
+  // An MFM sync that is the third of three: the first two are taken for a
+  // mark's (marks.h), and its syncs begin at the true mark's.
+  bool IsThirdSync(const MarkAt& mark) const {
+    return mark.encoding == Encoding::kMfm && bits_.end - mark.cell >= 16 &&
+           (bits_.Window(mark.cell) >> 48) == kMfmSyncA1;
+  }
+
   // The data field whose mark is marks[k], for the pending ID.
   void ReadData(size_t k, uint8_t markByte, uint32_t perByte) {
     const MarkAt& mark = bits_.marks[k];
@@ -249,7 +256,7 @@ class Reader {
     const uint32_t start = mark.cell + perByte;
     uint32_t cut = bits_.end;
     for (size_t j = k + 1; j < bits_.marks.size(); ++j) {
-      if (bits_.marks[j].encoding != encoding) continue;
+      if (bits_.marks[j].encoding != encoding || IsThirdSync(bits_.marks[j])) continue;
       const uint32_t sync =
           bits_.marks[j].cell - std::min(bits_.marks[j].cell, SyncCells(encoding));
       cut = std::min(cut, std::max(sync, start));
