@@ -1,6 +1,7 @@
 #include "flux/fields.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "flux/crc.h"
 #include "flux/marks.h"
@@ -70,9 +71,14 @@ class Reader {
         case MarkKind::kData:
         case MarkKind::kDeleted:
           // (FM IDs with a bad CRC are never pending.)
+          if (mark.encoding == Encoding::kMfm &&
+              !(pending_ && mark.cell >= pendingEnd_ &&
+                mark.cell - pendingEnd_ <= kDataWindowBytes * perByte)) {
+            ReadWornId(mark);
+          }
           if (pending_ && pendingSighting_.encoding == mark.encoding && mark.cell >= pendingEnd_ &&
               mark.cell - pendingEnd_ <= kDataWindowBytes * perByte) {
-            ReadData(k, byte, perByte);
+            ReadData(mark, k + 1, byte, perByte);
             Flush();
           }
           break;
@@ -249,13 +255,13 @@ class Reader {
            (bits_.Window(mark.cell) >> 48) == kMfmSyncA1;
   }
 
-  // The data field whose mark is marks[k], for the pending ID.
-  void ReadData(size_t k, uint8_t markByte, uint32_t perByte) {
-    const MarkAt& mark = bits_.marks[k];
+  // The data field whose mark is `mark`, for the pending ID; marks[next]
+  // on are the marks after it.
+  void ReadData(const MarkAt& mark, size_t next, uint8_t markByte, uint32_t perByte) {
     const Encoding encoding = mark.encoding;
     const uint32_t start = mark.cell + perByte;
     uint32_t cut = bits_.end;
-    for (size_t j = k + 1; j < bits_.marks.size(); ++j) {
+    for (size_t j = next; j < bits_.marks.size(); ++j) {
       if (bits_.marks[j].encoding != encoding || IsThirdSync(bits_.marks[j])) continue;
       const uint32_t sync =
           bits_.marks[j].cell - std::min(bits_.marks[j].cell, SyncCells(encoding));
@@ -300,7 +306,7 @@ class Reader {
     // A bad copy of N's length keeps its stored CRC, for a vote or repair.
     s.crcKept = !good && read == nominal + kCrcBytes;
     pool_.resize(base + length + (s.crcKept ? kCrcBytes : 0));
-    if (s.crcKept && encoding == Encoding::kMfm) LocateErrors(start, read, markByte & 1, s);
+    if (!good && encoding == Encoding::kMfm) LocateErrors(start, read, markByte & 1, s);
     s.dataMark = markByte;
     s.hasData = true;
     s.dataGood = good;
@@ -311,8 +317,83 @@ class Reader {
   }
 
   void Flush() {
+    if (pending_ && !pendingSighting_.hasData && pendingSighting_.idGood &&
+        pendingSighting_.encoding == Encoding::kMfm) {
+      ReadWornData();
+    }
     if (pending_) out_.push_back(pendingSighting_);
     pending_ = false;
+  }
+
+  // A mark one of whose transitions moved, in its syncs or its mark byte,
+  // which the PLL did not see: the place for a mark byte in cells
+  // [from, to] whose cells differ least from three syncs and one of
+  // `kinds`, where they differ in no more than the two cells one moved
+  // transition gives.  Data bytes A1 A1 A1 written with their clocks differ
+  // in three, gap and sync bytes in many more, so none is found where no
+  // mark was written.  `byte` is the mark byte as read where it is of the
+  // same kind (FA, F9), else the one it is nearest.
+  bool FindWornMark(uint32_t from, uint32_t to, std::initializer_list<uint8_t> kinds,
+                    uint32_t& cell, uint8_t& byte) const {
+    constexpr uint32_t kMarkCells = 64, kSyncCells = 48, kMostDiffering = 2;
+    constexpr uint64_t kSyncs = uint64_t{kMfmSyncA1} << 48 | uint64_t{kMfmSyncA1} << 32 |
+                                uint64_t{kMfmSyncA1} << 16;
+    uint32_t fewest = kMostDiffering + 1;
+    for (uint32_t at = std::max(from, kSyncCells); at <= to && at < bits_.end &&
+                                                   bits_.end - at >= kMarkCells - kSyncCells;
+         ++at) {
+      const uint64_t w = bits_.Window(at - kSyncCells);
+      for (uint8_t kind : kinds) {
+        uint32_t differ = 0;
+        for (uint64_t x = w ^ (kSyncs | MfmCells(kind, true)); x != 0; x &= x - 1) ++differ;
+        if (differ < fewest) fewest = differ, cell = at, byte = kind;
+      }
+    }
+    if (fewest > kMostDiffering) return false;
+    const uint8_t read = MfmByte(bits_.Window(cell));
+    if (KindOfMark(read) == KindOfMark(byte)) byte = read;
+    return true;
+  }
+
+  // The first mark after cell `cell`.
+  size_t MarkAfter(uint32_t cell) const {
+    return static_cast<size_t>(
+        std::upper_bound(bits_.marks.begin(), bits_.marks.end(), cell,
+                         [](uint32_t c, const MarkAt& m) { return c < m.cell; }) -
+        bits_.marks.begin());
+  }
+
+  // The data field after a sound MFM ID whose data mark is worn.
+  void ReadWornData() {
+    uint32_t cell = 0;
+    uint8_t byte = 0;
+    if (FindWornMark(pendingEnd_, pendingEnd_ + kDataWindowBytes * 16, {kDataMark, kDeletedMark},
+                     cell, byte)) {
+      ReadData({cell, Encoding::kMfm}, MarkAfter(cell), byte, 16);
+    }
+  }
+
+  // The ID in front of an MFM data mark no ID was pending for, where its
+  // mark is worn and its CRC agrees.
+  void ReadWornId(const MarkAt& data) {
+    constexpr uint32_t kIdCells = kIdFieldBytes * 16;
+    if (data.cell < kIdCells) return;
+    const uint32_t to = data.cell - kIdCells;
+    uint32_t from = to - std::min(to, kDataWindowBytes * 16);
+    from = std::max(from, soundUntil_);
+    if (pending_) from = std::max(from, pendingEnd_);
+    uint32_t cell = 0;
+    uint8_t byte = 0;
+    if (!FindWornMark(from, to, {kIdMark}, cell, byte) || byte != kIdMark ||
+        cell >= bits_.cells) {
+      return;
+    }
+    uint8_t field[kIdFieldBytes];
+    ReadBytes(cell, Encoding::kMfm, kIdFieldBytes, field);
+    if (Crc(kMfmCrcPreset, field, kIdFieldBytes) == 0 &&
+        InStep(cell, Encoding::kMfm, kIdFieldBytes)) {
+      ReadId({cell, Encoding::kMfm}, 16);
+    }
   }
 
   const Bitstream& bits_;

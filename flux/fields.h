@@ -9,7 +9,10 @@
 // to the first length where it does and gap bytes follow (a field shorter
 // or longer than N says); else, as a bad copy, to N's length or the next
 // mark of its encoding, whichever comes first.  Marks inside a sound data
-// field are data, not marks.
+// field are data, not marks.  An MFM mark one transition of which moved is
+// no longer seen by the PLL: a sound ID with no data mark after it has its
+// data read where one stands worn, and a data mark with no ID before it
+// has its ID read where one stands worn and its CRC agrees.
 #ifndef FLUX_FIELDS_H
 #define FLUX_FIELDS_H
 

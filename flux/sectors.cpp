@@ -47,8 +47,11 @@ bool Rebuild(const std::vector<const Sighting*>& badCopies, const Sighting& id,
   // Slips and noise are no copies: no try is spent on them.
   std::vector<const Sighting*> copies;
   for (const Sighting* s : badCopies) {
-    if (s->crcKept && !s->noisy && s->encoding == id.encoding && s->dataLength == nominal)
-      copies.push_back(s);
+    // Under an ID whose CRC failed, N may be wrong: a copy read further
+    // holds the field and its CRC all the same.
+    const bool whole = s->crcKept ? s->dataLength == nominal
+                                  : !s->idGood && s->dataLength >= nominal + 2;
+    if (whole && !s->noisy && s->encoding == id.encoding) copies.push_back(s);
   }
   if (copies.empty()) return false;
   // A tie goes to the first copy: the one the PLL fit best (fewest

@@ -598,4 +598,52 @@ TEST(FluxRecovery, NoWrongSectorIsEverCalledSound) {
   }
 }
 
+
+// A mark one of whose transitions moved: in its syncs it is no longer seen
+// as a mark, yet its field is read, whether it is the ID's or the data's.
+TEST(FluxRecovery, MarksWithATransitionMovedStillRead) {
+  struct Case {
+    std::string what;
+    int mark;   // which of the track's MFM marks: 2s the ID of sector s, 2s + 1 its data
+    int cell;   // the transition moved is the first at or after this cell of its syncs
+    int shift;  // cells later (+) or earlier (-)
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"ID, second sync", 4, 16, 1},
+      {"ID, third sync", 6, 36, -1},
+      {"data, second sync", 5, 20, 1},
+      {"data, third sync", 9, 33, -1},
+      {"data, the mark byte", 11, 50, 1},
+  };
+  // clang-format on
+  const Disk disk = Formatted(1, 8, 3);
+  const int turn = testimg::FluxCellsPerRevolution(disk);
+  FluxOptions once;
+  once.revolutions = 1;
+  for (const Case& c : cases) {
+    std::vector<uint8_t> cells = testimg::TrackCells(disk.tracks.at(0), turn);
+    // The three syncs of each mark, one at a time.
+    std::vector<size_t> marks;
+    for (size_t i = 0; i + 48 <= cells.size(); ++i) {
+      bool sync = true;
+      for (int k = 0; k < 48 && sync; ++k)
+        sync = cells[i + static_cast<size_t>(k)] == (flux::kMfmSyncA1 >> (15 - k % 16) & 1);
+      if (sync) marks.push_back(i), i += 47;
+    }
+    ASSERT_EQ(marks.size(), 16u) << c.what;
+    size_t at = marks[static_cast<size_t>(c.mark)] + static_cast<size_t>(c.cell);
+    while (cells[at] == 0) ++at;
+    const size_t to = static_cast<size_t>(static_cast<long>(at) + c.shift);
+    ASSERT_EQ(cells[to], 0) << c.what;
+    cells[at] = 0, cells[to] = 1;
+    const flux::Track track = flux::DecodeTrack(testimg::CellsToFlux(cells, turn, once, 0));
+    EXPECT_EQ(track.sectors.size(), 8u) << c.what;
+    for (size_t s = 0; s < 8 && s < track.sectors.size(); ++s) {
+      EXPECT_EQ(track.sectors[s].status, 0) << c.what << ", sector " << s + 1;
+      EXPECT_EQ(track.sectors[s].data, disk.tracks.at(0)[s].data) << c.what << ", sector " << s + 1;
+    }
+  }
+}
+
 }  // namespace
