@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -25,6 +26,7 @@
 #include "d88conv/convert.h"
 #include "d88cut/cut_images.h"
 #include "flux/flux.h"
+#include "flux/pll.h"
 #include "support/process.h"
 #include "flux_bytes.h"
 
@@ -550,7 +552,7 @@ namespace {
 // their revolutions among the `given` ones, their statuses those it gives.
 void CheckTrack(const flux::Track& track, size_t given) {
   FUZZ_CHECK(track.revolutions <= static_cast<int>(std::min<size_t>(given, flux::kMaxRevolutions)));
-  FUZZ_CHECK(track.attempts <= 4);
+  FUZZ_CHECK(track.attempts <= static_cast<int>(std::size(flux::kPllSettings)));
   FUZZ_CHECK((track.encoding == flux::Encoding::kNone) == track.sectors.empty());
   const uint32_t revolutions = given >= 32 ? ~0u : (1u << given) - 1;
   for (const flux::Sector& s : track.sectors) {
