@@ -205,6 +205,22 @@ TEST(FluxStages, RepairFlipsOnlyTheFewDoubtfulBitsWithinItsTries) {
     EXPECT_EQ(field, c.flipped < 0 ? before : good) << c.what;
     EXPECT_EQ(tries, c.triesLeft) << c.what;
   }
+  // Transitions near a cell's edge, tried by their odds: two within 30
+  // thousandths of a cell of it before one 200 away.
+  const std::vector<flux::DoubtfulBit> moved = {{10, 480}, {20, 470}, {30, 300}};
+  const Case near[] = {
+      {"a pair near the edge after its two singles", {10, 20}, {}, 6, 2, 3},
+      {"a single far from the edge after that pair", {30}, {}, 6, 1, 2},
+      {"the least likely pair past the last try", {20, 30}, {}, 5, -1, 0},
+  };
+  for (const Case& c : near) {
+    Bytes field = bad(c.wrong);
+    const Bytes before = field;
+    int tries = c.tries;
+    EXPECT_EQ(flux::RepairMoved(field, preset, moved, tries), c.flipped) << c.what;
+    EXPECT_EQ(field, c.flipped < 0 ? before : good) << c.what;
+    EXPECT_EQ(tries, c.triesLeft) << c.what;
+  }
   // A field tried as it is spends a try; with none left nothing is tried.
   Bytes field = good;
   int tries = 1;
