@@ -89,9 +89,12 @@ struct Loop {
       words[one >> 6] |= uint64_t{1} << (~one & 63);
       if (error > kDoubtfulError || error < -kDoubtfulError) out.doubts.push_back({one, error});
       recent = n < 64 ? recent << n | 1 : 1;
-      if ((recent & kMfmSyncsMask) == kMfmSyncs) {
+      // The low 32 cells first: one comparison each, where a pattern
+      // longer than that takes a mask and two 64-bit constants.
+      const uint32_t low = static_cast<uint32_t>(recent);
+      if (low == static_cast<uint32_t>(kMfmSyncs) && (recent & kMfmSyncsMask) == kMfmSyncs) {
         out.marks.push_back({at, Encoding::kMfm});
-      } else if ((recent & kFmPrefixMask) == kFmPrefix) {
+      } else if (low == static_cast<uint32_t>(kFmPrefix) && (recent & kFmPrefixMask) == kFmPrefix) {
         out.marks.push_back({at - kFmPrefixCells, Encoding::kFm});
       }
     }
