@@ -77,7 +77,16 @@ struct Loop {
         continue;
       }
       const uint32_t n = static_cast<uint32_t>(whole);
-      stretch = n <= kShortRun ? stretch - error * gain : stretch + (1.0f - stretch) * gain;
+      // The last cells with this interval's, kept once it fits: a short run
+      // needs no test for a shift past the word.
+      uint64_t shifted;
+      if (n <= kShortRun) {
+        stretch = stretch - error * gain;
+        shifted = recent << n | 1;
+      } else {
+        stretch = stretch + (1.0f - stretch) * gain;
+        shifted = n < 64 ? recent << n | 1 : 1;
+      }
       stretch = std::min(std::max(stretch, low), high);
       phase = error * keep;
       if (n > limit - at) {
@@ -86,9 +95,9 @@ struct Loop {
       }
       at += n;
       const uint32_t one = at - 1;  // below `limit`, which the buffer holds
-      words[one >> 6] |= uint64_t{1} << (~one & 63);
+      words[one >> 6] |= uint64_t{1} << 63 >> (one & 63);
       if (error > kDoubtfulError || error < -kDoubtfulError) out.doubts.push_back({one, error});
-      recent = n < 64 ? recent << n | 1 : 1;
+      recent = shifted;
       // The low 32 cells first: one comparison each, where a pattern
       // longer than that takes a mask and two 64-bit constants.
       const uint32_t low = static_cast<uint32_t>(recent);
