@@ -48,7 +48,8 @@ struct Loop {
   // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells
   // (no further than the buffer holds, whatever the caller asks).
   void Run(const uint32_t* intervals, size_t begin, size_t end, float perTick, uint32_t limit) {
-    limit = std::min(limit, Capacity(out));
+    // Below the largest count by a run of no flux, so `at + n` cannot wrap.
+    limit = std::min({limit, Capacity(out), UINT32_MAX - static_cast<uint32_t>(kLongRun)});
     if (at >= limit) return;
     const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
     const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
@@ -76,7 +77,8 @@ struct Loop {
         phase = q;
         continue;
       }
-      const uint32_t n = static_cast<uint32_t>(whole);
+      // At most kLongRun: converted as a signed 32-bit number, one instruction.
+      const uint32_t n = static_cast<uint32_t>(static_cast<int32_t>(whole));
       // The last cells with this interval's, kept once it fits: a short run
       // needs no test for a shift past the word.
       uint64_t shifted;
@@ -89,7 +91,7 @@ struct Loop {
       }
       stretch = std::min(std::max(stretch, low), high);
       phase = error * keep;
-      if (n > limit - at) {
+      if (at + n > limit) {
         at = limit;
         break;
       }
