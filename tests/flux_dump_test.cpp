@@ -326,6 +326,8 @@ TEST(FluxReaders, MfiPositionsUpToOneTurn) {
        {1000, 2500, kTurn - 3600}, ""},
       {"reaching the turn", {1000, kZone | 500, 2000, kTurn - 3500, 10}, {1000, 2500},
        "MFI cylinder 0 head 0 runs past one turn; read up to it"},
+      {"transitions alone, reaching the turn", {1000, 2000, kTurn - 3000, 10}, {1000, 2000},
+       "MFI cylinder 0 head 0 runs past one turn; read up to it"},
       {"past it in a zone", {1000, kZone | 500, 2000, kZone | (kTurn - 3000), 10}, {1000, 2500},
        "MFI cylinder 0 head 0 runs past one turn; read up to it"},
   };
