@@ -8,7 +8,7 @@ namespace flux {
 
 namespace {
 
-constexpr size_t kSample = 1024;  // intervals the rates are scored on
+constexpr size_t kSample = 4096;  // intervals the rates are scored on
 // A revolution this close to the typical one is whole; others (the last
 // one cut short, a file cut inside one) take the typical scale.
 constexpr double kWholeTolerance = 0.10;
