@@ -99,6 +99,10 @@ static_assert(((uint64_t{Doubled(FmCells(kSyncByte, 0xFF))} << 32 |
                 Doubled(FmCells(kDeletedMarkAlt, kFmMarkClock))) >>
                (32 - kFmPrefixCells)) == kFmPrefix,
               "every FM ID and data mark shares the prefix");
+// Both patterns take at least the last 32 cells, so those alone can rule
+// a pattern out.
+static_assert((kMfmSyncsMask & 0xFFFFFFFF) == 0xFFFFFFFF && (kFmPrefixMask & 0xFFFFFFFF) == 0xFFFFFFFF,
+              "the patterns' masks cover their low 32 cells");
 
 namespace detail {
 // Cells 1, 3, 5, 7 (from the top) of eight: the data bits of MFM.

@@ -48,7 +48,8 @@ struct Loop {
   // Feeds intervals [begin, end) scaled by `perTick`, up to `limit` cells
   // (no further than the buffer holds, whatever the caller asks).
   void Run(const uint32_t* intervals, size_t begin, size_t end, float perTick, uint32_t limit) {
-    limit = std::min(limit, Capacity(out));
+    // Below the largest count by a run of no flux, so `at + n` cannot wrap.
+    limit = std::min({limit, Capacity(out), UINT32_MAX - static_cast<uint32_t>(kLongRun)});
     if (at >= limit) return;
     const float low = 1.0f / (1.0f + kClockRange), high = 1.0f / (1.0f - kClockRange);
     const float gain = setting.frequencyGain, keep = 1.0f - setting.phaseGain;
@@ -76,22 +77,35 @@ struct Loop {
         phase = q;
         continue;
       }
-      const uint32_t n = static_cast<uint32_t>(whole);
-      stretch = n <= kShortRun ? stretch - error * gain : stretch + (1.0f - stretch) * gain;
+      // At most kLongRun: converted as a signed 32-bit number, one instruction.
+      const uint32_t n = static_cast<uint32_t>(static_cast<int32_t>(whole));
+      // The last cells with this interval's, kept once it fits: a short run
+      // needs no test for a shift past the word.
+      uint64_t shifted;
+      if (n <= kShortRun) {
+        stretch = stretch - error * gain;
+        shifted = recent << n | 1;
+      } else {
+        stretch = stretch + (1.0f - stretch) * gain;
+        shifted = n < 64 ? recent << n | 1 : 1;
+      }
       stretch = std::min(std::max(stretch, low), high);
       phase = error * keep;
-      if (n > limit - at) {
+      if (at + n > limit) {
         at = limit;
         break;
       }
       at += n;
       const uint32_t one = at - 1;  // below `limit`, which the buffer holds
-      words[one >> 6] |= uint64_t{1} << (~one & 63);
+      words[one >> 6] |= uint64_t{1} << 63 >> (one & 63);
       if (error > kDoubtfulError || error < -kDoubtfulError) out.doubts.push_back({one, error});
-      recent = n < 64 ? recent << n | 1 : 1;
-      if ((recent & kMfmSyncsMask) == kMfmSyncs) {
+      recent = shifted;
+      // The low 32 cells first: one comparison each, where a pattern
+      // longer than that takes a mask and two 64-bit constants.
+      const uint32_t low = static_cast<uint32_t>(recent);
+      if (low == static_cast<uint32_t>(kMfmSyncs) && (recent & kMfmSyncsMask) == kMfmSyncs) {
         out.marks.push_back({at, Encoding::kMfm});
-      } else if ((recent & kFmPrefixMask) == kFmPrefix) {
+      } else if (low == static_cast<uint32_t>(kFmPrefix) && (recent & kFmPrefixMask) == kFmPrefix) {
         out.marks.push_back({at - kFmPrefixCells, Encoding::kFm});
       }
     }

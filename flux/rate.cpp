@@ -21,15 +21,20 @@ constexpr int kDriveRpms[] = {360, 300};
 constexpr size_t kBetterShare = 64;
 
 // How many sampled intervals fall within 0.3 cells of 2, 3 or 4 cells.
-size_t Score(const std::vector<uint32_t>& sample, double cellTicks) {
-  size_t score = 0;
+// The windows are apart, so the nearest of the three counts decides,
+// without rounding the interval to a count first (a call or a long
+// sequence, where this is a few branch-free instructions).  Counted in a
+// double, exact this far, so that the loop is vectorised.
+size_t Score(const std::vector<double>& sample, double cellTicks) {
+  double score = 0;
   const double perTick = 1 / cellTicks;
-  for (uint32_t x : sample) {
+  for (double x : sample) {
     const double q = x * perTick;
-    const double n = std::floor(q + 0.5);
-    score += n >= 2 && n <= 4 && std::fabs(q - n) < 0.3;
+    const double two = std::fabs(q - 2), three = std::fabs(q - 3), four = std::fabs(q - 4);
+    const double nearest = std::min(std::min(two, three), four);
+    score += nearest < 0.3 ? 1.0 : 0.0;
   }
-  return score;
+  return static_cast<size_t>(score);
 }
 
 }  // namespace
@@ -70,8 +75,10 @@ Timing MeasureTiming(const TrackFlux& flux, const std::vector<Span>& revolutions
     if ((r > 0 || flux.indexCued) && ticks[r] > 0 && complete) candidates.push_back(ticks[r]);
   }
   if (total == 0) return timing;
-  std::vector<uint32_t> sample;
+  // As doubles: each is scored against every rate.
+  std::vector<double> sample;
   const size_t stride = std::max<size_t>(1, total / kSample);
+  sample.reserve(total / stride + count);
   for (const Span& span : revolutions) {
     for (size_t i = span.begin; i < span.end; i += stride) sample.push_back(flux.intervals[i]);
   }

@@ -3,6 +3,7 @@
 // resolution); damaged and hostile files are read for what is sound in
 // them, with one warning naming the first fault.
 #include "containers/flux_dump.h"
+#include "containers/mfi_format.h"
 
 #include <gtest/gtest.h>
 
@@ -284,6 +285,58 @@ TEST(FluxReaders, DamagedFilesGiveWhatIsSoundWithOneWarning) {
     const Read got = ReadWith(c.reader, c.file);
     EXPECT_EQ(got.ok, c.ok);
     EXPECT_EQ(got.tracks.size(), c.tracks);
+    EXPECT_EQ(got.warning, c.warning);
+  }
+}
+
+// An MFI of one track of `words`, stored in a zlib stream uncompressed.
+Bytes OneTrackMfi(const std::vector<uint32_t>& words) {
+  Bytes track;
+  for (uint32_t w : words) {
+    const Bytes b = Le32(w);
+    track.insert(track.end(), b.begin(), b.end());
+  }
+  const size_t length = track.size();
+  Bytes file(containers::mfi::kMagicNew, containers::mfi::kMagicNew + containers::mfi::kMagicLength);
+  for (uint32_t v : {1u, 1u, 0u, 0u, 0x30u, static_cast<uint32_t>(length + 7),
+                     static_cast<uint32_t>(length), 0u}) {
+    const Bytes b = Le32(v);
+    file.insert(file.end(), b.begin(), b.end());
+  }
+  // A zlib header, then one final stored block: its length and that inverted.
+  const Bytes block = {0x78, 0x01, 0x01, uint8_t(length), uint8_t(length >> 8),
+                       uint8_t(~length), uint8_t(~length >> 8)};
+  file.insert(file.end(), block.begin(), block.end());
+  file.insert(file.end(), track.begin(), track.end());
+  return file;
+}
+
+// Positions add up across words that are not transitions (the start and
+// end of an unmagnetised zone), and nothing from the word that reaches the
+// turn on is read.
+TEST(FluxReaders, MfiPositionsUpToOneTurn) {
+  using containers::mfi::kTurn;
+  constexpr uint32_t kZone = 1u << containers::mfi::kTypeShift;
+  const struct {
+    std::string what;
+    std::vector<uint32_t> words, intervals;
+    std::string warning;
+  } cases[] = {
+      {"within the turn", {1000, kZone | 500, 2000, kTurn - 3600, kZone | 99},
+       {1000, 2500, kTurn - 3600}, ""},
+      {"reaching the turn", {1000, kZone | 500, 2000, kTurn - 3500, 10}, {1000, 2500},
+       "MFI cylinder 0 head 0 runs past one turn; read up to it"},
+      {"transitions alone, reaching the turn", {1000, 2000, kTurn - 3000, 10}, {1000, 2000},
+       "MFI cylinder 0 head 0 runs past one turn; read up to it"},
+      {"past it in a zone", {1000, kZone | 500, 2000, kZone | (kTurn - 3000), 10}, {1000, 2500},
+       "MFI cylinder 0 head 0 runs past one turn; read up to it"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Read got = ReadWith(kMfi, OneTrackMfi(c.words));
+    ASSERT_TRUE(got.ok);
+    ASSERT_EQ(got.tracks.size(), 1u);
+    EXPECT_EQ(got.tracks[0].intervals, c.intervals);
     EXPECT_EQ(got.warning, c.warning);
   }
 }
