@@ -7,7 +7,8 @@
 # Last, d88cut cuts every sample at once, each beside itself, a folder per
 # disk: together the same files as each program's run; and it cuts two
 # flux dumps (SCP, a zipped KryoFlux set) into the files of the same disks
-# stored as D88.  The programs' messages are Shift-JIS; they are shown through iconv when it is there.
+# stored as D88.  Last, d88info maps the sectors of a worn disk's dump.
+# The programs' messages are Shift-JIS; they are shown through iconv when it is there.
 file(REMOVE_RECURSE "${DEMO}")
 file(MAKE_DIRECTORY "${DEMO}/images")
 execute_process(COMMAND "${MAKE_SAMPLES}" "${DEMO}/images" RESULT_VARIABLE status)
@@ -152,3 +153,11 @@ run_in(d88cut . d88cut-flux images/vorxcut-1.scp images/oabcut-1-kryoflux.zip)
 same_files(images/vorxcut-1/disk00-vorxcut-1 images/vorxcut/disk00-vorxcut-1 images/vorxcut-1.scp)
 same_files(images/oabcut-1-kryoflux/disk00-oabcut-1 images/oabcut/disk00-oabcut-1
            images/oabcut-1-kryoflux.zip)
+
+# A worn disk's dump: its map of sectors marks those voted from the
+# revolutions (v), repaired (r) and left with a bad data CRC (x).
+message("\n== d88info --map images/worn-2hd.scp")
+execute_process(COMMAND "${D88INFO}" --map "${DEMO}/images/worn-2hd.scp" RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "d88info ended with status ${status}")
+endif()

@@ -87,8 +87,9 @@ const TEXTS = {
   fluxFacts: [(format, revolutions) => `${format} flux dump of ${revolutions}, `,
     (format, revolutions) => `${format} フラックスダンプ(${revolutions})、`],
   imageFacts: [(format) => `${format} image, `, (format) => `${format} イメージ、`],
-  geometry: [(g) => `; ${g.cylinders} cylinders, ${g.heads} heads, ${g.sectors} sectors of ` +
-             `${g.sectorSize} bytes`,
+  geometry: [(g) => `; ${g.cylinders} cylinder${pluralS(g.cylinders)}, ` +
+             `${g.heads} head${pluralS(g.heads)}, ` +
+             `${g.sectors} sector${pluralS(g.sectors)} of ${g.sectorSize} bytes`,
   (g) => `。${g.cylinders} シリンダー、${g.heads} ヘッド、${g.sectorSize} バイトの` +
              `セクター ${g.sectors} 個`],
   listSeparator: [', ', '、'],

@@ -15,8 +15,8 @@ zip of sample images too, against
 damaged image and files that are no image; the files of an MS-DOS disk
 and a hard disk's partitions, as a tree, one by one and zipped, against
 `d88cut`; the language switch; and saves screenshots of the page after a
-cut (desktop and phone), of a zip's disks, of a disk's files and of a
-damaged disk's map of sectors.
+cut (desktop and phone), of a zip's disks, of a disk's files and of the
+maps of sectors of a damaged disk and of a worn disk's flux dump.
 
   browser_test.py --page build-web/web --one-file build-web/d88cut.html \
                   --images build/demo/images --tools build/tools --out build-web
@@ -608,7 +608,7 @@ def check_map(page, results, images, tools):
     if page.shots:
         page.driver.execute_script(
             "document.getElementById('maps').scrollIntoView({block: 'start'})")
-        page.driver.save_screenshot(os.path.join(page.out, "page-map.png"))
+        page.driver.save_screenshot(os.path.join(page.out, "page-map-d88.png"))
 
     page.driver.find_element(By.CSS_SELECTOR, "[data-language='ja']").click()
     summary = page.driver.find_element(By.CSS_SELECTOR, "#maps details.map-disk summary").text
@@ -626,8 +626,89 @@ def check_map(page, results, images, tools):
     kinds = map_kinds(page)
     results.check(sum(v for k, v in kinds.items() if k != "missing") == sectors > 0,
                   f"{name}: a cell per sector ({kinds}, {sectors} sectors)")
+    check_worn_map(page, results, images, tools)
     errors = page.console_errors()
     results.check(not errors, f"maps: no errors in the browser's console ({errors})")
+
+
+def dump_kinds(doc):
+    """A dump's cells by kind as `d88info --json --sectors` has them: a
+    sector's stored status, unless decoding voted or repaired it."""
+    of_status = {0x00: "sound", 0xA0: "idCrc", 0xB0: "dataCrc", 0xF0: "noData", 0x10: "deleted"}
+    tracks = doc["disks"][0]["tracks"]
+    highest = max((s["r"] for t in tracks for s in t["sectors"]), default=0)
+    counts = {}
+    for track in tracks:
+        obtained = {(b["c"], b["h"], b["r"], b["n"]): b["obtained"]
+                    for b in track.get("flux", {}).get("badCrc", [])}
+        kinds = []
+        for s in track["sectors"]:
+            kind = obtained.get((s["c"], s["h"], s["r"], s["n"]))
+            if kind not in ("voted", "repaired"):
+                kind = "deleted" if s["deleted"] == 0x10 else of_status.get(s["status"], "other")
+            kinds.append(kind)
+        kinds += ["missing"] * sum(1 for r in track["missing"] if r <= highest)
+        for kind in kinds:
+            counts[kind] = counts.get(kind, 0) + 1
+    return counts
+
+
+def check_worn_map(page, results, images, tools):
+    """A worn disk's dump: cells for the sectors voted and repaired from the
+    revolutions' copies and the one left bad, as many as d88info finds,
+    each saying how it was obtained."""
+    name = "worn-2hd.scp"
+    page.load()
+    page.open(os.path.join(images, name))
+    open_map(page)
+    out = subprocess.run([os.path.join(tools, "d88info", "d88info"), "--json", "--sectors", name],
+                         cwd=images, capture_output=True, check=True).stdout
+    doc = json.loads(out)
+    want = dump_kinds(doc)
+    kinds = map_kinds(page)
+    results.check(kinds == want and want.get("voted", 0) > 0 and want.get("repaired", 0) > 0
+                  and want.get("dataCrc", 0) > 0,
+                  f"{name}: the map's cells by kind are d88info's ({kinds}, d88info: {want})")
+    legend = page.driver.find_element(By.CSS_SELECTOR, "#maps .map-legend").text
+    results.check(f"voted: {want.get('voted')}" in legend
+                  and f"repaired: {want.get('repaired')}" in legend,
+                  f"{name}: the legend counts the voted and repaired sectors ({legend!r})")
+
+    # The first sector of each way of obtaining it, by click and by focus;
+    # the repaired one last, for the screenshot.
+    details = page.driver.find_element(By.CSS_SELECTOR, "#maps .map-details")
+    how = {"voted": lambda b: f", voted from {b['votedRevolutions']} revolutions",
+           "repaired": lambda b: f", repaired by flipping {b['flippedBits']} bit"
+                                 + ("" if b["flippedBits"] == 1 else "s"),
+           "badCopy": lambda b: ", no good copy: a bad copy kept"}
+    for obtained, reach in (("badCopy", "click"), ("voted", "click"), ("repaired", "focus")):
+        found = next(
+            ((t, i, b) for t in doc["disks"][0]["tracks"] for b in t["flux"]["badCrc"]
+             if b["obtained"] == obtained
+             for i, s in enumerate(t["sectors"])
+             if (s["c"], s["h"], s["r"], s["n"]) == (b["c"], b["h"], b["r"], b["n"])), None)
+        if not results.check(found is not None, f"{name}: d88info finds a {obtained} sector"):
+            continue
+        track, place, bad = found
+        sector = track["sectors"][place]
+        cell = page.driver.find_elements(
+            By.CSS_SELECTOR, f"#maps .map-row[data-track='{track['track']}'] .map-cell")[place]
+        if reach == "click":
+            cell.click()
+        else:
+            page.driver.execute_script("arguments[0].focus()", cell)
+        kind = {"voted": "voted", "repaired": "repaired", "badCopy": "data CRC error"}[obtained]
+        text = (f"Track {track['track']}, place {place + 1}: C {sector['c']} H {sector['h']}"
+                f" R {sector['r']} N {sector['n']}, {sector['length']} bytes, MFM,"
+                f" status 0x{sector['status']:02X}: {kind}; bad copies in revolution"
+                f" {', '.join(str(r) for r in bad['revolutions'])}{how[obtained](bad)}")
+        results.check(details.text == text,
+                      f"{name}: a {obtained} sector shows on {reach} how it was obtained"
+                      f" ({details.text!r}, want {text!r})")
+    if page.shots:
+        page.driver.execute_script(
+            "document.getElementById('maps').scrollIntoView({block: 'start'})")
+        page.driver.save_screenshot(os.path.join(page.out, "page-map.png"))
 
 
 def check_one_file(results, path):

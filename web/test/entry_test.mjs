@@ -309,10 +309,12 @@ test('a damaged file system warns as d88cut does; no file system gives none', ()
 });
 
 // A disk's map reads its tracks from the module as the console lists them,
-// for a damaged D88 disk, a flux dump's (whose tracks say what decoding
-// found) and an archive's disks; a disk the image lacks gives none.
+// for a damaged D88 disk, flux dumps' (whose tracks say what decoding
+// found, on the worn one sectors voted and repaired: the same decoding in
+// WebAssembly) and an archive's disks; a disk the image lacks gives none.
 test('the tracks of a disk\'s map are the console\'s, one disk asked for', () => {
-  for (const name of ['damaged-sectors.d88', 'vorxcut-1.scp', 'abcut.d88', 'vorxcut.zip']) {
+  for (const name of ['damaged-sectors.d88', 'vorxcut-1.scp', 'worn-2hd.scp', 'abcut.d88',
+                      'vorxcut.zip']) {
     const at = runs.putImage(mod, fs.readFileSync(path.join(images, name)), name);
     const json = JSON.parse(execFileSync(tool('d88info'), ['--json', '--sectors', '--', name],
                                          { cwd: images }));
