@@ -14,8 +14,14 @@
 // 26x256 as an SCP dump of three revolutions and one of 8x1024 as an MFI
 // dump of one, both read in a 300-rpm drive: sectors back right, sectors
 // called sound that are wrong (there must be none), time per transition.
-// Usage: fluxbench [RUNS [sweep]]; "sweep" runs the last part alone.
+// Beside MAME's floptool (Debian: mame-tools), where it is installed: a
+// 1.2 MB 2HD disk of random data written as MFI by floptool itself, read
+// back to sectors by floptool and by d88conv, each as a process, the
+// fastest of RUNS wall times; the aim is a third of floptool's time.
+// Usage: fluxbench [RUNS [sweep | floptool]]: "sweep" or "floptool" runs
+// that part alone.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -30,8 +36,10 @@
 #include "flux/rate.h"
 #include "flux/sectors.h"
 #include "containers/flux_dump.h"
+#include "support/d88_builder.h"
 #include "support/flux_builder.h"
 #include "support/flux_encoder.h"
+#include "support/process.h"
 
 namespace {
 
@@ -162,11 +170,69 @@ int Sweeps() {
   return wrong;
 }
 
+// The fastest of `runs` wall times of `program` run in `dir`; negative
+// where a run fails.
+double FastestRun(int runs, const std::string& program, const std::vector<std::string>& args,
+                  const std::string& dir) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    const testimg::ProcessResult run = testimg::RunProcess(program, args, dir);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    if (run.status != 0) return -1;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+// Returns false where a reading is wrong; a missing floptool is no failure.
+bool BesideFloptool(int runs) {
+  std::printf("\nMFI written by floptool (1.2 MB 2HD, 77x2x8x1024, random data); fastest of %d runs\n",
+              runs);
+  const testimg::ScratchDir dir;
+  testimg::Bytes raw(size_t{77} * 2 * 8 * 1024);
+  uint32_t seed = 7;
+  for (uint8_t& b : raw) seed = seed * 1103515245u + 12345u, b = static_cast<uint8_t>(seed >> 16);
+  if (!testimg::WriteFile(dir / "disk.img", raw)) return false;
+  const std::vector<std::string> write = {"flopconvert", "pc98", "mfi", "disk.img", "disk.mfi"};
+  if (testimg::RunProcess("floptool", write, dir.path()).status != 0) {
+    std::printf("floptool not found or failed (Debian: apt-get install mame-tools); skipped\n");
+    return true;
+  }
+  const double theirs =
+      FastestRun(runs, "floptool", {"flopconvert", "mfi", "pc98", "disk.mfi", "back.img"},
+                 dir.path());
+  const double ours = FastestRun(runs, D88CONV_PATH, {"-f", "-o", "disk.d88", "disk.mfi"},
+                                 dir.path());
+  // Both must give the disk's bytes: floptool's image as it is, ours as the
+  // decoded disk's sectors in order.
+  const testimg::Bytes mfi = testimg::ReadFile(dir / "disk.mfi");
+  const flux::Disk decoded =
+      ThroughContainers(containers::Kind::kMfi, [&](const containers::FluxVisitor& v,
+                                                   containers::ProblemLog* p) {
+        return containers::ReadMfi(mfi.data(), mfi.size(), v, p);
+      });
+  testimg::Bytes sectors;
+  for (const flux::Track& t : decoded.tracks) {
+    for (const flux::Sector& s : t.sectors) sectors.insert(sectors.end(), s.data.begin(), s.data.end());
+  }
+  if (theirs < 0 || ours < 0 || testimg::ReadFile(dir / "back.img") != raw || sectors != raw) {
+    std::fprintf(stderr, "floptool comparison: a reading failed or is not the disk\n");
+    return false;
+  }
+  std::printf("%-34s %10s\n", "read back to sectors", "ms");
+  std::printf("%-34s %10.1f\n", "floptool flopconvert mfi pc98", theirs * 1e3);
+  std::printf("%-34s %10.1f\n", "d88conv", ours * 1e3);
+  std::printf("d88conv takes %.2f of floptool's time (aim: at most 0.33)\n", ours / theirs);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   if (argc > 2 && std::string(argv[2]) == "sweep") return Sweeps() == 0 ? 0 : 1;
+  if (argc > 2 && std::string(argv[2]) == "floptool") return BesideFloptool(runs) ? 0 : 1;
   const testimg::Disk disk = FullDisk();
   testimg::FluxOptions options;  // three revolutions
   options.jitter = 0.1;
@@ -274,5 +340,6 @@ int main(int argc, char** argv) {
                 stage.seconds * 1e9 / static_cast<double>(transitions));
   }
   failures += Sweeps();
+  if (!BesideFloptool(runs)) ++failures;
   return failures == 0 ? 0 : 1;
 }
