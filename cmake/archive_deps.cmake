@@ -1,12 +1,15 @@
-# libarchive and zlib for every build, as two targets the code links:
+# libarchive, zlib and libdeflate for every build, as targets the code links:
 #
 #   d88cut::libarchive  libarchive with the zip, 7z, lha, rar, rar5, tar and
 #                       raw readers and the gzip, bzip2 and xz filters
 #   d88cut::zlib        zlib
+#   d88cut::deflate     libdeflate, whose decompressor inflates MFI tracks
+#                       in less than half zlib's time
 #
 # Native builds take the system's libraries (Debian: libarchive-dev,
-# zlib1g-dev).  The MinGW-w64 and Emscripten builds have no such packages,
-# so they compile libarchive, zlib, bzip2 and liblzma statically from the
+# zlib1g-dev, libdeflate-dev).  The MinGW-w64 and Emscripten builds have no
+# such packages, so they compile libarchive, zlib, bzip2, liblzma and
+# libdeflate statically from the
 # Debian source packages that cmake/fetch-deps.sh unpacks into
 # D88CUT_DEPS_SOURCE_DIR: the .exe files need no DLLs, the page nothing at
 # run time, and every build reads archives with the same patched code.
@@ -21,7 +24,7 @@
 # sources of the readers and writers named here are compiled.
 
 set(D88CUT_DEPS_SOURCE_DIR "" CACHE PATH
-    "Unpacked sources of libarchive, zlib, bzip2 and xz-utils (cmake/fetch-deps.sh DIR) for the cross builds")
+    "Unpacked sources of libarchive, zlib, bzip2, xz-utils and libdeflate (cmake/fetch-deps.sh DIR) for the cross builds")
 
 if(NOT (MINGW OR EMSCRIPTEN))
   find_package(LibArchive 3.3 REQUIRED)
@@ -33,12 +36,21 @@ if(NOT (MINGW OR EMSCRIPTEN))
   target_link_libraries(d88cut_libarchive INTERFACE ${LibArchive_LIBRARIES})
   add_library(d88cut::libarchive ALIAS d88cut_libarchive)
   add_library(d88cut::zlib ALIAS ZLIB::ZLIB)
+  find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h)
+  find_library(LIBDEFLATE_LIBRARY deflate)
+  if(NOT LIBDEFLATE_INCLUDE_DIR OR NOT LIBDEFLATE_LIBRARY)
+    message(FATAL_ERROR "libdeflate is needed (Debian: libdeflate-dev; macOS: brew install libdeflate)")
+  endif()
+  add_library(d88cut_deflate INTERFACE)
+  target_include_directories(d88cut_deflate INTERFACE ${LIBDEFLATE_INCLUDE_DIR})
+  target_link_libraries(d88cut_deflate INTERFACE ${LIBDEFLATE_LIBRARY})
+  add_library(d88cut::deflate ALIAS d88cut_deflate)
   return()
 endif()
 
 enable_language(C)
 set(deps ${D88CUT_DEPS_SOURCE_DIR})
-foreach(package libarchive zlib bzip2 xz-utils)
+foreach(package libarchive zlib bzip2 xz-utils libdeflate)
   if(NOT deps OR NOT EXISTS ${deps}/${package}.version)
     message(FATAL_ERROR "This build compiles libarchive and its compressors from source: run "
                         "cmake/fetch-deps.sh DIR and configure with -DD88CUT_DEPS_SOURCE_DIR=DIR "
@@ -50,7 +62,7 @@ endforeach()
 # Configure again when a source package is fetched anew.
 set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
              ${deps}/libarchive.version ${deps}/zlib.version ${deps}/bzip2.version
-             ${deps}/xz-utils.version)
+             ${deps}/xz-utils.version ${deps}/libdeflate.version)
 
 # Foreign code: its warnings are its authors' (-w), and this build's
 # -Werror must not fail on them; no debug information (-g0), which would
@@ -79,6 +91,13 @@ if(EMSCRIPTEN)
   target_compile_definitions(d88cut_zlib PRIVATE Z_HAVE_UNISTD_H)  # gz* use read and write
 endif()
 add_library(d88cut::zlib ALIAS d88cut_zlib)
+
+# libdeflate: its decompressor alone (the CPU feature checks pick its fastest
+# code on x86 and ARM, and are empty elsewhere).
+d88cut_dep_library(d88cut_deflate ${deps}/libdeflate
+  lib/deflate_decompress.c lib/utils.c lib/x86/cpu_features.c lib/arm/cpu_features.c)
+target_include_directories(d88cut_deflate SYSTEM PUBLIC ${deps}/libdeflate)
+add_library(d88cut::deflate ALIAS d88cut_deflate)
 
 # bzip2: its library is seven files and has no build system to speak of.
 d88cut_dep_library(d88cut_bzip2 ${deps}/bzip2

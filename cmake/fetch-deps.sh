@@ -26,7 +26,7 @@ mkdir -p "$1"
 out=$(cd "$1" && pwd)
 # zstd is left out: the zip and 7z members it would open are rare, and
 # every build would have to carry one more library for them.
-packages=(libarchive zlib bzip2 xz-utils)
+packages=(libarchive zlib bzip2 xz-utils libdeflate)
 suite=bookworm
 
 missing=()
