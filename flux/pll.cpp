@@ -116,16 +116,19 @@ struct Loop {
 
 }  // namespace
 
+bool Wraps(const std::vector<Span>& revolutions, const Timing& timing) {
+  size_t wholeCount = 0;
+  for (size_t r = 0; r < revolutions.size(); ++r) wholeCount += timing.whole[r];
+  return wholeCount == 1 && timing.whole[revolutions.size() - 1];
+}
+
 void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
-            const PllSetting& setting, Bitstream& out) {
+            const PllSetting& setting, bool wrap, Bitstream& out) {
   const uint32_t turn = static_cast<uint32_t>(timing.rate->cellsPerRevolution);
   const uint32_t most = static_cast<uint32_t>(turn * kRevolutionSlack);
-  size_t wholeCount = 0, lastWhole = 0;
-  for (size_t r = 0; r < revolutions.size(); ++r) {
-    if (timing.whole[r]) ++wholeCount, lastWhole = r;
-  }
   // A lone whole revolution that ends the dump is read on into its start.
-  const bool wrap = wholeCount == 1 && lastWhole + 1 == revolutions.size();
+  wrap = wrap && Wraps(revolutions, timing);
+  const size_t lastWhole = revolutions.size() - 1;
   const uint32_t wrapCells = turn / kWrapShare;
   const uint64_t bound = uint64_t{most} * revolutions.size() + (wrap ? wrapCells : 0);
 

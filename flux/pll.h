@@ -35,10 +35,14 @@ constexpr PllSetting kPllSettings[] = {
 // doubtful one (bitstream.h), where a repair may look.
 constexpr float kDoubtfulError = 0.35f;
 
+// True when the dump's one whole revolution ends it, so that its start can
+// be read again past its end (a field across the index read whole).
+bool Wraps(const std::vector<Span>& revolutions, const Timing& timing);
+
 // Fills `out` (its buffers reused) with the cells of every revolution, and
-// the start of the first whole one again when there is only one.
+// with `wrap`, where Wraps, the start of the whole one again.
 void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
-            const PllSetting& setting, Bitstream& out);
+            const PllSetting& setting, bool wrap, Bitstream& out);
 
 }  // namespace flux
 

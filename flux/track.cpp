@@ -32,7 +32,7 @@ Track DecodeTrack(const TrackFlux& flux) {
   std::vector<Sighting> sightings;
   std::vector<uint8_t> pool;
   for (const PllSetting& setting : kPllSettings) {
-    RunPll(flux, revolutions, timing, setting, bits);
+    RunPll(flux, revolutions, timing, setting, true, bits);
     ReadFields(bits, sightings, pool);
     ++track.attempts;
     track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution);
