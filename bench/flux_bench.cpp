@@ -318,7 +318,7 @@ int main(int argc, char** argv) {
   });
   const double pll = Fastest(runs, [&] {
     for (size_t i = 0; i < tracks.size(); ++i)
-      flux::RunPll(tracks[i], spans[i], timings[i], flux::kPllSettings[0], false, bits[i]);
+      flux::RunPll(tracks[i], spans[i], timings[i], flux::kPllSettings[0], bits[i]);
   });
   const double fields = Fastest(runs, [&] {
     for (size_t i = 0; i < tracks.size(); ++i) {

@@ -9,6 +9,7 @@
 #ifndef FLUX_PLL_H
 #define FLUX_PLL_H
 
+#include <cstdint>
 #include <vector>
 
 #include "flux/bitstream.h"
@@ -39,10 +40,21 @@ constexpr float kDoubtfulError = 0.35f;
 // be read again past its end (a field across the index read whole).
 bool Wraps(const std::vector<Span>& revolutions, const Timing& timing);
 
-// Fills `out` (its buffers reused) with the cells of every revolution, and
-// with `wrap`, where Wraps, the start of the whole one again.
-void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
-            const PllSetting& setting, bool wrap, Bitstream& out);
+// Where the loop stopped, so that it can read on.
+struct PllState {
+  float stretch = 1.0f, applied = 1.0f, phase = 0.0f;
+  uint64_t recent = 0;
+};
+
+// Fills `out` (its buffers reused) with the cells of every revolution.
+PllState RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                const Timing& timing, const PllSetting& setting, Bitstream& out);
+
+// Where Wraps, reads on from where RunPll left `out` (and `state`) into the
+// start of the whole revolution again, past `cells` up to a new `end`.
+void ReadPastEnd(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                 const Timing& timing, const PllSetting& setting, const PllState& state,
+                 Bitstream& out);
 
 }  // namespace flux
 

@@ -32,24 +32,26 @@ Track DecodeTrack(const TrackFlux& flux) {
   Bitstream bits;
   std::vector<Sighting> sightings;
   std::vector<uint8_t> pool;
-  auto decode = [&](const PllSetting& setting, bool wrap) {
-    RunPll(flux, revolutions, timing, setting, wrap, bits);
+  auto readSectors = [&] {
     ReadFields(bits, sightings, pool);
     track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution);
   };
   // A lone revolution is read on past its end only where the read without
-  // loses sectors or may have cut one off at the index: that setting is
-  // read again with it, in place of the read without (its sightings would
-  // count twice), and so is every later one.
+  // loses sectors or may have cut one off at the index: that setting's
+  // cells are read on and its fields again, in place of the read without
+  // (its sightings would count twice), and every later setting reads on.
   bool wrap = false;
   for (const PllSetting& setting : kPllSettings) {
-    decode(setting, wrap);
+    const PllState state = RunPll(flux, revolutions, timing, setting, bits);
+    if (wrap) ReadPastEnd(flux, revolutions, timing, setting, state, bits);
+    readSectors();
     if (!wrap && Wraps(revolutions, timing) &&
         (LosesSectors(track.sectors, whole) || CutAtEnds(bits))) {
       wrap = true;
+      ReadPastEnd(flux, revolutions, timing, setting, state, bits);
       sightings.clear();
       pool.clear();
-      decode(setting, wrap);
+      readSectors();
     }
     ++track.attempts;
     if (!LosesSectors(track.sectors, whole)) break;

@@ -134,7 +134,7 @@ TEST(FluxStages, PllGivesBackTheCells) {
     ASSERT_NE(timing.rate, nullptr) << c.what;
     EXPECT_EQ(timing.rate->cellsPerRevolution, c.cellsPerRevolution) << c.what;
     flux::Bitstream bits;
-    flux::RunPll(tf, revolutions, timing, flux::kPllSettings[0], true, bits);
+    flux::RunPll(tf, revolutions, timing, flux::kPllSettings[0], bits);
     const size_t total = cells.size() * static_cast<size_t>(c.options.revolutions);
     size_t wrong = 0;
     for (uint32_t i = 0; i < bits.cells && i < total; ++i)
