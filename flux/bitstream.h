@@ -31,9 +31,9 @@ struct Bitstream {
   // end lets any window be read with two loads.
   std::vector<uint64_t> words;
   uint32_t cells = 0;  // cells of the dump's revolutions
-  // Past `cells`, up to `end`, the start of the track once more, so that a
-  // field across the index of a single revolution reads whole; marks there
-  // are not looked for.
+  // Past `cells`, up to `end`, the start of the track once more where the
+  // PLL read on (ReadPastEnd), so that a field across the index of a single
+  // revolution reads whole; marks there are not looked for.
   uint32_t end = 0;
   // Cell where revolution r starts; one more entry, `cells`, ends the last.
   std::vector<uint32_t> revolutionStarts;

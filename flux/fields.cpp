@@ -411,4 +411,21 @@ void ReadFields(const Bitstream& bits, std::vector<Sighting>& out, std::vector<u
   Reader(bits, out, pool).Run();
 }
 
+bool CutAtEnds(const Bitstream& bits) {
+  // Marks come in order: the last ones and the first ones are enough.
+  for (auto m = bits.marks.rbegin(); m != bits.marks.rend(); ++m) {
+    const uint32_t reach = kIdFieldBytes * static_cast<uint32_t>(CellsPerByte(m->encoding));
+    if (bits.end - std::min(bits.end, m->cell) >= reach) break;
+    if (m->cell < bits.cells) return true;
+  }
+  constexpr uint32_t kIdReach = (kIdFieldBytes + kDataWindowBytes) * 16;
+  for (const MarkAt& m : bits.marks) {
+    if (m.cell >= kIdReach) break;
+    if (m.encoding != Encoding::kMfm || bits.end - m.cell < 16) continue;
+    const MarkKind kind = KindOfMark(MfmByte(bits.Window(m.cell)));
+    if (kind == MarkKind::kData || kind == MarkKind::kDeleted) return true;
+  }
+  return false;
+}
+
 }  // namespace flux

@@ -62,6 +62,11 @@ struct Sighting {
 // Appends the sightings of `bits` to `out` and their data to `pool`.
 void ReadFields(const Bitstream& bits, std::vector<Sighting>& out, std::vector<uint8_t>& pool);
 
+// True when the ends of `bits` may cut a sector off unseen, which cells read
+// on past the end would give: a mark too near the end for an ID field after
+// it, or an MFM data mark too near the start for the (worn) ID before it.
+bool CutAtEnds(const Bitstream& bits);
+
 }  // namespace flux
 
 #endif  // FLUX_FIELDS_H

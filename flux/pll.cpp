@@ -116,18 +116,17 @@ struct Loop {
 
 }  // namespace
 
-void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
-            const PllSetting& setting, Bitstream& out) {
+bool Wraps(const std::vector<Span>& revolutions, const Timing& timing) {
+  size_t wholeCount = 0;
+  for (size_t r = 0; r < revolutions.size(); ++r) wholeCount += timing.whole[r];
+  return wholeCount == 1 && timing.whole[revolutions.size() - 1];
+}
+
+PllState RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                const Timing& timing, const PllSetting& setting, Bitstream& out) {
   const uint32_t turn = static_cast<uint32_t>(timing.rate->cellsPerRevolution);
   const uint32_t most = static_cast<uint32_t>(turn * kRevolutionSlack);
-  size_t wholeCount = 0, lastWhole = 0;
-  for (size_t r = 0; r < revolutions.size(); ++r) {
-    if (timing.whole[r]) ++wholeCount, lastWhole = r;
-  }
-  // A lone whole revolution that ends the dump is read on into its start.
-  const bool wrap = wholeCount == 1 && lastWhole + 1 == revolutions.size();
-  const uint32_t wrapCells = turn / kWrapShare;
-  const uint64_t bound = uint64_t{most} * revolutions.size() + (wrap ? wrapCells : 0);
+  const uint64_t bound = uint64_t{most} * revolutions.size();
 
   out.words.assign(static_cast<size_t>(bound / 64 + 2), 0);
   out.marks.clear();
@@ -141,16 +140,29 @@ void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const T
     loop.Run(flux.intervals.data(), revolutions[r].begin, revolutions[r].end,
              static_cast<float>(timing.cellsPerTick[r]), loop.at + most);
   }
-  out.cells = loop.at;
+  out.cells = out.end = loop.at;
   out.revolutionStarts.push_back(out.cells);
-  if (wrap) {
-    // The time from the last transition to the index, where the revolution's
-    // length was recorded (a revolution is scaled to exactly its cells).
-    const int64_t rest = int64_t{out.revolutionStarts[lastWhole]} + turn - loop.at;
-    if (rest > 0 && rest < 64) loop.phase += static_cast<float>(rest);
-    loop.Run(flux.intervals.data(), revolutions[lastWhole].begin, revolutions[lastWhole].end,
-             static_cast<float>(timing.cellsPerTick[lastWhole]), loop.at + wrapCells);
-  }
+  return {loop.stretch, loop.applied, loop.phase, loop.recent};
+}
+
+void ReadPastEnd(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                 const Timing& timing, const PllSetting& setting, const PllState& state,
+                 Bitstream& out) {
+  if (!Wraps(revolutions, timing) || out.end != out.cells) return;
+  const uint32_t turn = static_cast<uint32_t>(timing.rate->cellsPerRevolution);
+  const uint32_t most = static_cast<uint32_t>(turn * kRevolutionSlack);
+  const size_t last = revolutions.size() - 1;
+  const uint32_t wrapCells = turn / kWrapShare;
+  const uint64_t bound = uint64_t{most} * revolutions.size() + wrapCells;
+  // The cells past `end` are still zeros: the buffer grows, nothing moves.
+  out.words.resize(static_cast<size_t>(bound / 64 + 2), 0);
+  Loop loop{setting, out, state.stretch, state.applied, state.phase, state.recent, out.end};
+  // The time from the last transition to the index, where the revolution's
+  // length was recorded (a revolution is scaled to exactly its cells).
+  const int64_t rest = int64_t{out.revolutionStarts[last]} + turn - loop.at;
+  if (rest > 0 && rest < 64) loop.phase += static_cast<float>(rest);
+  loop.Run(flux.intervals.data(), revolutions[last].begin, revolutions[last].end,
+           static_cast<float>(timing.cellsPerTick[last]), loop.at + wrapCells);
   out.end = loop.at;
 }
 

@@ -9,6 +9,7 @@
 #ifndef FLUX_PLL_H
 #define FLUX_PLL_H
 
+#include <cstdint>
 #include <vector>
 
 #include "flux/bitstream.h"
@@ -35,10 +36,25 @@ constexpr PllSetting kPllSettings[] = {
 // doubtful one (bitstream.h), where a repair may look.
 constexpr float kDoubtfulError = 0.35f;
 
-// Fills `out` (its buffers reused) with the cells of every revolution, and
-// the start of the first whole one again when there is only one.
-void RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions, const Timing& timing,
-            const PllSetting& setting, Bitstream& out);
+// True when the dump's one whole revolution ends it, so that its start can
+// be read again past its end (a field across the index read whole).
+bool Wraps(const std::vector<Span>& revolutions, const Timing& timing);
+
+// Where the loop stopped, so that it can read on.
+struct PllState {
+  float stretch = 1.0f, applied = 1.0f, phase = 0.0f;
+  uint64_t recent = 0;
+};
+
+// Fills `out` (its buffers reused) with the cells of every revolution.
+PllState RunPll(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                const Timing& timing, const PllSetting& setting, Bitstream& out);
+
+// Where Wraps, reads on from where RunPll left `out` (and `state`) into the
+// start of the whole revolution again, past `cells` up to a new `end`.
+void ReadPastEnd(const TrackFlux& flux, const std::vector<Span>& revolutions,
+                 const Timing& timing, const PllSetting& setting, const PllState& state,
+                 Bitstream& out);
 
 }  // namespace flux
 

@@ -1,6 +1,7 @@
 // The stages in turn for one track: the rate, the PLL, the fields, the
 // sectors; again with the next PLL setting while sectors are lost, every
-// setting's sightings merged; then, if sectors are still lost, their bad
+// setting's sightings merged (a lone revolution read on past its end only
+// where that may find more); then, if sectors are still lost, their bad
 // copies voted and repaired.
 #include <vector>
 
@@ -31,11 +32,28 @@ Track DecodeTrack(const TrackFlux& flux) {
   Bitstream bits;
   std::vector<Sighting> sightings;
   std::vector<uint8_t> pool;
-  for (const PllSetting& setting : kPllSettings) {
-    RunPll(flux, revolutions, timing, setting, bits);
+  auto readSectors = [&] {
     ReadFields(bits, sightings, pool);
-    ++track.attempts;
     track.sectors = MergeSightings(sightings, pool, timing.rate->cellsPerRevolution);
+  };
+  // A lone revolution is read on past its end only where the read without
+  // loses sectors or may have cut one off at the index: that setting's
+  // cells are read on and its fields again, in place of the read without
+  // (its sightings would count twice), and every later setting reads on.
+  bool wrap = false;
+  for (const PllSetting& setting : kPllSettings) {
+    const PllState state = RunPll(flux, revolutions, timing, setting, bits);
+    if (wrap) ReadPastEnd(flux, revolutions, timing, setting, state, bits);
+    readSectors();
+    if (!wrap && Wraps(revolutions, timing) &&
+        (LosesSectors(track.sectors, whole) || CutAtEnds(bits))) {
+      wrap = true;
+      ReadPastEnd(flux, revolutions, timing, setting, state, bits);
+      sightings.clear();
+      pool.clear();
+      readSectors();
+    }
+    ++track.attempts;
     if (!LosesSectors(track.sectors, whole)) break;
   }
   // Every setting tried and still a sector short: vote and repair, once.

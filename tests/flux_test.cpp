@@ -617,6 +617,18 @@ TEST(FluxRecovery, NoWrongSectorIsEverCalledSound) {
 
 // A mark one of whose transitions moved: in its syncs it is no longer seen
 // as a mark, yet its field is read, whether it is the ID's or the data's.
+// Where the three syncs of each MFM mark in `cells` begin.
+std::vector<size_t> MfmSyncs(const std::vector<uint8_t>& cells) {
+  std::vector<size_t> marks;
+  for (size_t i = 0; i + 48 <= cells.size(); ++i) {
+    bool sync = true;
+    for (int k = 0; k < 48 && sync; ++k)
+      sync = cells[i + static_cast<size_t>(k)] == (flux::kMfmSyncA1 >> (15 - k % 16) & 1);
+    if (sync) marks.push_back(i), i += 47;
+  }
+  return marks;
+}
+
 TEST(FluxRecovery, MarksWithATransitionMovedStillRead) {
   struct Case {
     std::string what;
@@ -639,14 +651,7 @@ TEST(FluxRecovery, MarksWithATransitionMovedStillRead) {
   once.revolutions = 1;
   for (const Case& c : cases) {
     std::vector<uint8_t> cells = testimg::TrackCells(disk.tracks.at(0), turn);
-    // The three syncs of each mark, one at a time.
-    std::vector<size_t> marks;
-    for (size_t i = 0; i + 48 <= cells.size(); ++i) {
-      bool sync = true;
-      for (int k = 0; k < 48 && sync; ++k)
-        sync = cells[i + static_cast<size_t>(k)] == (flux::kMfmSyncA1 >> (15 - k % 16) & 1);
-      if (sync) marks.push_back(i), i += 47;
-    }
+    const std::vector<size_t> marks = MfmSyncs(cells);
     ASSERT_EQ(marks.size(), 16u) << c.what;
     size_t at = marks[static_cast<size_t>(c.mark)] + static_cast<size_t>(c.cell);
     while (cells[at] == 0) ++at;
@@ -659,6 +664,35 @@ TEST(FluxRecovery, MarksWithATransitionMovedStillRead) {
       EXPECT_EQ(track.sectors[s].status, 0) << c.what << ", sector " << s + 1;
       EXPECT_EQ(track.sectors[s].data, disk.tracks.at(0)[s].data) << c.what << ", sector " << s + 1;
     }
+  }
+}
+
+// One revolution cut at the index inside the last sector's ID, or between
+// its ID (its mark worn) and its data: nothing of it is lost at the end, yet
+// it reads only past the end.
+TEST(FluxRecovery, AnIdAcrossTheIndexOfOneRevolutionReads) {
+  struct Case {
+    std::string what;
+    int index;          // cells from the last ID's syncs to the index
+    bool worn, noData;  // a transition in its second sync moved; no data field
+  };
+  const Case cases[] = {{"inside C H R N", 96, false, false},
+                        {"inside the ID of a sector without data", 96, false, true},
+                        {"between a worn ID and its data", 288, true, false}};
+  FluxOptions once;
+  once.revolutions = 1;
+  for (const Case& c : cases) {
+    Disk disk = Formatted(1, 8, 3);
+    if (c.noData) disk.tracks.at(0)[7].status = 0xF0, disk.tracks.at(0)[7].data.clear();
+    const int turn = testimg::FluxCellsPerRevolution(disk);
+    std::vector<uint8_t> cells = testimg::TrackCells(disk.tracks.at(0), turn);
+    const size_t last = MfmSyncs(cells).at(14);  // sector 8's ID
+    size_t at = last + 16;
+    while (c.worn && cells[at] == 0) ++at;
+    if (c.worn) cells[at] = 0, cells[at + 1] = 1;
+    std::rotate(cells.begin(), cells.begin() + static_cast<long>(last) + c.index, cells.end());
+    const flux::Track track = flux::DecodeTrack(testimg::CellsToFlux(cells, turn, once, 0));
+    EXPECT_EQ(Lines(track.sectors), Lines(disk.tracks.at(0))) << c.what;
   }
 }
 
