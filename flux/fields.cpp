@@ -191,7 +191,9 @@ class Reader {
       const uint64_t care = left >= 64 ? ~uint64_t{0} : ~(~uint64_t{0} >> left);
       for (uint64_t broken = OutOfStep(w, Encoding::kMfm, previous, care); broken != 0;
            broken &= broken - 1) {
-        ++s.breaks;
+        // Past kMostBreaks the field is noise, and no more are located:
+        // each look scans the field's doubtful transitions.
+        if (++s.breaks > Sighting::kMostBreaks) s.unexplained = s.noisy = true;
         if (s.noisy) continue;
         const uint32_t clock = at - start + static_cast<uint32_t>(63 - Log2(broken & (~broken + 1)));
         // The transition within two cells of it placed with the largest
@@ -213,7 +215,6 @@ class Reader {
       previous = w & 1;
       left -= std::min<uint64_t>(left, 64);
     }
-    if (s.breaks > Sighting::kMostBreaks) s.unexplained = s.noisy = true;
     // The rest, most doubtful first, where moving them keeps the clock:
     // a read with no break left cannot have one put in.
     std::vector<size_t> order;
